@@ -1,0 +1,33 @@
+// The dock window pair, the drawing surface and the timed event wait.
+#pragma once
+
+#include <X11/Xlib.h>
+
+struct dock_surface_record {
+    Display *display = nullptr;  // open until the process ends
+    Window icon_window = 0;      // 64 x 64, shown by the dock, receives the pointer
+    Window leader_window = 0;    // 1 x 1 group leader, withdrawn, carries the hints
+    Atom delete_atom = 0;        // WM_DELETE_WINDOW
+    int depth = 0;               // default depth; depth of every pixmap
+    GC gc = nullptr;             // default GC of the screen; used for every copy
+    int width = 0, height = 0;   // size of the icon window
+    Pixmap sheet_pixmap = 0;     // month names and year digits
+    Pixmap face_pixmap = 0;      // empty face and glyphs
+    Pixmap shape_mask = 0;       // transparency of the face image; freed after shaping
+    Pixmap buffer_pixmap = 0;    // the 64 x 64 off-screen buffer, also the background
+};
+
+extern dock_surface_record dock_surface;
+
+void open_dock_window(const char *display_name, const char *window_name, int width, int height,
+                      int argc, char **argv);
+void select_dock_input();
+void shape_window(Pixmap mask, int x, int y);
+void set_face_background(Pixmap pixmap);
+void map_dock_window();
+
+int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out);
+Pixmap create_buffer(int width, int height);
+void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int dst_x, int dst_y);
+void flush_buffer(Pixmap pixmap);
+int wait_event(XEvent *event_out, unsigned timeout_ms);

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs every Debian package that building, testing and benchmarking need.
+# Safe to run again: it only calls apt-get when something is missing.
+set -eu
+
+packages="build-essential cmake pkg-config
+libx11-dev libxext-dev libxpm-dev libgtk2.0-dev libical-dev
+libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+xvfb xauth x11-utils xdotool wmaker fluxbox faketime imagemagick
+fonts-dejavu-core python3 valgrind"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "installing:$missing"
+$sudo apt-get update
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs what is missing, builds the normal and the sanitizer configuration,
+# and runs every test of both through CTest against a private Xvfb.
+set -eu
+cd "$(dirname "$0")/.."
+sh tools/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDAYSPINNER_SANITIZE=ON -DDAYSPINNER_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+
+# GTK and fontconfig keep caches until exit; leak checks are switched on by the
+# tests that look for leaks of their own.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+status=0
+sh tools/with-xvfb.sh ctest --test-dir build --output-on-failure -j 2 || status=1
+sh tools/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j 2 || status=1
+exit $status
