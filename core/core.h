@@ -1,9 +1,23 @@
 // Start-up, options, the main loop and the dispatch of button presses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 void parse_options(int argc, char **argv);
 void print_usage();
+void print_banners();  // the two debugging banners, only with debugging on
 [[noreturn]] void main_loop();
 void handle_button(unsigned button, int x, int y, uint64_t time);
+
+// The application button's launch line: the command followed by " &" so that
+// the shell starts it in the background. 250 bytes with the terminator.
+constexpr std::size_t launch_line_size = 250;
+// Writes the launch line into out (launch_line_size bytes). 0 and out left
+// empty when the command is empty or would not fit whole.
+int build_launch_line(const char *command, char *out);
+
+// X server times are 32-bit milliseconds that wrap every 49.7 days; a second
+// click is a double click when it follows the arming click by at most 399 ms,
+// counted modulo 2^32.
+int is_double_click(int armed, uint64_t armed_time, uint64_t time);

@@ -1,2 +1,20 @@
+// Start-up: settings, the command line, the dock window, the skin, GTK+, then
+// the main loop, which never returns.
 #include "core/core.h"
-int main(int argc, char **argv) { parse_options(argc, argv); main_loop(); }
+#include "core/state.h"
+#include "dock/dock.h"
+#include "face/face.h"
+#include "settings/settings.h"
+
+#include <gtk/gtk.h>
+
+int main(int argc, char **argv) {
+    load_settings();
+    parse_options(argc, argv);
+    print_banners();
+    open_dock_window("", program_name, 64, 64, argc, argv);
+    init_skin();
+    // GTK+ opens a connection of its own; it serves only the dialog and the day view.
+    gtk_init(&argc, &argv);
+    main_loop();
+}

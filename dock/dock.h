@@ -3,6 +3,8 @@
 
 #include <X11/Xlib.h>
 
+#include <sys/time.h>
+
 struct dock_surface_record {
     Display *display = nullptr;  // open until the process ends
     Window icon_window = 0;      // 64 x 64, shown by the dock, receives the pointer
@@ -19,6 +21,11 @@ struct dock_surface_record {
 
 extern dock_surface_record dock_surface;
 
+// Events selected on both windows: button press and release, pointer motion,
+// exposure and structure changes (163916). Only presses are acted upon.
+constexpr long dock_event_mask =
+    ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ExposureMask | StructureNotifyMask;
+
 void open_dock_window(const char *display_name, const char *window_name, int width, int height,
                       int argc, char **argv);
 void select_dock_input();
@@ -30,4 +37,8 @@ int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out);
 Pixmap create_buffer(int width, int height);
 void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int dst_x, int dst_y);
 void flush_buffer(Pixmap pixmap);
+// 1 with one event stored, 0 when none arrived within the time-out. Ends the
+// process with status 0 when the event is the window manager's close request.
 int wait_event(XEvent *event_out, unsigned timeout_ms);
+// The select() time-out of a wait: whole seconds and the remaining milliseconds in microseconds.
+timeval select_timeout(unsigned timeout_ms);
