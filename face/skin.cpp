@@ -1,0 +1,68 @@
+// The skin: both images compiled in, the derived widths, and the start-up
+// that turns the images into pixmaps and shows the dock windows.
+#include "face/skin.h"
+
+#include "core/state.h"
+#include "dock/dock.h"
+#include "face/face.h"
+
+#include <X11/Xlib.h>
+
+#include "face/face.xpm"
+#include "face/sheet.xpm"
+
+int month_name_width[name_rows][12];
+int year_digit_width[2][10];
+int button_glyph_width[button_glyphs];
+
+int face_week_start()
+{
+    int w = app_state.week_start;
+    return w >= 0 && w <= 7 ? w : 0;
+}
+
+int face_language() { return app_state.farsi != 0; }
+
+int face_calendar()
+{
+    int k = app_state.calendar_kind;
+    return k >= 0 && k <= 2 ? k : 0;
+}
+
+int face_icon()
+{
+    int k = app_state.icon_kind;
+    return k >= 0 && k <= 2 ? k : 0;
+}
+
+static void compute_widths()
+{
+    for (int r = 0; r < name_rows; r++)
+        for (int m = 0; m < 12; m++)
+            month_name_width[r][m] = month_name_x1[r][m] - month_name_x0[r][m] + 1;
+    for (int l = 0; l < 2; l++)
+        for (int d = 0; d < 10; d++)
+            year_digit_width[l][d] = year_digit_x1[l][d] - year_digit_x0[l][d] + 1;
+    for (int e = 0; e < button_glyphs; e++)
+        button_glyph_width[e] = button_glyph_x1[e] - button_glyph_x0[e] + 1;
+}
+
+void init_skin()
+{
+    app_state.month_offset = 0;
+    compute_widths();
+    select_dock_input();
+    Pixmap sheet_mask = 0;  // the sheet's few transparent pixels lie outside every glyph
+    load_xpm(sheet_xpm, &dock_surface.sheet_pixmap, &sheet_mask);
+    if (sheet_mask)
+        XFreePixmap(dock_surface.display, sheet_mask);
+    load_xpm(face_xpm, &dock_surface.face_pixmap, &dock_surface.shape_mask);
+    dock_surface.buffer_pixmap = create_buffer(face_size, face_size);
+    shape_window(dock_surface.shape_mask, 0, 0);
+    if (dock_surface.shape_mask) {
+        XFreePixmap(dock_surface.display, dock_surface.shape_mask);
+        dock_surface.shape_mask = 0;
+    }
+    set_face_background(dock_surface.buffer_pixmap);
+    map_dock_window();
+}

@@ -1,0 +1,103 @@
+// Where every glyph of the two skin images lies, and the widths derived
+// from those places at start-up. All values are pixels; x0 and x1 are the
+// first and last column of a glyph, both inclusive.
+//
+// The sheet (sheet_pixmap, 455 x 105) holds the header text, the face image
+// (face_pixmap, 200 x 115) the empty face and every other glyph.
+#pragma once
+
+// Name rows: farsi * 3 + calendar_kind. Rows 2 and 5 are both the
+// Latin-letter Islamic names; there are no Farsi-script Islamic names.
+constexpr int name_rows = 6;
+
+constexpr int month_name_x0[name_rows][12] = {
+    {3, 27, 52, 77, 102, 130, 162, 188, 216, 241, 266, 293},
+    {2, 24, 49, 74, 89, 115, 140, 168, 197, 223, 250, 275},
+    {3, 32, 53, 89, 128, 162, 200, 220, 257, 287, 322, 361},
+    {2, 47, 86, 126, 166, 187, 223, 255, 289, 338, 374, 416},
+    {2, 42, 84, 123, 149, 188, 227, 258, 286, 311, 336, 371},
+    {3, 32, 53, 89, 128, 162, 200, 220, 257, 287, 322, 361},
+};
+constexpr int month_name_x1[name_rows][12] = {
+    {23, 48, 74, 98, 126, 150, 177, 211, 237, 262, 289, 315},
+    {20, 44, 70, 85, 111, 135, 164, 193, 218, 245, 270, 289},
+    {27, 49, 84, 123, 157, 195, 217, 253, 282, 317, 357, 394},
+    {34, 76, 117, 155, 178, 214, 247, 276, 325, 362, 406, 451},
+    {34, 72, 114, 138, 179, 223, 248, 274, 300, 326, 361, 393},
+    {27, 49, 84, 123, 157, 195, 217, 253, 282, 317, 357, 394},
+};
+constexpr int month_name_y[name_rows] = {17, 32, 45, 63, 79, 45};
+constexpr int month_name_height = 11;
+
+// Year digits, indexed by language (0 Latin, 1 Farsi) and digit value.
+constexpr int year_digit_x0[2][10] = {
+    {3, 14, 23, 33, 43, 53, 63, 73, 83, 93},
+    {103, 114, 123, 133, 143, 153, 163, 173, 183, 193},
+};
+constexpr int year_digit_x1[2][10] = {
+    {9, 17, 29, 39, 49, 59, 69, 79, 89, 99},
+    {109, 117, 129, 139, 149, 159, 169, 179, 189, 199},
+};
+constexpr int year_digit_y = 4;
+constexpr int year_digit_height = 9;
+
+// Day digits: 5 x 7 cells 4 pixels apart, so neighbours share a blank
+// column. The strip row is day_digit_y0 + 20 * style + 10 * today.
+constexpr int day_digit_x[2][10] = {
+    {119, 123, 127, 131, 135, 139, 143, 147, 151, 155},
+    {69, 73, 77, 81, 85, 89, 93, 97, 101, 105},
+};
+constexpr int day_digit_width = 5;
+constexpr int day_digit_height = 7;
+constexpr int day_digit_y0 = 2;
+
+// Moon glyphs for phase codes 1 (new) to 4 (last quarter).
+constexpr int moon_glyph_x[4] = {128, 137, 146, 155};
+constexpr int moon_glyph_y = 70;
+constexpr int moon_glyph_width = 8;
+constexpr int moon_glyph_height = 7;
+
+// Button glyphs: 0-2 application icons, 3 the handle that shows the bar,
+// 4 the handle that hides it, 5 settings, 6-7 moon view off and on,
+// 8-10 the calendar letters G, P, I.
+constexpr int button_glyphs = 11;
+constexpr int button_glyph_x0[button_glyphs] = {129, 138, 147, 162, 167, 156, 165, 174, 129, 138, 147};
+constexpr int button_glyph_x1[button_glyphs] = {136, 145, 154, 165, 170, 160, 172, 181, 136, 145, 154};
+constexpr int button_glyph_y[button_glyphs] = {80, 80, 80, 80, 80, 80, 70, 70, 88, 88, 88};
+constexpr int button_glyph_height = 7;
+
+// The empty face, and the two weekday strips (Latin at y 70, Farsi at 82),
+// each Monday to Sunday twice in 9-pixel cells; a 63-pixel window of a
+// strip is one week.
+constexpr int face_size = 64;
+constexpr int weekday_strip_y[2] = {70, 82};
+constexpr int weekday_cell_width = 9;
+constexpr int weekday_window_width = 63;
+constexpr int weekday_strip_height = 8;
+
+// Grid and bar geometry on the face.
+constexpr int header_y = 1;
+constexpr int header_centre_x = 30;  // name, gap and year centred here, the half rounded down
+constexpr int header_gap = 3;        // between name and year, not counted in the centring
+constexpr int weekday_row_y = 12;
+constexpr int grid_y0 = 20;
+constexpr int grid_row_height = 7;
+constexpr int bar_y = 56;
+constexpr int bar_right = 55;  // last column of the rightmost glyph
+
+// x1 - x0 + 1 of the tables above, filled once by init_skin.
+extern int month_name_width[name_rows][12];
+extern int year_digit_width[2][10];
+extern int button_glyph_width[button_glyphs];
+
+// The settings file can hand over any number; these bring the values that
+// index the tables back to the ones the face knows.
+int face_week_start();  // 0-7; anything else acts as 0 (Monday first)
+int face_language();    // 0 Latin, 1 Farsi
+int face_calendar();    // 0-2
+int face_icon();        // 0-2
+
+// Farthest the displayed month may lie from the current one, in months:
+// 900 years keep every calendar's year positive and four digits long and
+// the lunar estimates in the centuries where they are accurate.
+constexpr int max_month_offset = 900 * 12;
