@@ -1,13 +1,6 @@
 // Placeholder until the arithmetic lands.
 #include "calendar/calendar.h"
 moon_phase_slot moon_phase_cache[moon_phase_cache_size];
-int32_t gregorian_to_jdn(icaltimetype) { return 0; }
-void jdn_to_gregorian(int64_t, icaltimetype *) {}
-int weekday_of(icaltimetype) { return 0; }
-int gregorian_month_length(int, int) { return 31; }
-int date_equal(icaltimetype a, icaltimetype b) { return a.year == b.year && a.month == b.month && a.day == b.day; }
-int date_before(icaltimetype, icaltimetype) { return 0; }
-int date_on_or_after(icaltimetype, icaltimetype) { return 1; }
 int32_t persian_to_jdn(int, int, int) { return 0; }
 void jdn_to_persian(int32_t, icaltimetype *) {}
 int persian_month_length(int, int) { return 31; }
