@@ -3,6 +3,11 @@
 //
 // Dates are libical records; only year, month and day take part. Integer
 // divisions truncate toward zero and remainders take the dividend's sign.
+//
+// Every function is defined (no overflow, no out-of-range index, no endless
+// search) for every argument value. The ranges below are those in which the
+// results are exact and mutually consistent; outside them results are
+// defined but unspecified.
 #pragma once
 
 #include <libical/ical.h>
@@ -11,41 +16,80 @@
 
 enum calendar_kind_value { calendar_gregorian = 0, calendar_persian = 1, calendar_islamic = 2 };
 
-// Gregorian (Fliegel and Van Flandern).
+// Displayed years for which every conversion, month length and the moon
+// cache are exact: each calendar's range lies within Gregorian 1000 to 3000,
+// the span the tests sweep day by day. The face keeps navigation inside it.
+constexpr int gregorian_year_min = 1000;
+constexpr int gregorian_year_max = 3000;
+constexpr int persian_year_min = 475;   // starts 1096-03-21; earlier years are not exact
+constexpr int persian_year_max = 2378;  // ends 3000-03-20
+constexpr int islamic_year_min = 391;   // starts 1000-12-06
+constexpr int islamic_year_max = 2451;  // ends 3000-07-24
+
+constexpr int calendar_year_min(int kind)
+{
+    return kind == calendar_persian ? persian_year_min
+           : kind == calendar_islamic ? islamic_year_min
+                                      : gregorian_year_min;
+}
+constexpr int calendar_year_max(int kind)
+{
+    return kind == calendar_persian ? persian_year_max
+           : kind == calendar_islamic ? islamic_year_max
+                                      : gregorian_year_max;
+}
+
+// Gregorian (Fliegel and Van Flandern). Exact, and inverse to each other, from
+// year -4799 on; day numbers are 32-bit and saturate beyond about year
+// 5.8 million. Day and month are not validated: the formula is linear in the
+// day, so day 0 is the last day of the previous month.
 int32_t gregorian_to_jdn(icaltimetype date);
-void jdn_to_gregorian(int64_t jdn, icaltimetype *dest);  // writes year, month, day
-int weekday_of(icaltimetype date);                        // 0 Tuesday ... 6 Monday
-int gregorian_month_length(int month, int year);
+void jdn_to_gregorian(int64_t jdn, icaltimetype *dest);  // writes year, month, day;
+                                                          // jdn clamped to 32 bits
+int weekday_of(icaltimetype date);  // 0 Tuesday ... 6 Monday; negative before
+                                    // day number 1 (4714 BC November 25)
+int gregorian_month_length(int month, int year);  // 31 for months 0, 12 and outside 0-12
 int date_equal(icaltimetype a, icaltimetype b);
 int date_before(icaltimetype a, icaltimetype b);
 int date_on_or_after(icaltimetype a, icaltimetype b);
 
-// Persian, the arithmetic 2820-year cycle.
+// Persian, the arithmetic 2820-year cycle. Exact, and inverse to each other,
+// from year 475 (day number 2121446) on, up to day numbers of 32 bits.
 int32_t persian_to_jdn(int year, int month, int day);
 void jdn_to_persian(int32_t jdn, icaltimetype *dest);  // writes year, month, day, is_date
-int persian_month_length(int month, int year);
+int persian_month_length(int month, int year);  // months 12 and above: the month-12 rule
 void gregorian_to_persian(icaltimetype date, icaltimetype *dest);
 
 // Lunar phases: lunation k counted from the new moon of 1900-01-01,
-// phase p 0 new, 1 first quarter, 2 full, 3 last quarter. Julian dates in UT.
+// phase p 0 new, 1 first quarter, 2 full, 3 last quarter. Julian dates in UT,
+// within a few minutes of an ephemeris from 1900 to 2100. Defined for every k;
+// p outside 0 to 3 prints "tmoonphase: illegal phase number" and exits with 1.
 double moon_phase_jd(int64_t k, int p);
 double new_moon_jd(int64_t k);  // month-start instant of lunation k
 
-// Islamic, months begun by the computed new moon.
+// Islamic, months begun by the computed new moon. The conversions are exact,
+// and month lengths agree with them, for Islamic years 1 on and Gregorian
+// years up to 6000. Islamic years 0 and below are not undone by islamic_to_jdn
+// (jdn_to_islamic skips year 0), so they are outside the range.
 int64_t islamic_to_jdn(int year, int month, int day);
-void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0
-int islamic_month_length(int month, int year);
+void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0;
+                                                        // jdn clamped to 32 bits
+int islamic_month_length(int month, int year);  // month 1 to 12; 28 to 31
 void gregorian_to_islamic(icaltimetype date, icaltimetype *dest);
 
-// Any calendar kind.
+// Any calendar kind; kinds other than 1 and 2 act as Gregorian.
 void to_gregorian(int kind, icaltimetype date, icaltimetype *dest);
 int days_in_month(int month, int year, int kind);
 
 // Moon phase code of a Gregorian day: 0 none, 1 new, 2 first quarter, 3 full, 4 last quarter.
+// Answers, the same whatever the earlier questions, for Gregorian years 1 to
+// 6000 (day numbers below); other days answer 0 and leave the cache alone.
 struct moon_phase_slot {
     int32_t phase;
     int32_t day;  // Julian day number the slot describes
 };
 constexpr int moon_phase_cache_size = 200;
+constexpr int32_t moon_phase_jdn_min = 1721426;  // 0001-01-01
+constexpr int32_t moon_phase_jdn_max = 3912880;  // 6000-12-31
 extern moon_phase_slot moon_phase_cache[moon_phase_cache_size];
 int moon_phase_of_day(icaltimetype date);
