@@ -1,0 +1,175 @@
+// The settings dialog: a GTK+ 2 window run in a nested main loop inside the
+// handling of the tile's settings button. The icon, the language and the
+// command apply to app_state at once; the week start on "save"; the calendar
+// file when it is chosen.
+#include "settings/settings_dialog.h"
+
+#include "core/state.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+GtkWidget *ics_file_selection = nullptr;
+
+namespace {
+
+constexpr int entry_max_chars = 100;
+
+void pack(GtkWidget *box, GtkWidget *child, gboolean expand, gboolean fill, guint padding) {
+    gtk_box_pack_start(GTK_BOX(box), child, expand, fill, padding);
+    gtk_widget_show(child);
+}
+
+void pack_heading(GtkWidget *box, const char *text) {
+    GtkWidget *label = gtk_label_new(text);
+    gtk_misc_set_alignment(GTK_MISC(label), 0, 0);
+    pack(box, label, TRUE, TRUE, 3);
+}
+
+void pack_separator(GtkWidget *box) { pack(box, gtk_hseparator_new(), FALSE, TRUE, 5); }
+
+// One radio group in a row of its own. Each button's "clicked" calls
+// set_value with nothing but the button's value (the handler is connected
+// swapped, so the value comes first). The handlers are connected before the
+// current button is made active: activating it emits "clicked" on the button
+// it replaces and then on itself, which leaves the field as it was.
+void pack_radio_row(GtkWidget *box, const char *const *labels, int count,
+                    void (*set_value)(int), int current) {
+    GtkWidget *row = gtk_hbox_new(FALSE, 10);
+    gtk_container_set_border_width(GTK_CONTAINER(row), 0);
+    GSList *group = nullptr;
+    for (int value = 0; value < count; ++value) {
+        GtkWidget *button = gtk_radio_button_new_with_label(group, labels[value]);
+        group = gtk_radio_button_get_group(GTK_RADIO_BUTTON(button));
+        gtk_signal_connect_full(GTK_OBJECT(button), "clicked", GTK_SIGNAL_FUNC(set_value), nullptr,
+                                GINT_TO_POINTER(value), nullptr, TRUE, FALSE);
+        if (current == value) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), TRUE);
+        pack(row, button, TRUE, TRUE, 0);
+    }
+    pack(box, row, TRUE, TRUE, 3);
+}
+
+GtkWidget *make_button(GtkWidget *box, const char *label, gboolean fill) {
+    GtkWidget *button = gtk_button_new_with_label(label);
+    pack(box, button, TRUE, fill, 2);
+    return button;
+}
+
+}  // namespace
+
+// The entry counts characters and app_command bytes: 100 characters can be
+// 400 bytes, so the copy is cut to the field on a character boundary.
+void on_app_command_changed(GtkEntry *entry, gpointer) {
+    const char *text = gtk_entry_get_text(entry);
+    copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, text, strlen(text));
+}
+
+// The option menu shows the chosen item's label as its child; the name maps
+// back to the week_start entry that carries it.
+void on_save_clicked(GtkButton *, GtkOptionMenu *option_menu) {
+    GtkWidget *child = gtk_bin_get_child(GTK_BIN(option_menu));
+    if (child && GTK_IS_LABEL(child)) {
+        gchar *shown = nullptr;
+        gtk_label_get(GTK_LABEL(child), &shown);
+        for (int k = 1; k <= 7; ++k)
+            if (shown && strcmp(shown, app_state.weekday_names[k - 1]) == 0) app_state.week_start = k;
+    }
+    save_settings();
+}
+
+void quit_nested_loop(GtkWidget *widget, gpointer) {
+    if (widget == ics_file_selection) ics_file_selection = nullptr;
+    gtk_main_quit();
+}
+
+// A name that does not fit ics_path is refused rather than cut: a cut path
+// names another file. The old path and the settings file stay as they were.
+void on_ics_chosen(GtkButton *, GtkFileSelection *file_selection) {
+    const gchar *name = gtk_file_selection_get_filename(file_selection);
+    int fits = name && strlen(name) < sizeof app_state.ics_path;
+    if (fits)
+        snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", name);
+    else
+        fprintf(stderr, "%s: calendar file name longer than %zu bytes refused\n", program_name,
+                sizeof app_state.ics_path - 1);
+    gtk_widget_destroy(GTK_WIDGET(file_selection));
+    if (fits) save_settings();
+}
+
+void on_change_ics_clicked(GtkButton *, gpointer) {
+    // A second click while the selection is open brings it forward instead
+    // of stacking another nested loop on it.
+    if (ics_file_selection) {
+        gtk_window_present(GTK_WINDOW(ics_file_selection));
+        return;
+    }
+    ics_file_selection = gtk_file_selection_new("iCalendar file");
+    GtkFileSelection *selection = GTK_FILE_SELECTION(ics_file_selection);
+    gtk_file_selection_set_filename(selection, app_state.ics_path);
+    g_signal_connect(selection->ok_button, "clicked", G_CALLBACK(on_ics_chosen), selection);
+    g_signal_connect(ics_file_selection, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
+    g_signal_connect_swapped(selection->cancel_button, "clicked", G_CALLBACK(gtk_widget_destroy),
+                             ics_file_selection);
+    gtk_window_set_position(GTK_WINDOW(ics_file_selection), GTK_WIN_POS_MOUSE);
+    gtk_widget_show(ics_file_selection);
+    gtk_main();
+}
+
+void open_settings_dialog() {
+    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_policy(GTK_WINDOW(window), FALSE, FALSE, FALSE);
+    g_signal_connect(window, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
+    char title[64];
+    snprintf(title, sizeof title, "%s %s", program_name, get_version());
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    gtk_container_set_border_width(GTK_CONTAINER(window), 0);
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(window), box);
+    gtk_widget_show(box);
+
+    static const char *const icon_labels[] = {"Evolution", "Mozilla", "Other"};
+    static const char *const language_labels[] = {"default", "farsi"};
+
+    pack_heading(box, "Rovazazur icon");
+    pack_radio_row(box, icon_labels, 3, set_icon_kind, app_state.icon_kind);
+    pack_separator(box);
+
+    pack_heading(box, "Rovazazur command");
+    GtkWidget *entry = gtk_entry_new_with_max_length(entry_max_chars);
+    g_signal_connect(entry, "changed", G_CALLBACK(on_app_command_changed), nullptr);
+    gtk_entry_set_text(GTK_ENTRY(entry), app_state.app_command);
+    pack(box, entry, TRUE, TRUE, 3);
+    pack_separator(box);
+
+    pack_heading(box, "Language");
+    pack_radio_row(box, language_labels, 2, set_farsi, app_state.farsi);
+    pack_separator(box);
+
+    // Items Monday first, Sunday last: entries 7 down to 1, so item i is
+    // entry 7 - i. A week_start outside 1..7 (0 acts as Monday) leaves the
+    // menu on its first item.
+    pack_heading(box, "Week starts");
+    GtkWidget *option_menu = gtk_option_menu_new();
+    GtkWidget *menu = gtk_menu_new();
+    for (int k = 7; k >= 1; --k) {
+        GtkWidget *item = gtk_menu_item_new_with_label(app_state.weekday_names[k - 1]);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+        gtk_widget_show(item);
+    }
+    if (app_state.week_start >= 1 && app_state.week_start <= 7)
+        gtk_menu_set_active(GTK_MENU(menu), static_cast<guint>(7 - app_state.week_start));
+    gtk_option_menu_set_menu(GTK_OPTION_MENU(option_menu), menu);
+    pack(box, option_menu, TRUE, TRUE, 5);
+    pack_separator(box);
+
+    GtkWidget *change = make_button(box, "change iCalendar file", TRUE);
+    GtkWidget *save = make_button(box, "save", FALSE);
+    GtkWidget *close = make_button(box, "close", TRUE);
+    g_signal_connect(change, "clicked", G_CALLBACK(on_change_ics_clicked), nullptr);
+    g_signal_connect(save, "clicked", G_CALLBACK(on_save_clicked), option_menu);
+    g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), window);
+
+    gtk_widget_show(window);
+    gtk_main();
+}

@@ -1,0 +1,324 @@
+// The settings file: a few key=value lines in the home directory.
+//
+// The reader is deliberately loose: a token is a maximal run of bytes other
+// than '=' and line feed, and a known key takes the next token as its value.
+// Files written by hand years ago rely on exactly that, quirks included.
+// The writer replaces the file atomically so that a crash, a full disk or a
+// signal never leaves it half-written.
+#include "settings/settings.h"
+
+#include "core/state.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr const char *settings_name = "/.zeruvivizodo";
+constexpr const char *default_ics_suffix = "/evolution/local/Calendar/calendar.ics";
+constexpr const char *default_app_command = "evolution";
+constexpr const char *current_version = "0.5.1";
+constexpr size_t read_buffer_size = 4096;  // the file is read up to this, terminator included
+
+// HOME when it is set, not empty, and leaves room for every path built on it.
+const char *usable_home() {
+    const char *home = getenv("HOME");
+    if (!home || !*home) return nullptr;
+    if (strlen(home) + strlen(settings_name) >= sizeof app_state.settings_path) return nullptr;
+    return home;
+}
+
+// Entry k (1 Sunday, 2 Saturday, ..., 7 Monday) names the weekday that
+// week_start k puts first; tm_wday counts Sunday 0 ... Saturday 6.
+void make_weekday_names() {
+    for (int k = 1; k <= 7; ++k) {
+        struct tm t {};
+        t.tm_wday = (8 - k) % 7;
+        char name[15];
+        if (strftime(name, sizeof name, "%A", &t) == 0) name[0] = '\0';
+        copy_utf8_cut(app_state.weekday_names[k - 1], sizeof app_state.weekday_names[k - 1],
+                      name, strlen(name));
+    }
+}
+
+// Empty paths and commands get their defaults when the file is written.
+void fill_defaults() {
+    if (!app_state.ics_path[0]) {
+        const char *home = usable_home();
+        if (home && strlen(home) + strlen(default_ics_suffix) < sizeof app_state.ics_path)
+            snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s%s", home,
+                     default_ics_suffix);
+    }
+    if (!app_state.app_command[0])
+        snprintf(app_state.app_command, sizeof app_state.app_command, "%s", default_app_command);
+}
+
+// Like atoi (blanks, an optional sign, digits; nothing else read), but on
+// a bounded token and saturating instead of overflowing.
+int token_to_int(std::string_view token) {
+    size_t i = 0;
+    while (i < token.size() && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    long long value = 0;
+    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
+        value = value * 10 + (token[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) return static_cast<int>(-value);  // -(INT_MAX + 1) is INT_MIN
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+enum class settings_key { none, ics, app, lang, icon, version, start_of_week };
+
+settings_key key_of(std::string_view token) {
+    if (token == "ICS") return settings_key::ics;
+    if (token == "APP") return settings_key::app;
+    if (token == "LANG") return settings_key::lang;
+    if (token == "ICON") return settings_key::icon;
+    if (token == "VERSION") return settings_key::version;
+    if (token == "STARTOFWEEK") return settings_key::start_of_week;
+    return settings_key::none;
+}
+
+// Applies one value; returns 1 when it is the current VERSION.
+int apply_value(settings_key key, std::string_view value) {
+    switch (key) {
+    case settings_key::ics:
+        copy_utf8_cut(app_state.ics_path, sizeof app_state.ics_path, value.data(), value.size());
+        break;
+    case settings_key::app:
+        copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, value.data(),
+                      value.size());
+        break;
+    case settings_key::icon:
+        app_state.icon_kind = value == "mozilla" ? 1 : value == "evolution" ? 0 : 2;
+        break;
+    case settings_key::lang:
+        if (value == "farsi") app_state.farsi = 1;
+        break;
+    case settings_key::version:
+        return value == current_version;
+    case settings_key::start_of_week:
+        app_state.week_start = token_to_int(value);
+        break;
+    case settings_key::none:
+        break;
+    }
+    return 0;
+}
+
+// The file's text, at most read_buffer_size - 1 bytes, always terminated.
+// Returns 0 when the file cannot be read.
+int read_text(int fd, char (&text)[read_buffer_size]) {
+    size_t used = 0;
+    while (used < sizeof text - 1) {
+        ssize_t n = read(fd, text + used, sizeof text - 1 - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return 0;
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    text[used] = '\0';
+    return 1;
+}
+
+int write_all(int fd, const char *data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 1;
+}
+
+// Flushes the directory entry of a rename; failures only cost durability.
+void sync_directory_of(const std::string &path) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void report_save_failure(const char *path, const char *why) {
+    fprintf(stderr, "%s: settings not saved to %s: %s\n", program_name, path, why);
+}
+
+}  // namespace
+
+void copy_utf8_cut(char *dst, size_t dst_size, const char *src, size_t src_len) {
+    if (dst_size == 0) return;
+    size_t n = src_len < dst_size - 1 ? src_len : dst_size - 1;
+    if (n < src_len) {
+        // Step back over continuation bytes (10xxxxxx) so the cut falls before
+        // the lead byte of the sequence it would split; a sequence has at most
+        // three of them, which also bounds the loss on bytes that are not UTF-8.
+        size_t back = 0;
+        while (back < 3 && n > 0 && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) {
+            --n;
+            ++back;
+        }
+        if ((static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) n += back;  // not UTF-8 at all
+    }
+    memmove(dst, src, n);
+    dst[n] = '\0';
+}
+
+int apply_settings_text(const char *text) {
+    int current = 0;
+    settings_key awaited = settings_key::none;
+    const char *p = text;
+    for (;;) {
+        while (*p == '=' || *p == '\n') ++p;
+        if (!*p) break;
+        const char *start = p;
+        while (*p && *p != '=' && *p != '\n') ++p;
+        std::string_view token(start, static_cast<size_t>(p - start));
+        if (awaited == settings_key::none) {
+            awaited = key_of(token);
+        } else {
+            current |= apply_value(awaited, token);
+            awaited = settings_key::none;
+        }
+    }
+    return current;
+}
+
+int write_settings_file() {
+    if (app_state.debug_level) {
+        printf("write settings\n");
+        fflush(stdout);
+    }
+    fill_defaults();
+    if (!app_state.settings_path[0]) {
+        fprintf(stderr, "%s: settings not saved: HOME is unset, empty or too long\n",
+                program_name);
+        return 0;
+    }
+
+    // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 = 581 bytes.
+    static const char *const icon_words[] = {"evolution", "mozilla", "other"};
+    int icon = app_state.icon_kind >= 0 && app_state.icon_kind <= 2 ? app_state.icon_kind : 2;
+    char text[1024];
+    int length = snprintf(text, sizeof text,
+                          "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
+                          app_state.ics_path, app_state.app_command, icon_words[icon],
+                          app_state.farsi == 1 ? "farsi" : "default", current_version,
+                          app_state.week_start);
+
+    // A symbolic link is kept: the file it points to is the one replaced.
+    std::string target = app_state.settings_path;
+    if (char *resolved = realpath(app_state.settings_path, nullptr)) {
+        target = resolved;
+        free(resolved);
+    }
+    mode_t mode;
+    struct stat old {};
+    if (stat(target.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode)) {
+            report_save_failure(target.c_str(), "it is not a regular file");
+            return 0;
+        }
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);  // what creating the file directly would have given
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    std::string temp = target + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        report_save_failure(target.c_str(), strerror(errno));
+        return 0;
+    }
+    int ok = write_all(fd, text, static_cast<size_t>(length)) && fsync(fd) == 0 &&
+             fchmod(fd, mode) == 0;
+    int saved_errno = errno;
+    if (close(fd) != 0 && ok) {
+        ok = 0;
+        saved_errno = errno;
+    }
+    if (ok && rename(temp.c_str(), target.c_str()) != 0) {
+        ok = 0;
+        saved_errno = errno;
+    }
+    if (!ok) {
+        unlink(temp.c_str());
+        report_save_failure(target.c_str(), strerror(saved_errno ? saved_errno : EIO));
+        return 0;
+    }
+    sync_directory_of(target);
+    return 1;
+}
+
+void save_settings() { (void)write_settings_file(); }
+
+void load_settings() {
+    const char *home = usable_home();
+    if (home)
+        snprintf(app_state.settings_path, sizeof app_state.settings_path, "%s%s", home,
+                 settings_name);
+    else
+        app_state.settings_path[0] = '\0';
+    make_weekday_names();
+
+    if (!home) {
+        fill_defaults();
+        fprintf(stderr, "%s: HOME is unset, empty or too long; using the default settings, "
+                        "which will not be saved\n", program_name);
+        return;
+    }
+
+    // O_NONBLOCK: a FIFO in its place must not stall start-up.
+    int fd = open(app_state.settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        if (write_settings_file()) {
+            printf("created %s with default settings:\nICON:evolution\nLANG:default\nAPP:%s\n"
+                   "ICS:%s\n\n", app_state.settings_path, app_state.app_command,
+                   app_state.ics_path);
+            fflush(stdout);
+        }
+        return;
+    }
+    // Anything else in the way is left alone: it may be the user's and
+    // unreadable only for now.
+    char text[read_buffer_size];
+    struct stat st {};
+    const char *problem = nullptr;
+    if (fd < 0)
+        problem = strerror(errno);
+    else if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        problem = "not a regular file";
+    else if (!read_text(fd, text))
+        problem = strerror(errno);
+    if (fd >= 0) close(fd);
+    if (problem) {
+        fill_defaults();
+        fprintf(stderr, "%s: cannot read %s (%s); using the default settings\n", program_name,
+                app_state.settings_path, problem);
+        return;
+    }
+
+    if (apply_settings_text(text)) return;
+    if (write_settings_file()) {
+        printf("Old rcfile detected!\nCreated new %s with default settings:", app_state.settings_path);
+        printf("\nICON:evolution\nLANG:default\nAPP:%s\nICS:%s\n\n", app_state.app_command,
+               app_state.ics_path);
+        fflush(stdout);
+    }
+}

@@ -1,0 +1,420 @@
+// The settings dialog with real GTK+ widgets on the test X server. Each test
+// opens the dialog and drives its nested main loop from timeout callbacks
+// that inspect and click widgets and finally destroy the window.
+// gtest comes before Xlib, whose None macro would clash with its own.
+#include <gtest/gtest.h>
+
+#include "core/state.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog.h"
+#include "tests/settings/settings_test_util.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool gtk_ready = false;
+constexpr const char *dialog_title = "Dayspinner 0.5.1";
+
+GtkWidget *find_toplevel(const char *title) {
+    GList *windows = gtk_window_list_toplevels();
+    GtkWidget *found = nullptr;
+    for (GList *w = windows; w; w = w->next) {
+        const char *t = gtk_window_get_title(GTK_WINDOW(w->data));
+        if (t && strcmp(t, title) == 0) found = GTK_WIDGET(w->data);
+    }
+    g_list_free(windows);
+    return found;
+}
+
+std::vector<GtkWidget *> children_of(GtkWidget *container) {
+    std::vector<GtkWidget *> result;
+    GList *list = gtk_container_get_children(GTK_CONTAINER(container));
+    for (GList *c = list; c; c = c->next) result.push_back(GTK_WIDGET(c->data));
+    g_list_free(list);
+    return result;
+}
+
+std::vector<GtkWidget *> dialog_rows(GtkWidget *window) {
+    return children_of(gtk_bin_get_child(GTK_BIN(window)));
+}
+
+const char *button_label(GtkWidget *button) { return gtk_button_get_label(GTK_BUTTON(button)); }
+
+std::string option_menu_text(GtkWidget *option_menu) {
+    GtkWidget *label = gtk_bin_get_child(GTK_BIN(option_menu));
+    return label && GTK_IS_LABEL(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
+}
+
+// Rows of the table, counted from 0.
+enum row { icon_row = 1, command_row = 4, language_row = 7, week_row = 10, change_row = 12,
+           save_row = 13, close_row = 14 };
+
+GtkWidget *radio(GtkWidget *window, int row_index, int button) {
+    return children_of(dialog_rows(window)[row_index])[button];
+}
+
+bool is_active(GtkWidget *toggle) {
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(toggle));
+}
+
+// A key press delivered the way the X server's would be: to the toplevel,
+// which hands it to its focus widget.
+void type_key(GtkWidget *window, guint keyval) {
+    GdkEvent *event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    GdkKeymapKey *keys = nullptr;
+    gint n_keys = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_default(), keyval, &keys, &n_keys)) {
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+        g_free(keys);
+    }
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+struct dialog_run {
+    std::function<void(GtkWidget *)> step;
+    bool step_ran = false;
+    bool timed_out = false;
+    guint watchdog = 0;
+};
+
+gboolean run_step(gpointer data) {
+    auto *run = static_cast<dialog_run *>(data);
+    GtkWidget *window = find_toplevel(dialog_title);
+    if (!window || !gtk_widget_get_realized(window)) return TRUE;
+    run->step_ran = true;
+    run->step(window);
+    if ((window = find_toplevel(dialog_title))) gtk_widget_destroy(window);
+    return FALSE;
+}
+
+// A dialog that a broken test leaves open must not hang the suite.
+gboolean stop_stuck_dialog(gpointer data) {
+    auto *run = static_cast<dialog_run *>(data);
+    run->timed_out = true;
+    run->watchdog = 0;
+    if (ics_file_selection) gtk_widget_destroy(ics_file_selection);
+    if (GtkWidget *window = find_toplevel(dialog_title)) gtk_widget_destroy(window);
+    return FALSE;
+}
+
+// Opens the dialog, runs step on it inside the nested loop, and returns
+// when open_settings_dialog has returned.
+void run_dialog(std::function<void(GtkWidget *)> step) {
+    dialog_run run;
+    run.step = std::move(step);
+    g_timeout_add(20, run_step, &run);
+    run.watchdog = g_timeout_add(15000, stop_stuck_dialog, &run);
+    open_settings_dialog();
+    if (run.watchdog) g_source_remove(run.watchdog);
+    EXPECT_TRUE(run.step_ran);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(find_toplevel(dialog_title), nullptr);
+}
+
+// Runs step on the file selection once "change iCalendar file" has opened it.
+void on_file_selection(std::function<void(GtkFileSelection *)> step) {
+    auto *pending = new std::function<void(GtkFileSelection *)>(std::move(step));
+    g_timeout_add(20, [](gpointer data) -> gboolean {
+        if (!ics_file_selection || !gtk_widget_get_realized(ics_file_selection)) return TRUE;
+        auto *f = static_cast<std::function<void(GtkFileSelection *)> *>(data);
+        (*f)(GTK_FILE_SELECTION(ics_file_selection));
+        delete f;
+        return FALSE;
+    }, pending);
+}
+
+class settings_dialog : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!gtk_ready) GTEST_SKIP() << "no X display";
+        reset_settings_state();
+        testing::internal::CaptureStdout();
+        load_settings();
+        testing::internal::GetCapturedStdout();
+        saved = read_file(home.settings);
+    }
+    temp_home home;
+    std::string saved;  // the settings file before the dialog
+};
+
+TEST_F(settings_dialog, widget_tree_and_order) {
+    run_dialog([](GtkWidget *window) {
+        EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Dayspinner 0.5.1");
+        EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(window)));
+        EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(window)), 0u);
+        GtkWidget *box = gtk_bin_get_child(GTK_BIN(window));
+        ASSERT_TRUE(GTK_IS_VBOX(box));
+        EXPECT_FALSE(gtk_box_get_homogeneous(GTK_BOX(box)));
+        EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(box)), 0);
+
+        struct expected_row {
+            GType type;
+            const char *text;  // label or button text, or null
+            gboolean expand, fill;
+            guint padding;
+        };
+        const expected_row rows[] = {
+            {GTK_TYPE_LABEL, "Rovazazur icon", TRUE, TRUE, 3},
+            {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Rovazazur command", TRUE, TRUE, 3},
+            {GTK_TYPE_ENTRY, nullptr, TRUE, TRUE, 3},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Language", TRUE, TRUE, 3},
+            {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Week starts", TRUE, TRUE, 3},
+            {GTK_TYPE_OPTION_MENU, nullptr, TRUE, TRUE, 5},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_BUTTON, "change iCalendar file", TRUE, TRUE, 2},
+            {GTK_TYPE_BUTTON, "save", TRUE, FALSE, 2},
+            {GTK_TYPE_BUTTON, "close", TRUE, TRUE, 2},
+        };
+        std::vector<GtkWidget *> children = children_of(box);
+        ASSERT_EQ(children.size(), 15u);
+        for (size_t i = 0; i < 15; ++i) {
+            GtkWidget *child = children[i];
+            EXPECT_EQ(G_OBJECT_TYPE(child), rows[i].type) << "row " << i;
+            EXPECT_TRUE(gtk_widget_get_visible(child)) << "row " << i;
+            gboolean expand, fill;
+            guint padding;
+            GtkPackType pack_type;
+            gtk_box_query_child_packing(GTK_BOX(box), child, &expand, &fill, &padding, &pack_type);
+            EXPECT_EQ(expand, rows[i].expand) << "row " << i;
+            EXPECT_EQ(fill, rows[i].fill) << "row " << i;
+            EXPECT_EQ(padding, rows[i].padding) << "row " << i;
+            EXPECT_EQ(pack_type, GTK_PACK_START) << "row " << i;
+            if (rows[i].type == GTK_TYPE_LABEL) {
+                EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(child)), rows[i].text);
+                gfloat x, y;
+                gtk_misc_get_alignment(GTK_MISC(child), &x, &y);
+                EXPECT_EQ(x, 0.0f);
+                EXPECT_EQ(y, 0.0f);
+            } else if (rows[i].type == GTK_TYPE_BUTTON) {
+                EXPECT_STREQ(button_label(child), rows[i].text);
+            }
+        }
+
+        const std::vector<std::vector<const char *>> groups = {{"Evolution", "Mozilla", "Other"},
+                                                               {"default", "farsi"}};
+        const int group_rows[] = {icon_row, language_row};
+        for (int g = 0; g < 2; ++g) {
+            GtkWidget *row_box = children[group_rows[g]];
+            EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(row_box)), 10);
+            EXPECT_FALSE(gtk_box_get_homogeneous(GTK_BOX(row_box)));
+            std::vector<GtkWidget *> buttons = children_of(row_box);
+            ASSERT_EQ(buttons.size(), groups[g].size());
+            GSList *group = gtk_radio_button_get_group(GTK_RADIO_BUTTON(buttons[0]));
+            for (size_t b = 0; b < buttons.size(); ++b) {
+                ASSERT_TRUE(GTK_IS_RADIO_BUTTON(buttons[b]));
+                EXPECT_STREQ(button_label(buttons[b]), groups[g][b]);
+                EXPECT_EQ(gtk_radio_button_get_group(GTK_RADIO_BUTTON(buttons[b])), group);
+                gboolean expand, fill;
+                guint padding;
+                GtkPackType pack_type;
+                gtk_box_query_child_packing(GTK_BOX(row_box), buttons[b], &expand, &fill, &padding,
+                                            &pack_type);
+                EXPECT_TRUE(expand && fill && padding == 0);
+            }
+        }
+
+        EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(children[command_row])), 100);
+        EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(children[command_row])), "evolution");
+
+        GtkWidget *menu = gtk_option_menu_get_menu(GTK_OPTION_MENU(children[week_row]));
+        std::vector<std::string> items;
+        for (GtkWidget *item : children_of(menu)) {
+            GtkWidget *label = gtk_bin_get_child(GTK_BIN(item));
+            // The shown item lends its label to the option menu meanwhile.
+            items.push_back(label ? gtk_label_get_text(GTK_LABEL(label))
+                                  : option_menu_text(children[week_row]));
+        }
+        const std::vector<std::string> week = {"Monday", "Tuesday", "Wednesday", "Thursday",
+                                               "Friday", "Saturday", "Sunday"};
+        EXPECT_EQ(items, week);
+    });
+}
+
+TEST_F(settings_dialog, radio_groups_show_the_fields_and_leave_them_as_they_were) {
+    for (int icon = 0; icon < 3; ++icon) {
+        for (int farsi = 0; farsi < 2; ++farsi) {
+            app_state.icon_kind = icon;
+            app_state.farsi = farsi;
+            run_dialog([&](GtkWidget *window) {
+                for (int b = 0; b < 3; ++b)
+                    EXPECT_EQ(is_active(radio(window, icon_row, b)), b == icon) << icon << b;
+                for (int b = 0; b < 2; ++b)
+                    EXPECT_EQ(is_active(radio(window, language_row, b)), b == farsi) << farsi << b;
+                EXPECT_EQ(app_state.icon_kind, icon);
+                EXPECT_EQ(app_state.farsi, farsi);
+            });
+            EXPECT_EQ(app_state.icon_kind, icon);
+            EXPECT_EQ(app_state.farsi, farsi);
+        }
+    }
+    EXPECT_EQ(read_file(home.settings), saved);
+}
+
+TEST_F(settings_dialog, radio_clicks_apply_at_once_but_are_saved_only_on_save) {
+    run_dialog([&](GtkWidget *window) {
+        gtk_button_clicked(GTK_BUTTON(radio(window, language_row, 1)));
+        gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 2)));
+        EXPECT_EQ(app_state.farsi, 1);
+        EXPECT_EQ(app_state.icon_kind, 2);
+        gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 1)));
+        EXPECT_EQ(app_state.icon_kind, 1);
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
+    });
+    EXPECT_EQ(app_state.farsi, 1);
+    EXPECT_EQ(read_file(home.settings), saved);  // still LANG=default
+}
+
+TEST_F(settings_dialog, typing_changes_the_command_at_every_key_up_to_100_characters) {
+    app_state.app_command[0] = '\0';
+    run_dialog([](GtkWidget *window) {
+        GtkWidget *entry = dialog_rows(window)[command_row];
+        gtk_widget_grab_focus(entry);
+        for (size_t typed = 1; typed <= 101; ++typed) {
+            type_key(window, GDK_KEY_a + static_cast<guint>(typed % 26));
+            size_t expected = typed <= 100 ? typed : 100;
+            ASSERT_EQ(strlen(app_state.app_command), expected) << "after key " << typed;
+            EXPECT_EQ(g_utf8_strlen(gtk_entry_get_text(GTK_ENTRY(entry)), -1),
+                      static_cast<glong>(expected));
+        }
+        EXPECT_EQ(app_state.app_command[0], 'b');
+        EXPECT_EQ(app_state.app_command[99], 'w');  // key 100, 'a' + 100 % 26
+
+        // 100 characters of three bytes each are 300 bytes: the command keeps
+        // as many whole characters as its 249 bytes hold.
+        std::string euros;
+        for (int i = 0; i < 100; ++i) euros += "\xe2\x82\xac";
+        gtk_entry_set_text(GTK_ENTRY(entry), euros.c_str());
+        EXPECT_EQ(std::string(app_state.app_command), euros.substr(0, 249));
+    });
+}
+
+TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
+    app_state.week_start = 1;
+    run_dialog([&](GtkWidget *window) {
+        GtkWidget *option_menu = dialog_rows(window)[week_row];
+        EXPECT_EQ(option_menu_text(option_menu), "Sunday");
+        EXPECT_EQ(gtk_option_menu_get_history(GTK_OPTION_MENU(option_menu)), 6);
+        gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 0);
+        EXPECT_EQ(app_state.week_start, 1);  // nothing applies before "save"
+        gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 1)));
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+        EXPECT_EQ(app_state.week_start, 7);
+        std::string written = read_file(home.settings);
+        EXPECT_EQ(written, "ICS=" + home.dir + "/evolution/local/Calendar/calendar.ics\n"
+                           "APP=evolution\nICON=mozilla\nLANG=default\nVERSION=0.5.1\n"
+                           "STARTOFWEEK=7\n");
+        gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 3);
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+        EXPECT_EQ(app_state.week_start, 4);  // Thursday
+        EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
+    });
+}
+
+TEST_F(settings_dialog, week_start_outside_the_menu_shows_monday_and_stays) {
+    for (int week_start : {0, 8, -1}) {
+        app_state.week_start = week_start;
+        run_dialog([](GtkWidget *window) {
+            EXPECT_EQ(option_menu_text(dialog_rows(window)[week_row]), "Monday");
+        });
+        EXPECT_EQ(app_state.week_start, week_start);
+    }
+    EXPECT_EQ(read_file(home.settings), saved);
+}
+
+TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_changes_nothing) {
+    const std::string chosen = home.dir + "/chosen.ics";
+    write_file(chosen, "");
+    // The selection opens in the directory of the current file, which exists.
+    for (const char *dir : {"/evolution", "/evolution/local", "/evolution/local/Calendar"})
+        ASSERT_EQ(mkdir((home.dir + dir).c_str(), 0755), 0);
+    const std::string old_ics = app_state.ics_path;
+
+    // Cancel, and a name that ics_path cannot hold: both keep the old path.
+    std::string deep = home.dir + "/" + std::string(200, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+    const std::string too_long = deep + "/" + std::string(100, 'f') + ".ics";
+    write_file(too_long, "");
+    testing::internal::CaptureStderr();
+    run_dialog([&](GtkWidget *window) {
+        on_file_selection([&](GtkFileSelection *selection) {
+            EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(selection)), "iCalendar file");
+            EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), old_ics);
+            gtk_file_selection_set_filename(selection, chosen.c_str());
+            gtk_button_clicked(GTK_BUTTON(selection->cancel_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        EXPECT_EQ(ics_file_selection, nullptr);
+        EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+
+        on_file_selection([&](GtkFileSelection *selection) {
+            gtk_file_selection_set_filename(selection, too_long.c_str());
+            gtk_button_clicked(GTK_BUTTON(selection->ok_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+    });
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("refused"), std::string::npos) << err;
+    EXPECT_EQ(read_file(home.settings), saved);
+
+    // OK writes the file without "save"; a second click on the button while
+    // the selection is open only brings it forward.
+    run_dialog([&](GtkWidget *window) {
+        GtkWidget *change = dialog_rows(window)[change_row];
+        on_file_selection([&](GtkFileSelection *selection) {
+            gtk_button_clicked(GTK_BUTTON(change));
+            EXPECT_EQ(ics_file_selection, GTK_WIDGET(selection));
+            gtk_file_selection_set_filename(selection, chosen.c_str());
+            gtk_button_clicked(GTK_BUTTON(selection->ok_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(change));
+        EXPECT_EQ(ics_file_selection, nullptr);
+        EXPECT_EQ(std::string(app_state.ics_path), chosen);
+        EXPECT_EQ(read_file(home.settings).rfind("ICS=" + chosen + "\n", 0), 0u);
+    });
+}
+
+TEST_F(settings_dialog, close_ends_the_nested_loop) {
+    bool clicked = false;
+    run_dialog([&](GtkWidget *window) {
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
+        clicked = true;
+        EXPECT_EQ(find_toplevel(dialog_title), nullptr);
+    });
+    EXPECT_TRUE(clicked);
+    // A second dialog opens and closes the same way after the first.
+    run_dialog([](GtkWidget *window) {
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
+    });
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    testing::InitGoogleTest(&argc, argv);
+    setenv("LC_ALL", "C.UTF-8", 1);  // English weekday names whatever the caller's locale
+    gtk_ready = gtk_init_check(&argc, &argv);
+    // Any GTK or GLib critical is a fault of the dialog.
+    g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR));
+    return RUN_ALL_TESTS();
+}

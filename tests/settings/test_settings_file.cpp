@@ -1,0 +1,379 @@
+// The settings file: the real load_settings and save_settings on real files
+// in a throw-away HOME.
+// gtest comes before Xlib, whose None macro would clash with its own.
+#include <gtest/gtest.h>
+
+#include "core/state.h"
+#include "settings/settings.h"
+#include "tests/settings/settings_test_util.h"
+
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+struct load_output {
+    std::string out, err;
+};
+
+load_output run_load() {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    load_settings();
+    load_output result;
+    result.out = testing::internal::GetCapturedStdout();
+    result.err = testing::internal::GetCapturedStderr();
+    return result;
+}
+
+std::string default_file(const std::string &home) {
+    return "ICS=" + home + "/evolution/local/Calendar/calendar.ics\nAPP=evolution\n"
+           "ICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=0\n";
+}
+
+int count_lines(const std::string &text) {
+    int n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+// The whole text is UTF-8: every lead byte has all its continuation bytes.
+bool whole_utf8(const std::string &s) {
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > s.size()) return false;
+        for (size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+class settings_file : public testing::Test {
+protected:
+    void SetUp() override { reset_settings_state(); }
+    temp_home home;
+};
+
+TEST_F(settings_file, missing_file_is_created_with_the_defaults) {
+    load_output o = run_load();
+    EXPECT_EQ(std::string(app_state.settings_path), home.settings);
+    EXPECT_EQ(read_file(home.settings), default_file(home.dir));
+    EXPECT_EQ(o.out, "created " + home.settings + " with default settings:\nICON:evolution\n"
+                     "LANG:default\nAPP:evolution\nICS:" + home.dir +
+                     "/evolution/local/Calendar/calendar.ics\n\n");
+    EXPECT_EQ(o.err, "");
+
+    // The POSIX locale's names, in entry order 1 (Sunday) ... 7 (Monday).
+    const char *names[] = {"Sunday", "Saturday", "Friday", "Thursday",
+                           "Wednesday", "Tuesday", "Monday"};
+    for (int k = 0; k < 7; ++k) EXPECT_STREQ(app_state.weekday_names[k], names[k]) << k;
+
+    // A second start finds a current file and neither writes nor prints.
+    reset_settings_state();
+    o = run_load();
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(std::string(app_state.app_command), "evolution");
+}
+
+TEST_F(settings_file, tokens_and_the_awaited_key) {
+    struct file_case {
+        const char *text;
+        const char *ics, *app;
+        int icon, farsi, week_start;
+    };
+    // icon_kind starts at 1 in every case, so an untouched icon shows as 1.
+    const file_case cases[] = {
+        // The empty APP value is no token: APP takes "ICON", mozilla is a stray key.
+        {"APP=\nICON=mozilla\nVERSION=0.5.1\n", "", "ICON", 1, 0, 0},
+        {"APP=xterm -e top\nVERSION=0.5.1\n", "", "xterm -e top", 1, 0, 0},
+        // b is read as an unknown key and does not swallow the ICON key after it.
+        {"APP=a=b\nICON=evolution\nVERSION=0.5.1\n", "", "a", 0, 0, 0},
+        // Keys are not trimmed; " /x" then stands alone and is ignored.
+        {"ICS = /x\nVERSION=0.5.1\n", "", "", 1, 0, 0},
+        {"LANG=farsi\nLANG=default\nVERSION=0.5.1\n", "", "", 1, 1, 0},
+        {"ICON=other\nSTARTOFWEEK=7\nVERSION=0.5.1\n", "", "", 2, 0, 7},
+        {"ICON=Mozilla\nSTARTOFWEEK=x\nVERSION=0.5.1\n", "", "", 2, 0, 0},
+        {"STARTOFWEEK= -3z\nVERSION=0.5.1\n", "", "", 1, 0, -3},
+        {"STARTOFWEEK=12\nVERSION=0.5.1\n", "", "", 1, 0, 12},
+        {"STARTOFWEEK=99999999999999999999\nVERSION=0.5.1\n", "", "", 1, 0, INT_MAX},
+        {"STARTOFWEEK=-99999999999999999999\nVERSION=0.5.1\n", "", "", 1, 0, INT_MIN},
+        // Separator runs make no empty tokens; the last value of a key wins.
+        {"==\n\nICS===/a\n\n\nICS=/b\nVERSION=0.6\nVERSION=0.5.1\n", "/b", "", 1, 0, 0},
+        // A key left waiting at the end has no effect.
+        {"VERSION=0.5.1\nAPP", "", "", 1, 0, 0},
+    };
+    for (const file_case &c : cases) {
+        reset_settings_state();
+        app_state.icon_kind = 1;
+        write_file(home.settings, c.text);
+        load_output o = run_load();
+        EXPECT_STREQ(app_state.ics_path, c.ics) << c.text;
+        EXPECT_STREQ(app_state.app_command, c.app) << c.text;
+        EXPECT_EQ(app_state.icon_kind, c.icon) << c.text;
+        EXPECT_EQ(app_state.farsi, c.farsi) << c.text;
+        EXPECT_EQ(app_state.week_start, c.week_start) << c.text;
+        // Each carries the current VERSION, so none is rewritten.
+        EXPECT_EQ(read_file(home.settings), c.text);
+        EXPECT_EQ(o.out, "") << c.text;
+    }
+}
+
+TEST_F(settings_file, out_of_date_files_are_rewritten_keeping_their_values) {
+    write_file(home.settings, "ICON=mozilla\nLANG=farsi\nSTARTOFWEEK=3\nAPP=xterm\nVERSION=0.4\n");
+    load_output o = run_load();
+    const std::string ics = home.dir + "/evolution/local/Calendar/calendar.ics";
+    EXPECT_EQ(read_file(home.settings), "ICS=" + ics + "\nAPP=xterm\nICON=mozilla\nLANG=farsi\n"
+                                        "VERSION=0.5.1\nSTARTOFWEEK=3\n");
+    // The ICON and LANG lines of the message are fixed text.
+    EXPECT_EQ(o.out, "Old rcfile detected!\nCreated new " + home.settings +
+                     " with default settings:\nICON:evolution\nLANG:default\nAPP:xterm\nICS:" +
+                     ics + "\n\n");
+
+    // An empty file has no token at all.
+    reset_settings_state();
+    write_file(home.settings, "");
+    o = run_load();
+    EXPECT_EQ(read_file(home.settings), default_file(home.dir));
+    EXPECT_EQ(o.out.rfind("Old rcfile detected!\n", 0), 0u);
+
+    // Carriage returns spoil VERSION and stay inside the values read.
+    reset_settings_state();
+    write_file(home.settings, "ICS=/c.ics\r\nLANG=farsi\r\nVERSION=0.5.1\r\n");
+    o = run_load();
+    EXPECT_EQ(app_state.farsi, 0);
+    EXPECT_EQ(read_file(home.settings), "ICS=/c.ics\r\nAPP=evolution\nICON=evolution\n"
+                                        "LANG=default\nVERSION=0.5.1\nSTARTOFWEEK=0\n");
+}
+
+TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
+    load_output o = run_load();
+    app_state.icon_kind = 1;
+    app_state.farsi = 1;
+    app_state.week_start = -2147483647 - 1;
+    snprintf(app_state.app_command, sizeof app_state.app_command, "xterm -e top");
+    app_state.ics_path[0] = '\0';  // filled again with its default
+    app_state.debug_level = 1;
+    testing::internal::CaptureStdout();
+    save_settings();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "write settings\n");
+    EXPECT_EQ(read_file(home.settings), "ICS=" + home.dir + "/evolution/local/Calendar/calendar.ics"
+                                        "\nAPP=xterm -e top\nICON=mozilla\nLANG=farsi\n"
+                                        "VERSION=0.5.1\nSTARTOFWEEK=-2147483648\n");
+    app_state.icon_kind = 2;
+    save_settings();
+    EXPECT_NE(read_file(home.settings).find("\nICON=other\n"), std::string::npos);
+}
+
+TEST_F(settings_file, home_unset_or_empty_runs_on_defaults_and_writes_nothing) {
+    for (const char *value : {static_cast<const char *>(nullptr), ""}) {
+        reset_settings_state();
+        if (value)
+            setenv("HOME", value, 1);
+        else
+            unsetenv("HOME");
+        load_output o = run_load();
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(count_lines(o.err), 1) << o.err;
+        EXPECT_NE(o.err.find("HOME"), std::string::npos);
+        EXPECT_STREQ(app_state.settings_path, "");
+        EXPECT_STREQ(app_state.app_command, "evolution");
+        EXPECT_STREQ(app_state.weekday_names[6], "Monday");
+
+        testing::internal::CaptureStderr();
+        save_settings();
+        EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
+        EXPECT_FALSE(file_exists("/.zeruvivizodo"));
+    }
+    EXPECT_EQ(count_entries(home.dir), 0);
+}
+
+TEST_F(settings_file, a_file_that_cannot_be_created_is_reported_not_announced) {
+    setenv("HOME", (home.dir + "/missing").c_str(), 1);
+    load_output o = run_load();
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(count_lines(o.err), 1) << o.err;
+    EXPECT_STREQ(app_state.app_command, "evolution");
+    EXPECT_EQ(count_entries(home.dir), 0);
+}
+
+TEST_F(settings_file, only_the_first_4095_bytes_are_read) {
+    // The current VERSION first, then a long run of stray text, then a key
+    // beyond the buffer.
+    std::string text = "VERSION=0.5.1\nAPP=early\n" + std::string(8000, 'x') + "\nAPP=late\n";
+    write_file(home.settings, text);
+    load_output o = run_load();
+    EXPECT_STREQ(app_state.app_command, "early");
+    EXPECT_EQ(read_file(home.settings), text);
+
+    // A key whose value starts exactly at the last byte that fits.
+    std::string head = "VERSION=0.5.1\n" + std::string(4095 - 14 - 4, '\n') + "APP=";
+    ASSERT_EQ(head.size(), 4095u);
+    write_file(home.settings, head + "cut");
+    reset_settings_state();
+    run_load();
+    EXPECT_STREQ(app_state.app_command, "");
+}
+
+TEST_F(settings_file, long_values_are_cut_on_character_boundaries) {
+    std::string euros;
+    for (int i = 0; i < 100; ++i) euros += "\xe2\x82\xac";  // 300 bytes
+    write_file(home.settings, "ICS=a" + euros + "\nAPP=" + euros + "\nVERSION=0.5.1\n" +
+                                  "ICON=" + std::string(600, 'i') + "\n");
+    run_load();
+    // 249 bytes hold 83 whole signs; 255 hold "a" and 84 signs (253 bytes).
+    EXPECT_EQ(strlen(app_state.app_command), 249u);
+    EXPECT_EQ(strlen(app_state.ics_path), 253u);
+    EXPECT_TRUE(whole_utf8(app_state.app_command));
+    EXPECT_TRUE(whole_utf8(app_state.ics_path));
+    EXPECT_EQ(app_state.icon_kind, 2);
+
+    // Plain ASCII is cut at the very end of the field.
+    write_file(home.settings, "ICS=" + std::string(300, 'p') + "\nVERSION=0.5.1\n");
+    run_load();
+    EXPECT_EQ(std::string(app_state.ics_path), std::string(255, 'p'));
+
+    // Bytes that are not UTF-8 are still cut within the field.
+    char field[8];
+    copy_utf8_cut(field, sizeof field, "\x80\x80\x80\x80\x80\x80\x80\x80\x80", 9);
+    EXPECT_EQ(strlen(field), 7u);
+    copy_utf8_cut(field, sizeof field, "abcdef\xe2\x82\xac", 9);
+    EXPECT_STREQ(field, "abcdef");
+}
+
+TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
+    ASSERT_EQ(mkdir(home.settings.c_str(), 0755), 0);
+    load_output o = run_load();
+    EXPECT_EQ(count_lines(o.err), 1) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_STREQ(app_state.app_command, "evolution");
+    testing::internal::CaptureStderr();
+    save_settings();
+    EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
+    struct stat st;
+    ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    ASSERT_EQ(rmdir(home.settings.c_str()), 0);
+
+    // Opening a FIFO without a writer would block for ever; alarm() turns a
+    // hang into a failure.
+    ASSERT_EQ(mkfifo(home.settings.c_str(), 0600), 0);
+    reset_settings_state();
+    alarm(10);
+    o = run_load();
+    testing::internal::CaptureStderr();
+    save_settings();
+    std::string err = testing::internal::GetCapturedStderr();
+    alarm(0);
+    EXPECT_EQ(count_lines(o.err), 1) << o.err;
+    EXPECT_EQ(count_lines(err), 1) << err;
+    ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(count_entries(home.dir), 1);
+}
+
+TEST_F(settings_file, save_keeps_permission_bits_and_symbolic_links) {
+    run_load();
+    ASSERT_EQ(chmod(home.settings.c_str(), 0640), 0);
+    app_state.farsi = 1;
+    save_settings();
+    struct stat st;
+    ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_NE(read_file(home.settings).find("LANG=farsi"), std::string::npos);
+
+    // A settings file kept elsewhere and linked in stays linked.
+    const std::string real = home.dir + "/dotfiles-settings";
+    ASSERT_EQ(rename(home.settings.c_str(), real.c_str()), 0);
+    ASSERT_EQ(symlink(real.c_str(), home.settings.c_str()), 0);
+    app_state.week_start = 5;
+    save_settings();
+    ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_NE(read_file(real).find("STARTOFWEEK=5\n"), std::string::npos);
+    EXPECT_EQ(count_entries(home.dir), 2);
+}
+
+// A write that fails half way (the file size limit stands in for a full
+// disk) leaves the old file whole and says so once on standard error.
+TEST_F(settings_file, a_save_that_fails_half_way_leaves_the_old_file) {
+    run_load();
+    const std::string before = read_file(home.settings);
+    // Standard error goes to a pipe: a file would meet the size limit too.
+    int err_pipe[2];
+    ASSERT_EQ(pipe(err_pipe), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(err_pipe[1], 2);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {40, 40};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        app_state.farsi = 1;
+        _exit(write_settings_file() == 0 ? 0 : 1);
+    }
+    close(err_pipe[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(read_file(home.settings), before);
+    EXPECT_EQ(count_entries(home.dir), 1);  // no temporary file left behind
+    std::string err;
+    char chunk[512];
+    for (ssize_t n; (n = read(err_pipe[0], chunk, sizeof chunk)) > 0;) err.append(chunk, n);
+    close(err_pipe[0]);
+    EXPECT_EQ(count_lines(err), 1) << err;
+    EXPECT_NE(err.find(home.settings), std::string::npos) << err;
+}
+
+// A process killed at any moment while it saves leaves either the old or
+// the new text, never a mixture or a truncated file.
+TEST_F(settings_file, killed_while_saving_the_file_is_old_or_new) {
+    run_load();
+    std::string texts[2];
+    for (int farsi = 0; farsi < 2; ++farsi) {
+        app_state.farsi = farsi;
+        snprintf(app_state.app_command, sizeof app_state.app_command, "%s",
+                 farsi ? std::string(240, 'b').c_str() : "a");
+        save_settings();
+        texts[farsi] = read_file(home.settings);
+    }
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<int> pause_us(0, 4000);
+    for (int round = 0; round < 150; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                app_state.farsi = i & 1;
+                snprintf(app_state.app_command, sizeof app_state.app_command, "%s",
+                         (i & 1) ? std::string(240, 'b').c_str() : "a");
+                save_settings();
+            }
+        }
+        usleep(static_cast<useconds_t>(pause_us(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        std::string now = read_file(home.settings);
+        ASSERT_TRUE(now == texts[0] || now == texts[1]) << "round " << round << ":\n" << now;
+    }
+    // Killed saves may leave their temporary files; never the settings file.
+    struct stat st;
+    ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+}  // namespace
