@@ -9,9 +9,9 @@
 
 namespace {
 
-int64_t lunation_of(int year, int month)
+int64_t lunation_of(int64_t year, int64_t month)
 {
-    return 12 * static_cast<int64_t>(year) + month - 15813;
+    return 12 * year + month - 15813;
 }
 
 }  // namespace
@@ -54,7 +54,8 @@ void jdn_to_islamic(int64_t jdn, icaltimetype *dest)
 
 int islamic_month_length(int month, int year)
 {
-    int64_t next = month == 12 ? lunation_of(year + 1, 1) : lunation_of(year, month + 1);
+    int64_t next = month == 12 ? lunation_of(int64_t{year} + 1, 1)
+                               : lunation_of(year, int64_t{month} + 1);
     // The day before the next month's first day, converted back: its day is
     // the length, and so always agrees with jdn_to_islamic.
     int64_t last = static_cast<int64_t>(new_moon_jd(next) + 1) - 1;

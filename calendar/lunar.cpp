@@ -4,6 +4,8 @@
 // Results are Julian dates (fraction 0 at noon UT).
 #include "calendar/calendar.h"
 
+#include "calendar/lunar.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,9 +78,8 @@ double moon_phase_jd(int64_t k, int p)
     return mean + s - (0.41 + 1.2053 * t + 0.4992 * t2) / 1440;
 }
 
-double new_moon_jd(int64_t k)
+double new_moon_day_rule(double jd)
 {
-    double jd = moon_phase_jd(k, 0);
     // The fraction and the clock hour are single precision: the month-start
     // day of a new moon near a border depends on that rounding.
     float f = static_cast<float>(jd - std::trunc(jd));
@@ -90,4 +91,9 @@ double new_moon_jd(int64_t k)
     if (h > 6)
         return jd + 1;
     return jd;
+}
+
+double new_moon_jd(int64_t k)
+{
+    return new_moon_day_rule(moon_phase_jd(k, 0));
 }
