@@ -1,0 +1,115 @@
+"""Where everything lies in the two skin images (x, y in image pixels).
+
+These numbers are fixed by the drawing code of face/, which copies glyphs
+out of the images by them; the artwork may change, they may not.
+"""
+
+FACE_W, FACE_H = 200, 115
+SHEET_W, SHEET_H = 455, 105
+
+# Colours named by the face design.
+FACE_GROUND = '#D2DAE4'      # grid ground, and filler of the face image
+HEADER_BAND = '#F7EDED'      # month band; ground of the whole sheet
+WEEKDAY_BAND = '#B9C2E4'
+ARROW_RED = '#C90000'
+TODAY_RED = '#B80000'
+BUSY_BLUE = '#8294FF'
+FREE_GREEN = '#8EE800'
+BLACK = '#000000'
+WHITE = '#FFFFFF'
+MOON_YELLOW = '#FFF26B'
+SETTINGS_GREY = '#605E5E'
+HANDLE_BLUE = '#0B66C6'
+LETTER_GROUND = '#8088E5'
+
+# Empty face: the transparent notch in its lower right corner.
+NOTCH = [(x, 56) for x in range(58, 64)] + \
+        [(x, y) for y in range(57, 63) for x in range(57, 64)]
+SEPARATOR_X = 64
+
+# Day digits: cell x of digit d, strips of 7 rows at these tops.
+DAY_DIGIT_W, DAY_DIGIT_H = 5, 7
+LATIN_DIGIT_X = [119 + 4 * d for d in range(10)]
+FARSI_DIGIT_X = [69 + 4 * d for d in range(10)]
+# (top row, ink, ground, band): band means the ground is a coloured band
+# over x 67-113 and 117-163 rather than the plain image ground.
+DIGIT_STRIPS = [
+    (2, BLACK, FACE_GROUND, False),
+    (12, TODAY_RED, FACE_GROUND, False),
+    (22, BLACK, BUSY_BLUE, True),
+    (32, TODAY_RED, BUSY_BLUE, True),
+    (42, BLACK, FREE_GREEN, True),
+    (52, TODAY_RED, FREE_GREEN, True),
+    (62, WHITE, BLACK, True),
+]
+DIGIT_BANDS = [(67, 113), (117, 163)]
+
+# Weekday strips: fourteen 9-pixel cells, Monday first, twice.
+LATIN_WEEKDAY_Y = 70
+FARSI_WEEKDAY_Y = 82
+WEEKDAY_STRIP_W, WEEKDAY_STRIP_H, WEEKDAY_CELL = 126, 8, 9
+
+# Moon phases 1-4 (new, first quarter, full, last quarter), 8 x 7 at y 70.
+MOON_X = [128, 137, 146, 155]
+MOON_Y = 70
+
+# Button glyphs: (x0, x1, y) per entry; all 7 rows high.
+BUTTON_GLYPHS = [
+    (129, 136, 80),   # 0 application icon: mail and calendar
+    (138, 145, 80),   # 1 application icon: web browser
+    (147, 154, 80),   # 2 application icon: any other program
+    (162, 165, 80),   # 3 handle that shows the bar (points left)
+    (167, 170, 80),   # 4 handle that hides the bar (points right)
+    (156, 160, 80),   # 5 settings
+    (165, 172, 70),   # 6 moon view off
+    (174, 181, 70),   # 7 moon view on
+    (129, 136, 88),   # 8 calendar letter G
+    (138, 145, 88),   # 9 calendar letter P
+    (147, 154, 88),   # 10 calendar letter I
+]
+BUTTON_H = 7
+
+# Sheet: month-name cells (x0, x1) per name row, top rows, 11 rows high.
+MONTH_NAME_H = 11
+MONTH_NAME_Y = [17, 32, 45, 63, 79, 45]
+MONTH_NAME_X = [
+    [(3, 23), (27, 48), (52, 74), (77, 98), (102, 126), (130, 150),
+     (162, 177), (188, 211), (216, 237), (241, 262), (266, 289), (293, 315)],
+    [(2, 20), (24, 44), (49, 70), (74, 85), (89, 111), (115, 135),
+     (140, 164), (168, 193), (197, 218), (223, 245), (250, 270), (275, 289)],
+    [(3, 27), (32, 49), (53, 84), (89, 123), (128, 157), (162, 195),
+     (200, 217), (220, 253), (257, 282), (287, 317), (322, 357), (361, 394)],
+    [(2, 34), (47, 76), (86, 117), (126, 155), (166, 178), (187, 214),
+     (223, 247), (255, 276), (289, 325), (338, 362), (374, 406), (416, 451)],
+    [(2, 34), (42, 72), (84, 114), (123, 138), (149, 179), (188, 223),
+     (227, 248), (258, 274), (286, 300), (311, 326), (336, 361), (371, 393)],
+]
+
+MONTH_NAMES = [
+    ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun',
+     'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'],
+    ['Far', 'Ord', 'Kho', 'Tir', 'Mor', 'Sha',
+     'Meh', 'Aba', 'Aza', 'Dey', 'Bah', 'Esf'],
+    ['Muh', 'Saf', 'Rabi I', 'Rabi II', 'Jum I', 'Jum II',
+     'Raj', "Sha'b", 'Ram', 'Shaw', 'Dhu Q', 'Dhu H'],
+    # Gregorian months in Farsi script.
+    ['ژانویه', 'فوریه', 'مارس', 'آوریل', 'مه', 'ژوئن',
+     'ژوئیه', 'اوت', 'سپتامبر', 'اکتبر', 'نوامبر', 'دسامبر'],
+    # Persian months (Farvardin to Esfand).
+    ['فروردین', 'اردیبهشت', 'خرداد', 'تیر', 'مرداد', 'شهریور',
+     'مهر', 'آبان', 'آذر', 'دی', 'بهمن', 'اسفند'],
+]
+
+# Year digits: (x0, x1) per language and digit, 9 rows from y 4.
+YEAR_DIGIT_Y, YEAR_DIGIT_H = 4, 9
+YEAR_DIGIT_X = [
+    [(3, 9), (14, 17), (23, 29), (33, 39), (43, 49), (53, 59), (63, 69),
+     (73, 79), (83, 89), (93, 99)],
+    [(103, 109), (114, 117), (123, 129), (133, 139), (143, 149),
+     (153, 159), (163, 169), (173, 179), (183, 189), (193, 199)],
+]
+# Persian digits U+06F0-U+06F9 (their own 4, 5 and 6).
+FARSI_DIGITS = ''.join(chr(0x06F0 + d) for d in range(10))
+
+# Sheet pixels left transparent: column 0 of rows 33-56.
+SHEET_TRANSPARENT = [(0, y) for y in range(33, 57)]
