@@ -1,0 +1,255 @@
+// The day grid against a model of the layout written here: days laid into
+// 9 x 7 cells from the first day of the week, and the pointer read back
+// through the same cells with the row rounded toward zero and column 7
+// standing for column 0 of the next row.
+#include "face_fixture.h"
+
+#include "calendar/calendar.h"
+#include "face/face.h"
+
+#include <ctime>
+#include <map>
+
+namespace {
+
+// Gregorian date `days` after y-m-d, and its weekday (0 Sunday), from the C library.
+icaltimetype gregorian_after(int y, int m, int d, int days, int *weekday = nullptr)
+{
+    struct tm t {};
+    t.tm_year = y - 1900;
+    t.tm_mon = m - 1;
+    t.tm_mday = d + days;
+    t.tm_hour = 12;
+    time_t s = timegm(&t);
+    struct tm out {};
+    gmtime_r(&s, &out);
+    if (weekday)
+        *weekday = out.tm_wday;
+    return make_date(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday);
+}
+
+// One displayed month: its place in its calendar, the Gregorian date of
+// its day 1 and its length.
+struct shown_month {
+    int kind, year, month;
+    icaltimetype first;
+    int length;
+};
+
+shown_month gregorian_month(int year, int month)
+{
+    int length = 28;
+    while (gregorian_after(year, month, 1, length).month == month)
+        length++;
+    return {0, year, month, make_date(year, month, 1), length};
+}
+
+// Persian 1403 Farvardin began on 2024-03-20; Islamic 1445 Ramadan on 2024-03-11.
+shown_month farvardin_1403() { return {1, 1403, 1, make_date(2024, 3, 20), 31}; }
+shown_month ramadan_1445() { return {2, 1445, 9, make_date(2024, 3, 11), days_in_month(9, 1445, 2)}; }
+
+// Column of the first day of the month: the header starts on Sunday for
+// week start 1, Saturday for 2, ... Monday for 7; 0 and anything outside
+// 1-7 start on Monday.
+int first_column(const shown_month &m, int week_start)
+{
+    int first_weekday = week_start >= 1 && week_start <= 7 ? (8 - week_start) % 7 : 1;
+    int weekday = 0;
+    gregorian_after(m.first.year, m.first.month, m.first.day, 0, &weekday);
+    return (weekday - first_weekday + 7) % 7;
+}
+
+struct cell {
+    int x, y;
+};
+cell cell_of_day(const shown_month &m, int week_start, int day)
+{
+    int index = first_column(m, week_start) + day - 1;
+    return {9 * (index % 7), 20 + 7 * (index / 7)};
+}
+
+// The day the pointer at (x, y) selects, 0 for none.
+int day_under_pointer(const shown_month &m, int week_start, int x, int y)
+{
+    int column = x / 9;
+    int row = y >= 20 ? (y - 20) / 7 : y >= 14 ? 0 : y >= 7 ? -1 : -2;
+    if (column == 7) {
+        column = 0;
+        row++;
+    }
+    if (row < 0)
+        return 0;
+    int day = row * 7 + column - first_column(m, week_start) + 1;
+    return day >= 1 && day <= m.length ? day : 0;
+}
+
+void show(const shown_month &m, int week_start, int today_day)
+{
+    app_state.calendar_kind = m.kind;
+    app_state.week_start = week_start;
+    app_state.today = make_date(m.year, m.month, today_day);
+}
+
+// How each day should look: a style row of the digit strips, or a moon glyph.
+struct day_look {
+    int style = 0, today = 0, phase = 0;
+};
+
+void paste_number(expected_face &e, int day, cell at, day_look look, int farsi)
+{
+    int sy = 2 + 20 * look.style + 10 * look.today;
+    int digit0 = farsi ? 69 : 119;
+    if (day <= 9) {
+        e.paste(face_image(), digit0 - 1, sy, 2, 7, at.x, at.y);
+        e.paste(face_image(), digit0 - 1, sy, 2, 7, at.x + 7, at.y);
+        e.paste(face_image(), digit0 + 4 * day, sy, 5, 7, at.x + 2, at.y);
+    } else {
+        e.paste(face_image(), digit0 + 4 * (day / 10), sy, 5, 7, at.x, at.y);
+        e.paste(face_image(), digit0 + 4 * (day % 10), sy, 5, 7, at.x + 4, at.y);
+    }
+}
+
+expected_face expected_grid(const shown_month &m, int week_start, const std::map<int, day_look> &special)
+{
+    expected_face e;
+    for (int day = 1; day <= m.length; day++) {
+        auto found = special.find(day);
+        day_look look = found == special.end() ? day_look{} : found->second;
+        cell at = cell_of_day(m, week_start, day);
+        if (look.phase)
+            e.paste(face_image(), 128 + 9 * (look.phase - 1), 70, 8, 7, at.x, at.y);
+        else
+            paste_number(e, day, at, look, app_state.farsi);
+    }
+    return e;
+}
+
+::testing::AssertionResult grid_matches(const shown_month &m, int week_start, const std::map<int, day_look> &special)
+{
+    show(m, week_start, 1);
+    fill_buffer_with_sentinel();
+    draw_grid();
+    return buffer_matches(expected_grid(m, week_start, special));
+}
+
+TEST(grid, month_starting_in_column_zero)
+{
+    // 1 September 2024 is a Sunday: column 0 at y 20 with Sunday first,
+    // day 8 opens the second row at y 27. Today red, a highlighted day.
+    reset_face_state();
+    shown_month september = gregorian_month(2024, 9);
+    EXPECT_EQ(cell_of_day(september, 1, 1).y, 20);
+    EXPECT_EQ(cell_of_day(september, 1, 8).x, 0);
+    EXPECT_EQ(cell_of_day(september, 1, 8).y, 27);
+    app_state.today_gregorian = make_date(2024, 9, 5);
+    app_state.highlight_date = make_date(2024, 9, 12);
+    EXPECT_TRUE(grid_matches(september, 1, {{5, {0, 1, 0}}, {12, {3, 0, 0}}}));
+}
+
+TEST(grid, month_needing_six_rows)
+{
+    // 1 December 2024 is a Sunday, the last column with Monday first; 30
+    // and 31 fall in columns 0 and 1 at y 55. A highlighted today shows
+    // white on black, not red.
+    reset_face_state();
+    shown_month december = gregorian_month(2024, 12);
+    EXPECT_EQ(cell_of_day(december, 7, 31).x, 9);
+    EXPECT_EQ(cell_of_day(december, 7, 31).y, 55);
+    app_state.today_gregorian = make_date(2024, 12, 31);
+    app_state.highlight_date = make_date(2024, 12, 31);
+    EXPECT_TRUE(grid_matches(december, 7, {{31, {3, 0, 0}}}));
+}
+
+TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight)
+{
+    // January 2024: last quarter 3rd, new moon 10th, first quarter 17th,
+    // full moon 25th.
+    reset_face_state();
+    app_state.moon_view = 1;
+    app_state.today_gregorian = make_date(2024, 1, 10);
+    app_state.highlight_date = make_date(2024, 1, 25);
+    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7,
+                             {{3, {0, 0, 4}}, {10, {0, 0, 1}}, {17, {0, 0, 2}}, {25, {3, 0, 0}}}));
+    // With the view off the same days are plain numbers, today red.
+    app_state.moon_view = 0;
+    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7, {{10, {0, 1, 0}}, {25, {3, 0, 0}}}));
+}
+
+TEST(grid, persian_and_islamic_months_with_farsi_digits)
+{
+    reset_face_state();
+    app_state.farsi = 1;
+    app_state.today_gregorian = make_date(2024, 3, 25);  // Farvardin 6
+    EXPECT_TRUE(grid_matches(farvardin_1403(), 7, {{6, {0, 1, 0}}}));
+    app_state.farsi = 0;
+    app_state.today_gregorian = make_date(2024, 3, 11);  // Ramadan 1
+    EXPECT_TRUE(grid_matches(ramadan_1445(), 2, {{1, {0, 1, 0}}}));
+}
+
+TEST(grid, week_start_out_of_range_lays_out_as_monday_first)
+{
+    reset_face_state();
+    for (int week_start : {8, -1, -7, 1000000})
+        EXPECT_TRUE(grid_matches(gregorian_month(2024, 9), week_start, {})) << "week start " << week_start;
+}
+
+// Every pixel of the tile against the model.
+void expect_pointer_model(const shown_month &m, int week_start, int today_day)
+{
+    reset_face_state();
+    show(m, week_start, today_day);
+    int wrong = 0;
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++) {
+            int day = day_under_pointer(m, week_start, x, y);
+            int found = day_at_point(x, y);
+            bool right = found == (day != 0);
+            if (right && day) {
+                icaltimetype want = gregorian_after(m.first.year, m.first.month, m.first.day, day - 1);
+                right = date_equal(app_state.work_date, want);
+            }
+            if (!right && ++wrong <= 5)
+                ADD_FAILURE() << "kind " << m.kind << " " << m.year << "-" << m.month << " week start " << week_start
+                              << ": (" << x << ", " << y << ") should give day " << day << ", got " << found << " "
+                              << app_state.work_date.year << "-" << app_state.work_date.month << "-"
+                              << app_state.work_date.day;
+        }
+}
+
+TEST(day_at_point, every_pixel_of_several_months)
+{
+    expect_pointer_model(gregorian_month(2024, 3), 7, 15);
+    expect_pointer_model(gregorian_month(2024, 12), 7, 1);
+    expect_pointer_model(gregorian_month(2024, 9), 1, 30);
+    // The 31st carried into a 30-day month.
+    expect_pointer_model(gregorian_month(2024, 4), 2, 31);
+    expect_pointer_model(farvardin_1403(), 2, 12);
+    expect_pointer_model(ramadan_1445(), 0, 21);
+    expect_pointer_model(gregorian_month(2024, 9), 9, 3);
+    expect_pointer_model(gregorian_month(2024, 9), -4, 3);
+}
+
+TEST(day_at_point, known_points)
+{
+    reset_face_state();
+    show(gregorian_month(2024, 3), 7, 9);
+    ASSERT_EQ(day_at_point(40, 30), 1);
+    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 8)));
+    // The weekday band answers for row 0; above it nothing; x 63 is the
+    // next row's first day.
+    ASSERT_EQ(day_at_point(40, 15), 1);
+    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 1)));
+    EXPECT_EQ(day_at_point(40, 13), 0);
+    ASSERT_EQ(day_at_point(63, 22), 1);
+    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 4)));
+    // Left of day 1, and after the last day.
+    EXPECT_EQ(day_at_point(5, 22), 0);
+    EXPECT_EQ(day_at_point(20, 55), 0);
+
+    // Persian Farvardin 1 1403 is 20 March 2024: Wednesday, column 2 Monday first.
+    show(farvardin_1403(), 7, 12);
+    ASSERT_EQ(day_at_point(20, 20), 1);
+    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 20)));
+}
+
+}  // namespace
