@@ -328,7 +328,7 @@ class Session:
             options = env.get("ASAN_OPTIONS", "")
             env["ASAN_OPTIONS"] = (options + ":" if options else "") + "verify_asan_link_order=0"
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
-            argv = ["faketime", "@" + date] + argv
+            argv = ["faketime", date] + argv
         return argv, env, argv0
 
     def run(self, args=(), date=None, env=None, display=True, timeout=20, argv0=None):
