@@ -67,13 +67,19 @@ void gregorian_to_persian(icaltimetype date, icaltimetype *dest);
 double moon_phase_jd(int64_t k, int p);
 double new_moon_jd(int64_t k);  // month-start instant of lunation k
 
+// Days for which the lunation estimates of jdn_to_islamic and
+// moon_phase_of_day are known to lie at or above the lunation their downward
+// searches seek: Gregorian 0001-01-01 to 6000-12-31.
+constexpr int32_t lunar_jdn_min = 1721426;
+constexpr int32_t lunar_jdn_max = 3912880;
+
 // Islamic, months begun by the computed new moon. The conversions are exact,
-// and month lengths agree with them, for Islamic years 1 on and Gregorian
-// years up to 6000. Islamic years 0 and below are not undone by islamic_to_jdn
-// (jdn_to_islamic skips year 0), so they are outside the range.
+// and month lengths agree with them, for Islamic year 1 (622) on, up to
+// lunar_jdn_max; jdn_to_islamic clamps its day number to the lunar range.
+// Islamic years 0 and below are not undone by islamic_to_jdn (jdn_to_islamic
+// skips year 0), so they are outside the range.
 int64_t islamic_to_jdn(int year, int month, int day);
-void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0;
-                                                        // jdn clamped to 32 bits
+void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0
 int islamic_month_length(int month, int year);  // month 1 to 12; 28 to 31
 void gregorian_to_islamic(icaltimetype date, icaltimetype *dest);
 
@@ -82,14 +88,12 @@ void to_gregorian(int kind, icaltimetype date, icaltimetype *dest);
 int days_in_month(int month, int year, int kind);
 
 // Moon phase code of a Gregorian day: 0 none, 1 new, 2 first quarter, 3 full, 4 last quarter.
-// Answers, the same whatever the earlier questions, for Gregorian years 1 to
-// 6000 (day numbers below); other days answer 0 and leave the cache alone.
+// Answers, the same whatever the earlier questions, for the days from
+// lunar_jdn_min to lunar_jdn_max; other days answer 0 and leave the cache alone.
 struct moon_phase_slot {
     int32_t phase;
     int32_t day;  // Julian day number the slot describes
 };
 constexpr int moon_phase_cache_size = 200;
-constexpr int32_t moon_phase_jdn_min = 1721426;  // 0001-01-01
-constexpr int32_t moon_phase_jdn_max = 3912880;  // 6000-12-31
 extern moon_phase_slot moon_phase_cache[moon_phase_cache_size];
 int moon_phase_of_day(icaltimetype date);

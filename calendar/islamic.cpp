@@ -3,8 +3,6 @@
 // 12 year + month - 15813; lunation 1048 is 1 Muharram 1405.
 #include "calendar/calendar.h"
 
-#include "calendar/range.h"
-
 #include <cmath>
 
 namespace {
@@ -23,14 +21,13 @@ int64_t islamic_to_jdn(int year, int month, int day)
 
 void jdn_to_islamic(int64_t jdn, icaltimetype *dest)
 {
-    // Clamped to 32 bits so that the estimate and the search stay short and
-    // every conversion below stays in range.
-    jdn = clamp_jdn(jdn);
+    // Outside the lunar range the estimate below is not known to lie above the
+    // lunation, and far outside it the search would run for millions of steps.
+    jdn = jdn < lunar_jdn_min ? lunar_jdn_min : jdn > lunar_jdn_max ? lunar_jdn_max : jdn;
     icaltimetype g = icaltime_null_time();
     jdn_to_gregorian(jdn, &g);
-    // The estimate lies at or above the sought lunation for every date from
-    // year 1 to 6000 (at most two above from 1000 to 3000); the search only
-    // moves down.
+    // The estimate lies at or above the sought lunation over the lunar range
+    // (at most two above from 1000 to 3000); the search only moves down.
     double x = (g.month - 1) / 12.0 + g.year + g.day / 365.0 - 1900;
     int64_t k = static_cast<int64_t>(x * 12.3685 + 0.6);
     double r = new_moon_jd(k);

@@ -29,7 +29,7 @@ int moon_phase_of_day(icaltimetype date)
     int32_t j = gregorian_to_jdn(date);
     // Outside the supported years the estimate below is not known to find the
     // lunation; such days have no phase, and the cache is left alone.
-    if (j < moon_phase_jdn_min || j > moon_phase_jdn_max)
+    if (j < lunar_jdn_min || j > lunar_jdn_max)
         return 0;
     const moon_phase_slot &slot = moon_phase_cache[j % moon_phase_cache_size];
     if (slot.day == j)

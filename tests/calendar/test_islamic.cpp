@@ -159,6 +159,9 @@ TEST(islamic, extreme_arguments_stay_defined)
     for (int64_t jdn : {INT64_MIN, int64_t{INT32_MIN}, int64_t{-1}, int64_t{0},
                         int64_t{INT32_MAX}, INT64_MAX})
         (void)islamic_of(jdn);
+    // Clamped to the lunar range.
+    EXPECT_TRUE(date_equal(islamic_of(INT64_MIN), islamic_of(lunar_jdn_min)));
+    EXPECT_TRUE(date_equal(islamic_of(INT64_MAX), islamic_of(lunar_jdn_max)));
     (void)islamic_to_jdn(INT32_MAX, INT32_MAX, INT32_MAX);
     (void)islamic_to_jdn(INT32_MIN, INT32_MIN, INT32_MIN);
     (void)islamic_month_length(12, INT32_MAX);

@@ -128,7 +128,3 @@ TEST(month, sweep_islamic_months)
     sweep_months(calendar_islamic, islamic_year_min - 1, islamic_year_max + 1);
 }
 
-TEST(month, sweep_gregorian_months)
-{
-    sweep_months(calendar_gregorian, -4799, 9999);
-}
