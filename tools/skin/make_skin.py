@@ -20,6 +20,8 @@ no time stamps, colour tables sorted, anti-aliasing quantised to fixed levels.
 import os
 import sys
 
+sys.dont_write_bytecode = True  # keep the source tree clean
+
 import skin_art as art
 import skin_text as text
 from skin_layout import FACE_W, FACE_H, SHEET_W, SHEET_H

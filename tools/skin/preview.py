@@ -12,6 +12,8 @@ import datetime
 import os
 import sys
 
+sys.dont_write_bytecode = True  # keep the source tree clean
+
 import cairo
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
