@@ -1,0 +1,101 @@
+"""The settings in the docked tile: the dialog behind the settings button, and
+the application command read from the settings file."""
+
+import subprocess
+import time
+import unittest
+
+import harness
+
+DATE = "2024-03-08 10:00:00"
+DIALOG_TITLE = "^Dayspinner 0\\.5\\.1$"
+
+
+def settings_text(home, app="evolution", lang="default"):
+    return ("ICS=%s/evolution/local/Calendar/calendar.ics\nAPP=%s\nICON=evolution\n"
+            "LANG=%s\nVERSION=0.5.1\nSTARTOFWEEK=7\n" % (home, app, lang))
+
+
+@harness.SkipIfMissing("xdotool")
+class SettingsDockTest(unittest.TestCase):
+    def setUp(self):
+        self.session = harness.Session()
+        self.addCleanup(self.session.close)
+        self.settings = self.session.home / ".zeruvivizodo"
+
+    def find_dialog(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE],
+                               env=self.session.env, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, timeout=20)
+        ids = found.stdout.split()
+        return int(ids[0]) if ids else None
+
+    def steady_image(self, tile):
+        time.sleep(0.7)
+        return tile.image()
+
+    def reference_face(self, args):
+        tile = self.session.start_tile(args=args, date=DATE)
+        image = self.steady_image(tile)
+        self.assertEqual(tile.close_and_wait(), 0)
+        return image
+
+    def test_settings_button_opens_the_dialog_and_farsi_reaches_the_face(self):
+        self.marker = self.session.home / "launched"
+        self.settings.write_text(settings_text(self.session.home, app="touch %s" % self.marker))
+        before_text = self.settings.read_text()
+        # The faces a tile shows from the start in each language, same date.
+        latin_reference = self.reference_face([])
+        farsi_reference = self.reference_face(["-f"])
+
+        tile = self.session.start_tile(date=DATE)
+        latin = self.steady_image(tile)
+        self.assertFalse(latin.differs(latin_reference))
+
+        tile.click(49, 60)
+        dialog = harness.wait_for(self.find_dialog, 10)
+        self.assertIsNotNone(dialog, "the settings button opened no dialog window")
+        # Keyboard focus starts on the icon group; Tab leads to the entry and
+        # then to the language group, where Right selects "farsi".
+        self.session.xdotool("windowfocus", "--sync", dialog)
+        self.session.xdotool("key", "--delay", "100", "Tab", "Tab", "Right")
+        time.sleep(0.5)
+        # While the dialog is open the tile is not redrawn.
+        self.assertFalse(tile.image().differs(latin))
+        self.session.helper("close", dialog)
+        self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
+
+        # After the dialog the face is the one a tile started with -f shows.
+        if farsi_reference.differs(latin_reference):
+            tile.wait_image(lambda im: im.differs(latin), timeout=10)
+        farsi = self.steady_image(tile)
+        self.assertFalse(farsi.differs(farsi_reference), "the face did not switch to Farsi")
+        # Closing without "save" leaves the file as it was.
+        self.assertEqual(self.settings.read_text(), before_text)
+
+        # The tile reacts again: the settings button opens the dialog once
+        # more, and a double click on the application button starts the command.
+        tile.click(49, 60)
+        dialog = harness.wait_for(self.find_dialog, 10)
+        self.assertIsNotNone(dialog, "the tile no longer reacts after the dialog")
+        self.session.helper("close", dialog)
+        self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
+        tile.click(23, 60, repeat=2, delay_ms=80)
+        self.assertTrue(harness.wait_for(self.marker.exists, 5), "the double click started nothing")
+        self.assertEqual(tile.close_and_wait(), 0)
+
+    def test_command_from_the_settings_file_starts_on_a_double_click(self):
+        marker = self.session.home / "started here"
+        # Blanks and quotes of the value reach the shell unchanged.
+        self.settings.write_text(settings_text(
+            self.session.home, app="sh -c 'echo ok > \"%s\"'" % marker))
+        tile = self.session.start_tile(date=DATE)
+        tile.click(23, 60, repeat=2, delay_ms=80)
+        self.assertTrue(harness.wait_for(marker.exists, 5), "the double click started nothing")
+        self.assertTrue(harness.wait_for(lambda: marker.read_text() == "ok\n", 5))
+        self.assertEqual(tile.close_and_wait(), 0)
+        self.assertEqual(tile.stderr(), "")
+
+
+if __name__ == "__main__":
+    unittest.main()
