@@ -7,7 +7,7 @@ packages="build-essential cmake pkg-config
 libx11-dev libxext-dev libxpm-dev libgtk2.0-dev libical-dev
 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
 xvfb xauth x11-utils xdotool wmaker fluxbox faketime imagemagick
-fonts-dejavu-core python3 valgrind"
+fonts-dejavu-core python3 python3-ephem valgrind"
 
 missing=""
 for p in $packages; do
