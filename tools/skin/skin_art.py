@@ -31,7 +31,7 @@ FARSI_DAY_DIGITS = [
     ['...', '.#.', '#.#', '.#.', '...'],
     ['.#.', '.#.', '.#.', '.#.', '.#.'],
     ['..#', '###', '#..', '#..', '#..'],
-    ['#.#', '###', '#..', '#..', '#..'],
+    ['#.#', '#.#', '###', '#..', '#..'],
     ['#.#', '.##', '#.#', '..#', '..#'],
     ['...', '#.#', '#.#', '#.#', '###'],
     ['.#.', '#.#', '..#', '.#.', '#..'],
@@ -189,18 +189,18 @@ MOON_BUTTONS = [
      'nnnnnnnn'],
 ]
 
-# Application icons, 8 x 7: a letter with a calendar page (mail and
+# Application icons, 8 x 7: a letter with a red date badge (mail and
 # calendar), a globe (web browser), a program window (anything else).
 ICON_PALETTE = {'o': '#2E3A58', 'w': '#FFFFFF', 'r': '#C83C3C',
                 'b': '#2F7FD8', 'l': '#6FC3F0', 'g': '#3FA34D',
                 't': '#4A5A7A', 'k': '#1A1A1A', 'c': '#7CE07C'}
 ICONS = [
-    ['oooo.rrr',
-     'owwoorwr',
-     'ooowwoor',
-     'owowwowr',
-     'owwwwwor',
-     'oooooooo',
+    ['oooooooo',
+     'oowwwwoo',
+     'owowwowo',
+     'owwoorrr',
+     'owwwwrwr',
+     'ooooorrr',
      '........'],
     ['..bbbb..',
      '.bgglbb.',
@@ -218,16 +218,16 @@ ICONS = [
      'tttttttt'],
 ]
 
-# Settings: a spanner, jaws up.
+# Settings: a cog wheel, grey, its diagonal teeth a shade lighter.
 SETTINGS_PALETTE = {'#': L.SETTINGS_GREY, 'x': '#8F8C8C'}
 SETTINGS = [
-    '#...#',
+    '.....',
+    'x.#.x',
+    '.###.',
     '##.##',
-    'x###x',
-    '.x#x.',
-    '..#..',
-    '..#..',
-    '..#..',
+    '.###.',
+    'x.#.x',
+    '.....',
 ]
 
 # Bar handles, 4 x 7, tip on the middle row.
