@@ -18,7 +18,8 @@ enum calendar_kind_value { calendar_gregorian = 0, calendar_persian = 1, calenda
 
 // Displayed years for which every conversion, month length and the moon
 // cache are exact: each calendar's range lies within Gregorian 1000 to 3000,
-// the span the tests sweep day by day. The face keeps navigation inside it.
+// where the tests check every day of every calendar. The face keeps its
+// navigation inside these years.
 constexpr int gregorian_year_min = 1000;
 constexpr int gregorian_year_max = 3000;
 constexpr int persian_year_min = 475;   // starts 1096-03-21; earlier years are not exact
@@ -40,7 +41,7 @@ constexpr int calendar_year_max(int kind)
 }
 
 // Gregorian (Fliegel and Van Flandern). Exact, and inverse to each other, from
-// year -4799 on; day numbers are 32-bit and saturate beyond about year
+// year -4799 on (checked day by day to 9999); day numbers are 32-bit and saturate beyond about year
 // 5.8 million. Day and month are not validated: the formula is linear in the
 // day, so day 0 is the last day of the previous month.
 int32_t gregorian_to_jdn(icaltimetype date);
@@ -54,7 +55,8 @@ int date_before(icaltimetype a, icaltimetype b);
 int date_on_or_after(icaltimetype a, icaltimetype b);
 
 // Persian, the arithmetic 2820-year cycle. Exact, and inverse to each other,
-// from year 475 (day number 2121446) on, up to day numbers of 32 bits.
+// from year 475 (day number 2121446) on (checked day by day to 3000 and at the
+// end of the cycle, 3294); earlier years differ from the published calendar.
 int32_t persian_to_jdn(int year, int month, int day);
 void jdn_to_persian(int32_t jdn, icaltimetype *dest);  // writes year, month, day, is_date
 int persian_month_length(int month, int year);  // months 12 and above: the month-12 rule
