@@ -9,7 +9,7 @@ namespace {
 const char *const small_xpm[] = {"4 2 4 1", "r c #FF0000", "g c #00FF00", "b c #0000FF",
                                  "  c None", "rg b", "bbbb"};
 const char *const opaque_xpm[] = {"2 1 1 1", "w c #FFFFFF", "ww"};
-const char *const broken_xpm[] = {"2 1 1 1", "w c #FFFFFF"};  // the pixel row is missing
+const char *const broken_xpm[] = {"not an image header"};
 
 unsigned long rgb_at(Drawable d, int x, int y) {
     XImage *image = XGetImage(dock_surface.display, d, x, y, 1, 1, AllPlanes, ZPixmap);
