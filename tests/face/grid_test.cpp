@@ -5,7 +5,13 @@
 #include "face_fixture.h"
 
 #include "calendar/calendar.h"
+#include "events/events.h"
 #include "face/face.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
 
 #include <ctime>
 #include <map>
@@ -173,6 +179,46 @@ TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight)
     // With the view off the same days are plain numbers, today red.
     app_state.moon_view = 0;
     EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7, {{10, {0, 1, 0}}, {25, {3, 0, 0}}}));
+}
+
+// An all-day event on 2024-01-<day>.
+std::string all_day_event(int day, bool free_time)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "BEGIN:VEVENT\r\nUID:face-%d\r\nDTSTART;VALUE=DATE:202401%02d\r\n"
+                  "DTEND;VALUE=DATE:202401%02d\r\n%sSUMMARY:event %d\r\nEND:VEVENT\r\n",
+                  day, day, day + 1, free_time ? "TRANSP:TRANSPARENT\r\n" : "", day);
+    return text;
+}
+
+TEST(grid, event_colours_under_today_and_the_moon)
+{
+    // Busy on the 5th, 15th and 17th (a first quarter), free on the 9th.
+    char path[] = "/tmp/face-events-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//face tests//EN\r\n" + all_day_event(5, false) +
+                      all_day_event(9, true) + all_day_event(15, false) + all_day_event(17, false) +
+                      "END:VCALENDAR\r\n";
+    ASSERT_EQ(write(fd, ics.data(), ics.size()), static_cast<ssize_t>(ics.size()));
+    close(fd);
+    reset_face_state();
+    std::snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path);
+    load_events();
+
+    shown_month january = gregorian_month(2024, 1);
+    app_state.today_gregorian = make_date(2024, 1, 15);
+    EXPECT_TRUE(grid_matches(january, 7, {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {17, {1, 0, 0}}}));
+    app_state.today_gregorian = make_date(2024, 1, 9);
+    app_state.moon_view = 1;
+    EXPECT_TRUE(grid_matches(january, 7,
+                             {{3, {0, 0, 4}}, {5, {1, 0, 0}}, {9, {2, 1, 0}}, {10, {0, 0, 1}}, {15, {1, 0, 0}},
+                              {17, {0, 0, 2}}, {25, {0, 0, 3}}}));
+
+    free_events();
+    app_state.ics_path[0] = 0;
+    unlink(path);
 }
 
 TEST(grid, persian_and_islamic_months_with_farsi_digits)
