@@ -169,6 +169,7 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     testing::internal::CaptureStdout();
     save_settings();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "write settings\n");
+    app_state.debug_level = 0;
     EXPECT_EQ(read_file(home.settings), "ICS=" + home.dir + "/evolution/local/Calendar/calendar.ics"
                                         "\nAPP=xterm -e top\nICON=mozilla\nLANG=farsi\n"
                                         "VERSION=0.5.1\nSTARTOFWEEK=-2147483648\n");
