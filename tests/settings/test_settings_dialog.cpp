@@ -394,6 +394,27 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
     });
 }
 
+// The window manager may close the dialog while the file selection is open
+// on top of it: the dialog returns once the selection is gone too.
+TEST_F(settings_dialog, dialog_closed_under_the_file_selection_returns_after_it) {
+    const std::string old_ics = app_state.ics_path;
+    run_dialog([&](GtkWidget *window) {
+        on_file_selection([&](GtkFileSelection *) {
+            gtk_widget_destroy(window);
+            g_timeout_add(50, [](gpointer) -> gboolean {
+                EXPECT_NE(ics_file_selection, nullptr);
+                if (ics_file_selection)
+                    gtk_button_clicked(
+                        GTK_BUTTON(GTK_FILE_SELECTION(ics_file_selection)->cancel_button));
+                return FALSE;
+            }, nullptr);
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+    });
+    EXPECT_EQ(ics_file_selection, nullptr);
+    EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+}
+
 TEST_F(settings_dialog, close_ends_the_nested_loop) {
     bool clicked = false;
     run_dialog([&](GtkWidget *window) {
