@@ -9,8 +9,6 @@
 
 #include <ctime>
 
-int month_offset_in_range(int offset) { return offset >= -max_month_offset && offset <= max_month_offset; }
-
 // Adds offset months to (year, month) and brings the month back into 1-12,
 // carrying whole years in one step. |offset| <= max_month_offset, so the
 // intermediate month stays far inside int.
@@ -30,34 +28,64 @@ static void move_month(icaltimetype *date, int offset)
     date->month = m;
 }
 
-void refresh_today()
+// Today from the local clock, in `gregorian` and, as the result, in the
+// active calendar; fields other than the date are taken from `base`.
+static icaltimetype today_from_clock(icaltimetype base, icaltimetype *gregorian)
 {
-    icaltimetype &today = app_state.today;
     time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
-    today.year = local.tm_year + 1900;
-    today.month = local.tm_mon + 1;
-    today.day = local.tm_mday;
-    app_state.today_gregorian = today;
+    base.year = local.tm_year + 1900;
+    base.month = local.tm_mon + 1;
+    base.day = local.tm_mday;
+    *gregorian = base;
+    icaltimetype converted = base;
+    if (face_calendar() == calendar_persian)
+        gregorian_to_persian(base, &converted);
+    else if (face_calendar() == calendar_islamic)
+        gregorian_to_islamic(base, &converted);
+    return converted;
+}
 
-    icaltimetype converted = today;
-    if (face_calendar() == calendar_persian) {
-        gregorian_to_persian(today, &converted);
-        today = converted;
-    } else if (face_calendar() == calendar_islamic) {
-        gregorian_to_islamic(today, &converted);
-        today = converted;
-    }
+static int year_supported(int year)
+{
+    return year >= calendar_year_min(face_calendar()) && year <= calendar_year_max(face_calendar());
+}
 
-    // An offset past the bound (none of the navigation makes one) is held
-    // at the bound rather than trusted.
+int month_offset_in_range(int offset)
+{
+    if (offset < -max_month_offset || offset > max_month_offset)
+        return 0;
+    icaltimetype gregorian;
+    icaltimetype shown = today_from_clock(icaltime_null_time(), &gregorian);
+    move_month(&shown, offset);
+    // Today itself is always reachable, even under a clock outside the range.
+    return offset == 0 || year_supported(shown.year);
+}
+
+void refresh_today()
+{
+    icaltimetype &today = app_state.today;
+    today = today_from_clock(today, &app_state.today_gregorian);
+
+    // An offset past the range (navigation never makes one) is held at its
+    // end rather than trusted.
     int offset = app_state.month_offset;
     if (offset > max_month_offset)
         offset = max_month_offset;
     if (offset < -max_month_offset)
         offset = -max_month_offset;
+    if (offset == 0)
+        return;
     move_month(&today, offset);
+    int kind = face_calendar();
+    if (today.year > calendar_year_max(kind)) {
+        today.year = calendar_year_max(kind);
+        today.month = 12;
+    } else if (today.year < calendar_year_min(kind)) {
+        today.year = calendar_year_min(kind);
+        today.month = 1;
+    }
 }
 
 void check_new_day()

@@ -97,7 +97,9 @@ int face_language();    // 0 Latin, 1 Farsi
 int face_calendar();    // 0-2
 int face_icon();        // 0-2
 
-// Farthest the displayed month may lie from the current one, in months:
-// 900 years keep every calendar's year positive and four digits long and
-// the lunar estimates in the centuries where they are accurate.
+// Farthest the displayed month may lie from the current one, in months.
+// Besides, the displayed year stays inside the years the calendar
+// arithmetic is exact for (calendar_year_min/max); 900 years from any date
+// of this and the next few centuries are well inside them, and the bound
+// keeps month sums far from overflow.
 constexpr int max_month_offset = 900 * 12;

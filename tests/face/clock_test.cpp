@@ -104,4 +104,21 @@ TEST(clock_march_31, grid_and_pointer_of_a_month_shorter_than_today)
     EXPECT_EQ(day_at_point(19, 48), 0);
 }
 
+TEST(clock_near_the_end, navigation_stops_at_the_last_supported_month)
+{
+    REQUIRE_CLOCK("2990-06-15");
+    for (int kind = 0; kind < 3; kind++) {
+        icaltimetype now = shown(kind, 0);
+        int to_last = (calendar_year_max(kind) - now.year) * 12 + 12 - now.month;
+        ASSERT_GT(to_last, 0);
+        ASSERT_LT(to_last, 10800);
+        EXPECT_TRUE(month_offset_in_range(to_last)) << "kind " << kind;
+        EXPECT_FALSE(month_offset_in_range(to_last + 1)) << "kind " << kind;
+        EXPECT_TRUE(month_offset_in_range(-to_last)) << "kind " << kind;
+        // An offset past the end shows the last supported month.
+        expect_ymd(shown(kind, to_last + 40), calendar_year_max(kind), 12, now.day);
+        expect_ymd(shown(kind, to_last), calendar_year_max(kind), 12, now.day);
+    }
+}
+
 }  // namespace
