@@ -1,0 +1,186 @@
+"""The docked tile when the world around it fails: the X server goes away, the
+calendar file disappears or cannot be read, HOME cannot be written, the
+application command does not exist."""
+
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+import harness
+
+DATE = "2024-03-08 10:00:00"
+DIALOG_TITLE = "^Dayspinner 0\\.5\\.1$"
+AS_ROOT = os.geteuid() == 0
+
+
+def settings_text(home, ics, app="true"):
+    return ("ICS=%s\nAPP=%s\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\n"
+            % (ics, app))
+
+
+def calendar_text(*events):
+    """events: (DTSTART, DTEND, SUMMARY) in iCalendar form."""
+    lines = ["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//dayspinner//faults//EN"]
+    for n, (start, end, summary) in enumerate(events):
+        lines += ["BEGIN:VEVENT", "UID:fault-%d" % n, "DTSTART:" + start, "DTEND:" + end,
+                  "SUMMARY:" + summary, "END:VEVENT"]
+    lines.append("END:VCALENDAR")
+    return "\r\n".join(lines) + "\r\n"
+
+
+MARKED = calendar_text(("20240312T100000", "20240312T110000", "Dentist"),
+                       ("20240320T090000", "20240320T100000", "Review"))
+OTHER = calendar_text(("20240325T100000", "20240325T110000", "Moved"))
+
+
+@harness.SkipIfMissing("xdotool", "faketime")
+class FaultTest(unittest.TestCase):
+    def setUp(self):
+        self.session = harness.Session()
+        self.addCleanup(self.session.close)
+        self.home = self.session.home
+        self.ics = self.home / harness.CALENDAR_PATH
+        self.settings = self.home / harness.SETTINGS_NAME
+
+    def steady_image(self, tile):
+        time.sleep(0.7)
+        return tile.image()
+
+    def repainted(self, tile):
+        """A middle click keeps the current month and makes the tile repaint
+        its whole face after re-reading the calendar file."""
+        tile.click(30, 30, button=2)
+        return self.steady_image(tile)
+
+    def find_dialog(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE],
+                               env=self.session.env, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, timeout=20)
+        ids = found.stdout.split()
+        return int(ids[0]) if ids else None
+
+    def test_killed_x_server_ends_the_program_with_a_failure_status(self):
+        tile = self.session.start_tile()
+        started = time.monotonic()
+        self.session._xvfb.kill()
+        status = tile.wait_exit(timeout=5)
+        self.assertLess(time.monotonic() - started, 5)
+        self.assertGreater(status, 0, "ended by a signal or with success: %r" % status)
+        self.assertRegex(tile.stderr(), "(?i)fatal IO error|connection .* broken")
+
+    def test_last_marks_stay_when_the_calendar_file_goes_bad(self):
+        self.settings.write_text(settings_text(self.home, self.ics))
+        self.ics.parent.mkdir(parents=True, exist_ok=True)
+        self.ics.write_text(calendar_text())
+        tile = self.session.start_tile(date=DATE)
+        unmarked = self.steady_image(tile)
+        self.ics.write_text(MARKED)
+        marked = self.repainted(tile)
+        self.assertTrue(marked.differs(unmarked), "the events put no marks on the face")
+
+        def delete():
+            self.ics.unlink()
+
+        def directory():
+            self.ics.mkdir()
+
+        def fifo():
+            self.ics.rmdir()
+            os.mkfifo(self.ics)
+
+        faults = [("deleted", delete), ("a directory", directory), ("a FIFO", fifo)]
+        if not AS_ROOT:
+            # Permissions do not stop root's reads; the FIFO and the directory
+            # stand for an unreadable file there.
+            def unreadable():
+                self.ics.unlink()
+                self.ics.write_text(OTHER)
+                self.ics.chmod(0)
+            faults.append(("unreadable", unreadable))
+        for name, fault in faults:
+            with self.subTest(calendar_file=name):
+                fault()
+                self.assertFalse(self.repainted(tile).differs(marked))
+                self.assertTrue(tile.running())
+
+        # A readable file again: its events replace the old marks.
+        if self.ics.is_dir():
+            self.ics.rmdir()
+        elif self.ics.exists():
+            self.ics.unlink()
+        self.ics.write_text(OTHER)
+        self.assertTrue(self.repainted(tile).differs(marked))
+        self.assertEqual(tile.close_and_wait(), 0)
+        self.assertEqual((tile.stdout(), tile.stderr()), ("", ""))
+
+    def read_only_home(self):
+        """A HOME the program cannot write into, with a current settings file.
+        As root, a tmpfs mounted read-only; otherwise a directory without
+        write permission."""
+        home = pathlib.Path(tempfile.mkdtemp(prefix="dayspinner-rohome-"))
+        self.addCleanup(shutil.rmtree, home, ignore_errors=True)
+        text = settings_text(home, self.ics)
+        if not AS_ROOT:
+            (home / harness.SETTINGS_NAME).write_text(text)
+            home.chmod(0o555)
+            self.addCleanup(home.chmod, 0o755)
+            return home, text
+        if shutil.which("mount") is None or subprocess.run(
+                ["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", str(home)],
+                stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("root without mount: no read-only directory can be made")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(home)], stderr=subprocess.DEVNULL)
+        (home / harness.SETTINGS_NAME).write_text(text)
+        subprocess.run(["mount", "-o", "remount,ro", str(home)], check=True)
+        return home, text
+
+    def test_failed_save_on_a_read_only_home_prints_one_line_and_keeps_the_file(self):
+        self.ics.parent.mkdir(parents=True, exist_ok=True)
+        self.ics.write_text(MARKED)
+        home, text = self.read_only_home()
+        tile = self.session.start_tile(date=DATE, env={"HOME": str(home)})
+        tile.click(49, 60)
+        dialog = harness.wait_for(self.find_dialog, 10)
+        self.assertIsNotNone(dialog, "the settings button opened no dialog")
+        # "save" is the second of the three buttons at the foot of the dialog.
+        g = self.session.xdotool("getwindowgeometry", "--shell", dialog).stdout.decode()
+        size = dict(line.split("=") for line in g.split())
+        width, height = int(size["WIDTH"]), int(size["HEIGHT"])
+        self.session.xdotool("mousemove", "--sync", "--window", dialog, width // 2, height - 48,
+                             "click", 1)
+        self.assertTrue(harness.wait_for(lambda: "settings not saved" in tile.stderr(), 5),
+                        "no message for the failed save: %r" % tile.stderr())
+        self.session.helper("close", dialog)
+        self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
+        tile.click(60, 5)
+        time.sleep(0.5)
+        self.assertTrue(tile.running())
+        self.assertEqual((home / harness.SETTINGS_NAME).read_text(), text)
+        self.assertEqual(sorted(p.name for p in home.iterdir()), [harness.SETTINGS_NAME])
+        self.assertEqual(tile.close_and_wait(), 0)
+        lines = tile.stderr().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn(str(home), lines[0])
+
+    def test_missing_application_command_gets_the_shells_message(self):
+        self.settings.write_text(settings_text(self.home, self.ics,
+                                               app="dayspinner-no-such-command"))
+        tile = self.session.start_tile(date=DATE)
+        before = self.steady_image(tile)
+        tile.click(23, 60, repeat=2, delay_ms=80)
+        self.assertTrue(harness.wait_for(lambda: "not found" in tile.stderr(), 5),
+                        "no message from the shell: %r" % tile.stderr())
+        self.assertIn("dayspinner-no-such-command", tile.stderr())
+        # The tile goes on: the next-month corner still changes the face.
+        tile.click(60, 5)
+        tile.wait_image(lambda im: im.differs(before))
+        self.assertEqual(tile.close_and_wait(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
