@@ -1,0 +1,237 @@
+// The day view: an undecorated window at the pointer listing one day's events.
+#include "events/events.h"
+
+#include "calendar/calendar.h"
+
+#include <gtk/gtk.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// Widgets of the open view; one view at a time, since the tile waits for it.
+GtkWidget *day_view_window;
+GtkWidget *day_view_table;
+GtkWidget *heading_box;  // the heading; dragging it moves the window
+GtkWidget *close_box;    // " X "; a press closes the view
+struct {
+    int x, y;  // pointer position inside heading_box at the last press, pixels
+} drag_offset;
+int view_loop_running;  // 1 while the nested main loop of a view runs
+
+// Summary with its location is cut to fit 1024 bytes with the terminator.
+constexpr std::size_t summary_text_size = 1024;
+
+struct gfree {
+    void operator()(void *p) const { g_free(p); }
+};
+using gstring = std::unique_ptr<char, gfree>;
+
+// The calendar fields as a broken-down time, with no zone conversion; the
+// weekday and day of the year come from the day number.
+struct tm broken_down(icaltimetype t) {
+    struct tm out{};
+    out.tm_year = t.year - 1900;
+    out.tm_mon = t.month - 1;
+    out.tm_mday = t.day;
+    if (!t.is_date) {
+        out.tm_hour = t.hour;
+        out.tm_min = t.minute;
+        out.tm_sec = t.second;
+    }
+    out.tm_wday = (weekday_of(t) + 2) % 7;  // weekday_of counts from Tuesday
+    icaltimetype first = t;
+    first.month = 1;
+    first.day = 1;
+    out.tm_yday = gregorian_to_jdn(t) - gregorian_to_jdn(first);
+    return out;
+}
+
+// strftime into a buffer that grows until the text fits, in UTF-8. Locale
+// formats are untrusted: their output may be long or in another encoding.
+std::string format_time(const char *format, icaltimetype t) {
+    struct tm tm = broken_down(t);
+    std::string out;
+    for (std::size_t size = 64; size <= 16384; size *= 4) {
+        out.resize(size);
+        std::size_t n = strftime(&out[0], size, format, &tm);
+        if (n > 0 || size >= 16384) {
+            out.resize(n);
+            break;
+        }
+    }
+    gstring utf8(g_locale_to_utf8(out.c_str(), -1, nullptr, nullptr, nullptr));
+    if (utf8)
+        return utf8.get();
+    gstring valid(g_utf8_make_valid(out.c_str(), -1));
+    return valid.get();
+}
+
+std::string escaped(const std::string &text) {
+    gstring e(g_markup_escape_text(text.c_str(), -1));
+    return e.get();
+}
+
+std::string valid_utf8(const char *text) {
+    gstring v(g_utf8_make_valid(text, -1));
+    return v.get();
+}
+
+// Cuts text to at most limit bytes without splitting a UTF-8 sequence.
+void cut_utf8(std::string &text, std::size_t limit) {
+    if (text.size() <= limit)
+        return;
+    std::size_t n = limit;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
+        --n;
+    text.resize(n);
+}
+
+void attach(GtkWidget *table, GtkWidget *child, int left, int right, int top) {
+    gtk_table_attach_defaults(GTK_TABLE(table), child, left, right, top, top + 1);
+    gtk_widget_show(child);
+}
+
+GtkWidget *markup_label(const std::string &markup) {
+    GtkWidget *label = gtk_label_new(nullptr);
+    gtk_label_set_markup(GTK_LABEL(label), markup.c_str());
+    return label;
+}
+
+// The last day of an event whose exclusive end is e: e moved back one day.
+icaltimetype last_day(icaltimetype e) {
+    icaltimetype l = e;
+    if (--l.day == 0) {
+        if (--l.month == 0) {
+            l.month = 12;
+            --l.year;
+        }
+        l.day = icaltime_days_in_month(l.month, l.year);
+    }
+    return l;
+}
+
+std::string summary_with_location(const event_node *node) {
+    std::string text = valid_utf8(node->summary.c_str());
+    icalproperty *p = icalcomponent_get_first_property(node->component.get(), ICAL_LOCATION_PROPERTY);
+    const char *location = p ? icalproperty_get_location(p) : nullptr;
+    if (location)
+        text += "\n" + valid_utf8(location);
+    cut_utf8(text, summary_text_size - 1);
+    return text;
+}
+
+gboolean on_heading_press(GtkWidget *, GdkEventButton *event, gpointer) {
+    drag_offset.x = static_cast<int>(event->x);
+    drag_offset.y = static_cast<int>(event->y);
+    return TRUE;
+}
+
+gboolean on_heading_motion(GtkWidget *widget, GdkEventMotion *event, gpointer) {
+    gtk_widget_set_uposition(gtk_widget_get_toplevel(widget),
+                             static_cast<int>(event->x_root - drag_offset.x),
+                             static_cast<int>(event->y_root - drag_offset.y));
+    return TRUE;
+}
+
+gboolean on_close_press(GtkWidget *widget, GdkEventButton *, gpointer) {
+    gtk_widget_destroy(gtk_widget_get_toplevel(widget));  // on_view_destroy ends the loop
+    return TRUE;
+}
+
+// However the window goes (" X ", the window manager's close request, a kill
+// request), the nested loop ends with it, or the tile would stay frozen.
+void on_view_destroy(GtkWidget *, gpointer) {
+    day_view_window = day_view_table = heading_box = close_box = nullptr;
+    if (view_loop_running) {
+        view_loop_running = 0;
+        gtk_main_quit();
+    }
+}
+
+}  // namespace
+
+int fill_day_view(GtkWidget *table, icaltimetype day) {
+    int r = 2;
+    for (const event_node *node = event_list; node; node = node->next) {
+        if (!event_on_day(node, day))
+            continue;
+        icaltimetype s = node->start, e = node->end;
+        attach(table, gtk_hseparator_new(), 0, 4, r++);
+        if (date_equal(s, e)) {
+            std::string times = format_time("%X", s) + " - " + format_time("%X", e);
+            attach(table, markup_label(escaped(times)), 1, 2, r);
+            attach(table, gtk_label_new(valid_utf8(node->summary.c_str()).c_str()), 2, 3, r);
+            ++r;
+            continue;
+        }
+        icaltimetype l = last_day(e);
+        if (l.year == day.year && l.month == day.month && l.day < day.day)
+            continue;  // a later occurrence of a rule: only its separator
+        std::string when = date_equal(s, l)
+                               ? std::string("<i>all day event</i>")
+                               : escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
+        attach(table, markup_label(when), 1, 2, r);
+        GtkWidget *summary = gtk_label_new(summary_with_location(node).c_str());
+        gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
+        attach(table, summary, 2, 3, r);
+        ++r;
+    }
+    attach(table, gtk_label_new(""), 2, 3, r + 1);
+    gtk_table_set_row_spacing(GTK_TABLE(table), r, 0);
+    return r != 2;
+}
+
+void open_day_view(icaltimetype day) {
+    std::string heading = format_time("%A, %x", day);
+    std::string heading_markup = "<b>" + escaped(heading) + "</b>";
+
+    heading_box = gtk_event_box_new();
+    close_box = gtk_event_box_new();
+    gtk_widget_show(heading_box);
+    gtk_widget_show(close_box);
+
+    day_view_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_position(GTK_WINDOW(day_view_window), GTK_WIN_POS_MOUSE);
+    gtk_window_set_resizable(GTK_WINDOW(day_view_window), FALSE);
+    gtk_window_set_decorated(GTK_WINDOW(day_view_window), FALSE);
+    gtk_window_set_title(GTK_WINDOW(day_view_window), heading.c_str());
+
+    day_view_table = gtk_table_new(1, 4, FALSE);
+    gtk_table_set_row_spacings(GTK_TABLE(day_view_table), 4);
+    gtk_table_set_col_spacings(GTK_TABLE(day_view_table), 15);
+    gtk_table_set_col_spacing(GTK_TABLE(day_view_table), 2, 0);
+    gtk_table_attach_defaults(GTK_TABLE(day_view_table), heading_box, 0, 3, 1, 2);
+    gtk_table_attach_defaults(GTK_TABLE(day_view_table), close_box, 3, 4, 1, 2);
+
+    GtkWidget *heading_label = markup_label(heading_markup);
+    gtk_container_add(GTK_CONTAINER(heading_box), heading_label);
+    gtk_table_set_row_spacing(GTK_TABLE(day_view_table), 0, 1);
+    gtk_table_set_row_spacing(GTK_TABLE(day_view_table), 1, 1);
+    gtk_widget_show(heading_label);
+    GtkWidget *close_label = gtk_label_new(" X ");
+    gtk_container_add(GTK_CONTAINER(close_box), close_label);
+    gtk_widget_show(close_label);
+
+    g_signal_connect(day_view_window, "destroy", G_CALLBACK(on_view_destroy), nullptr);
+    if (!fill_day_view(day_view_table, day)) {
+        // The table is not in the window yet; it goes with its own reference.
+        GtkWidget *table = day_view_table;
+        g_object_ref_sink(table);
+        gtk_widget_destroy(day_view_window);
+        gtk_widget_destroy(table);
+        g_object_unref(table);
+        return;
+    }
+    gtk_widget_show(day_view_window);
+    gtk_widget_show(day_view_table);
+    gtk_container_add(GTK_CONTAINER(day_view_window), day_view_table);
+    g_signal_connect(heading_box, "motion_notify_event", G_CALLBACK(on_heading_motion), nullptr);
+    g_signal_connect(heading_box, "button_press_event", G_CALLBACK(on_heading_press), nullptr);
+    g_signal_connect(close_box, "button_press_event", G_CALLBACK(on_close_press), nullptr);
+    gtk_widget_realize(day_view_window);
+    view_loop_running = 1;
+    gtk_main();
+}

@@ -1,0 +1,120 @@
+// Loading the calendar file: the list, its order and fields, and when the
+// file is read again.
+#include "tests/events/event_test.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+using load_test = event_file_test;
+
+namespace {
+void set_mtime(const std::string &path, time_t sec, long nsec) {
+    timespec times[2] = {{sec, nsec}, {sec, nsec}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+}  // namespace
+
+TEST_F(load_test, list_runs_in_reverse_file_order_with_fields_of_each_component) {
+    load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:first", "TRANSP:TRANSPARENT"}) +
+         vevent({"DTSTART:20260106T100000", "DTEND:20260106T110000", "SUMMARY:second"}) +
+         vevent({"DTSTART:20260107T100000", "LOCATION:nowhere"}) +  // no SUMMARY: dropped
+         "BEGIN:VTODO\r\nDTSTART:20260108T090000\r\nSUMMARY:task\r\nEND:VTODO\r\n" +
+         vevent({"DTSTART:20260109T100000", "SUMMARY:alarmed", "TRANSP:OPAQUE",
+                 "BEGIN:VALARM\r\nACTION:DISPLAY\r\nSUMMARY:nested\r\nTRIGGER:-PT5M\r\nEND:VALARM"}));
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"alarmed", "task", "second", "first"}));
+
+    const event_node *alarmed = event_list, *task = alarmed->next, *second = task->next, *first = second->next;
+    EXPECT_EQ(alarmed->transparency, 1);
+    EXPECT_EQ(second->transparency, 1);  // follows a transparent event, has none of its own
+    EXPECT_EQ(first->transparency, 2);
+    // A missing end is one day after the start, keeping the start's kind.
+    EXPECT_EQ(first->end.year, 2026);
+    EXPECT_EQ(first->end.day, 6);
+    EXPECT_EQ(first->end.is_date, 1);
+    EXPECT_EQ(task->end.day, 9);
+    EXPECT_EQ(task->end.hour, 9);
+    EXPECT_EQ(second->end.hour, 11);
+    // The node owns a copy that still holds the nested alarm.
+    EXPECT_NE(icalcomponent_get_first_component(alarmed->component.get(), ICAL_VALARM_COMPONENT), nullptr);
+}
+
+TEST_F(load_test, final_line_without_line_end_and_later_calendars_are_read) {
+    std::string text = calendar(vevent({"DTSTART:20260105T100000", "SUMMARY:one"})) +
+                       calendar(vevent({"DTSTART:20260105T100000", "SUMMARY:two"}));
+    text.resize(text.size() - 2);  // no line end after the last END:VCALENDAR
+    write_file(path, text);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"two", "one"}));
+}
+
+TEST_F(load_test, debugging_lines_name_each_event_read) {
+    app_state.debug_level = 1;
+    testing::internal::CaptureStdout();
+    load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:Trip"}));
+    load_events();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "check for new calendar data\nread calendar data\nread: 5.1.2026 - 7.1.2026 Trip\n"
+              "check for new calendar data\n");
+}
+
+TEST_F(load_test, reloads_on_every_change_of_identity_and_never_otherwise) {
+    load(vevent({"DTSTART:20260105T100000", "SUMMARY:a"}));
+    uint64_t parses = events_parse_count;
+    EXPECT_EQ(day_status(day_of(2026, 1, 5)), 1);
+    uint64_t evaluations = day_status_evaluations;
+
+    // Unchanged: neither parsed again nor the marks recomputed.
+    for (int i = 0; i < 5; ++i)
+        load_events();
+    EXPECT_EQ(events_parse_count, parses);
+    EXPECT_EQ(day_status(day_of(2026, 1, 5)), 1);
+    EXPECT_EQ(day_status_evaluations, evaluations);
+
+    // Two writes within one whole second, same size: the nanoseconds differ.
+    set_mtime(path, 1767225600, 100);
+    load_events();
+    write_file(path, calendar(vevent({"DTSTART:20260106T100000", "SUMMARY:b"})));
+    set_mtime(path, 1767225600, 200);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(day_status(day_of(2026, 1, 5)), 0);
+
+    // Same whole second and nanoseconds, other size.
+    write_file(path, calendar(vevent({"DTSTART:20260107T100000", "SUMMARY:cc"})));
+    set_mtime(path, 1767225600, 200);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"cc"}));
+
+    // Replaced by rename with the same size and time: a new inode.
+    std::string other = dir.file("new.ics");
+    write_file(other, calendar(vevent({"DTSTART:20260108T100000", "SUMMARY:dd"})));
+    set_mtime(other, 1767225600, 200);
+    ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"dd"}));
+
+    // An older time counts as a change too.
+    set_mtime(path, 1000, 0);
+    parses = events_parse_count;
+    load_events();
+    EXPECT_EQ(events_parse_count, parses + 1);
+}
+
+TEST_F(load_test, unreadable_or_vanished_files_keep_the_last_list) {
+    load(vevent({"DTSTART:20260105T100000", "SUMMARY:kept"}));
+    unlink(path.c_str());
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
+
+    // A directory and a FIFO under the calendar's name: not read, never blocking.
+    mkdir(path.c_str(), 0700);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
+    rmdir(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    load_events();
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
+}
