@@ -1,0 +1,41 @@
+// Loads arbitrary bytes as the calendar file and asks for the marks and the
+// day view of a month.
+#include "core/state.h"
+#include "events/events.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static char path[] = "/tmp/ds-fuzz-XXXXXX";
+    static int fd = mkstemp(path);
+    if (fd < 0)
+        return 0;
+    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path);
+    FILE *f = fopen(path, "wb");
+    if (!f)
+        return 0;
+    fwrite(data, 1, size, f);
+    fclose(f);
+    load_events();
+    static GtkWidget *table = [] {
+        gtk_init_check(nullptr, nullptr);
+        GtkWidget *t = gtk_table_new(1, 4, FALSE);
+        g_object_ref_sink(t);
+        return t;
+    }();
+    for (int d = 1; d <= 31; ++d) {
+        icaltimetype day = icaltime_null_date();
+        day.year = 2026;
+        day.month = 1;
+        day.day = d;
+        day_status(day);
+        if (d % 8 == 1)
+            fill_day_view(table, day);
+    }
+    free_events();
+    return 0;
+}
