@@ -369,6 +369,20 @@ int shifted_start(const recur_state &s, icaltimetype start, int64_t key, icaltim
         period = step / std::gcd(step, static_cast<int64_t>(86400));  // lcm(step, day) in days
         break;
     }
+    case ICAL_MONTHLY_RECURRENCE: {
+        // Months repeat too, when the start's day exists in every month.
+        if (start.day > 28 || start.is_daylight)
+            return 0;
+        icaltimetype target = icaltime_null_date();
+        jdn_to_gregorian(key, &target);
+        int64_t months = (int64_t(target.year) - start.year) * 12 + target.month - start.month - 1;
+        if (months < interval)
+            return 1;
+        int64_t shift = months / interval * interval + (start.month - 1);
+        out->year = static_cast<int>(start.year + shift / 12);
+        out->month = static_cast<int>(shift % 12 + 1);
+        return 1;
+    }
     default:
         return 0;
     }

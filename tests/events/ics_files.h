@@ -45,7 +45,7 @@ inline std::string vevent(std::initializer_list<std::string> lines) {
 }
 
 inline std::string ymd(int y, int m, int d) {
-    char b[16];
+    char b[40];
     snprintf(b, sizeof b, "%04d%02d%02d", y, m, d);
     return b;
 }
