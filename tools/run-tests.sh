@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds the normal and the sanitizer configuration,
-# and runs every test of both through CTest against a private Xvfb.
+# runs every test of both through CTest against a private Xvfb, and fuzzes briefly.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/install-deps.sh
@@ -19,4 +19,8 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
 sh tools/with-xvfb.sh ctest --test-dir build --output-on-failure -j 2 || status=1
 sh tools/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j 2 || status=1
+
+# A short libFuzzer run of the settings reader and the calendar loader (clang, ASan, UBSan).
+sh fuzz/run-brief.sh >build-fuzz.log 2>&1 || { tail -n 40 build-fuzz.log; status=1; }
+grep -E '^fuzzing|^stat::number_of_executed_units' build-fuzz.log || true
 exit $status
