@@ -297,7 +297,7 @@ void load_settings() {
     }
     // Anything else in the way is left alone: it may be the user's and
     // unreadable only for now.
-    char text[read_buffer_size];
+    char text[read_buffer_size] = {};
     struct stat st {};
     const char *problem = nullptr;
     if (fd < 0)
