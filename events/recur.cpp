@@ -254,13 +254,20 @@ int rule_in_bound(const icalrecurrencetype &r, icaltimetype dtstart) {
 
 struct recur_state {
     int usable = 0;  // 0: no rule, no iterator, or a rule over the bound
-    int counted = 0;  // 1: COUNT rule, expanded into days
+    int counted = 0;  // 1: COUNT rule, walked from its first instance as far as asked
     icalrecurrencetype rule{};
-    iterator_ptr iterator;        // the jumping iterator of a rule without COUNT
+    // A COUNT rule's walk from the first instance; a rule without COUNT is
+    // jumped near each day asked about.
+    iterator_ptr iterator;
     std::vector<int64_t> exdates;  // day numbers, sorted
-    std::vector<int64_t> days;     // occurrence days: all of a COUNT rule, or the window's
+    std::vector<int64_t> days;     // occurrence days: a COUNT rule's so far, or the window's
     int64_t window_from = 1, window_to = 0;  // days known for a rule without COUNT
     int64_t none_from = INT64_MAX;  // no occurrence on or after this day
+    // A COUNT rule: every occurrence up to walked_to is in days; walk_steps
+    // counts the iterator steps taken, bounded by max_count_expansion.
+    int64_t walked_to = INT64_MIN;
+    int64_t highest = INT64_MIN;
+    int walk_steps = 0;
 };
 
 void recur_state_free::operator()(recur_state *r) const { delete r; }
@@ -284,22 +291,72 @@ void push_day(std::vector<int64_t> &days, int64_t key, int64_t &highest) {
     highest = key;
 }
 
-void expand_count_rule(const event_node *node, recur_state &s) {
-    iterator_ptr it(icalrecur_iterator_new(s.rule, node->start));
-    if (!it) {
-        s.usable = 0;
-        return;
+// Day after which a COUNT rule has no occurrence, when its periods are sure
+// to hold one each: the rule has no parts but weekdays in a weekly rule, and
+// a monthly or yearly start falls on a day every month or year has. The
+// first period may hold none (occurrences before the start are dropped), so
+// count + 1 periods hold them all; one period more covers a start late in
+// its week. INT64_MAX when no such bound is known.
+int64_t count_rule_last_day(const icalrecurrencetype &r, icaltimetype start) {
+    int by_day_only = !has(r.by_second) && !has(r.by_minute) && !has(r.by_hour) &&
+                      !has(r.by_month_day) && !has(r.by_year_day) && !has(r.by_week_no) &&
+                      !has(r.by_month) && !has(r.by_set_pos);
+    if (!by_day_only || r.count <= 0)
+        return INT64_MAX;
+    int64_t interval = r.interval > 0 ? r.interval : 1, periods = int64_t(r.count) + 2, days = 0;
+    switch (r.freq) {
+    case ICAL_DAILY_RECURRENCE:
+        days = has(r.by_day) ? -1 : interval;
+        break;
+    case ICAL_WEEKLY_RECURRENCE:
+        for (int d : values(r.by_day))
+            if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0)
+                return INT64_MAX;
+        days = 7 * interval;
+        break;
+    case ICAL_MONTHLY_RECURRENCE:
+        days = has(r.by_day) || start.day > 28 ? -1 : 31 * interval;
+        break;
+    case ICAL_YEARLY_RECURRENCE:
+        days = has(r.by_day) || (start.month == 2 && start.day == 29) ? -1 : 366 * interval;
+        break;
+    default:
+        days = -1;
     }
-    int64_t highest = INT64_MIN;
-    for (int n = 0; n <= max_count_expansion; ++n) {
-        icaltimetype o = icalrecur_iterator_next(it.get());
-        if (icaltime_is_null_time(o))
+    if (days < 0)
+        return INT64_MAX;
+    return day_key(start) + periods * days;  // under 2^31 * 2^31 * 366: no overflow
+}
+
+// Walks a COUNT rule on from where it stopped until it passes day key plus
+// the window, or ends.
+void walk_count_rule(const event_node *node, recur_state &s, int64_t key) {
+    if (s.walk_steps == 0 && !s.iterator) {
+        s.iterator.reset(icalrecur_iterator_new(s.rule, node->start));
+        if (!s.iterator) {
+            s.usable = 0;
             return;
-        push_day(s.days, day_key(o), highest);
+        }
     }
-    s.days.clear();
-    s.usable = 0;
-    report_over_bound(node, "has too many occurrences");
+    while (s.usable && s.walked_to < key + window_days) {
+        if (s.walk_steps++ >= max_count_expansion) {
+            s.days.clear();
+            s.iterator.reset();
+            s.usable = 0;
+            report_over_bound(node, "has too many occurrences");
+            return;
+        }
+        icaltimetype o = icalrecur_iterator_next(s.iterator.get());
+        if (icaltime_is_null_time(o)) {
+            s.none_from = std::min(s.none_from, s.days.empty() ? INT64_MIN + 1 : s.days.back() + 1);
+            s.walked_to = INT64_MAX;
+            s.iterator.reset();
+            return;
+        }
+        int64_t k = day_key(o);
+        push_day(s.days, k, s.highest);
+        s.walked_to = std::max(s.walked_to, k);
+    }
 }
 
 recur_state *build_state(const event_node *node) {
@@ -322,14 +379,14 @@ recur_state *build_state(const event_node *node) {
     }
     std::sort(s->exdates.begin(), s->exdates.end());
     s->usable = 1;
+    // The iterator is made when a day first needs it: many questions are
+    // answered by an exception date or by the end of a COUNT rule alone.
     if (s->rule.count > 0) {
         s->counted = 1;
-        expand_count_rule(node, *s);
-        return s;
+        int64_t last = count_rule_last_day(s->rule, node->start);
+        if (last < INT64_MAX)
+            s->none_from = last + 1;
     }
-    s->iterator.reset(icalrecur_iterator_new(s->rule, node->start));
-    if (!s->iterator)
-        s->usable = 0;
     return s;
 }
 
@@ -412,6 +469,8 @@ void fill_window(const event_node *node, recur_state &s, icaltimetype day, int64
         from.month = day.month;
         from.day = day.day;
         from.hour = from.minute = from.second = 0;
+        if (!s.iterator)
+            s.iterator.reset(icalrecur_iterator_new(s.rule, node->start));
         if (!s.iterator || !icalrecur_iterator_set_start(s.iterator.get(), from))
             s.iterator.reset();
     }
@@ -454,9 +513,14 @@ int rule_occurs_on(const event_node *node, icaltimetype day) {
     int64_t key = day_key(day);
     if (std::binary_search(s->exdates.begin(), s->exdates.end(), key))
         return 0;
-    if (!s->counted) {
-        if (key >= s->none_from)
+    if (key >= s->none_from)
+        return 0;
+    if (s->counted) {
+        if (key > s->walked_to)
+            walk_count_rule(node, *s, key);
+        if (!s->usable)
             return 0;
+    } else {
         if (key < s->window_from || key > s->window_to)
             fill_window(node, *s, day, key);
         if (!s->usable)

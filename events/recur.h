@@ -3,8 +3,10 @@
 //
 // Answers equal those of a walk of the library's iterator from the first
 // instance up to the day, but the work does not grow with that distance:
-// rules without COUNT are jumped to the day with icalrecur_iterator_set_start
-// and a window of days after it is remembered; COUNT rules are expanded once.
+// rules without COUNT are started again shortly before the day and a window
+// of days after it is remembered; COUNT rules are walked from the first
+// instance only as far as asked, and not at all past the day by which their
+// periods must have held every occurrence.
 // Every single call into the iterator is bounded beforehand by rule_in_bound.
 #pragma once
 
@@ -21,7 +23,7 @@ int rule_occurs_on(const event_node *node, icaltimetype day);
 // match again or match so rarely that one call would hold the tile.
 int rule_in_bound(const icalrecurrencetype &rule, icaltimetype dtstart);
 
-// Most occurrences a COUNT rule is expanded to, and most iterator steps per
+// Most iterator steps a COUNT rule is walked, and most iterator steps per
 // window of days asked about a rule without COUNT.
 constexpr int max_count_expansion = 20000;
 constexpr int max_window_steps = 400;

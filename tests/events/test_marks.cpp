@@ -234,3 +234,61 @@ TEST(rule_bound, judges_rules_by_the_work_of_one_step) {
     EXPECT_EQ(judge("FREQ=MONTHLY;INTERVAL=12;BYMONTH=3", "20260105T100000"), 0);
     EXPECT_EQ(judge("FREQ=MONTHLY;INTERVAL=12;BYMONTH=1", "20260105T100000"), 1);
 }
+
+// COUNT rules far behind the days asked: the walk may stop early or not run
+// at all, so the days around each rule's last occurrence, a month decades
+// later and days at random must match the literal walk.
+TEST_F(marks_test, count_rules_answer_like_a_literal_walk_near_their_end_and_long_after) {
+    std::mt19937 rng(1996);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const char *rules[] = {"FREQ=DAILY", "FREQ=DAILY;BYDAY=MO,FR", "FREQ=WEEKLY", "FREQ=WEEKLY;BYDAY=MO,TH",
+                           "FREQ=WEEKLY;BYDAY=SU;WKST=SU", "FREQ=WEEKLY;BYDAY=MO,TU,WE,TH,FR;WKST=MO",
+                           "FREQ=MONTHLY", "FREQ=MONTHLY;BYDAY=1MO", "FREQ=MONTHLY;BYMONTHDAY=31",
+                           "FREQ=YEARLY", "FREQ=YEARLY;BYMONTH=3", "FREQ=WEEKLY;BYDAY=2MO"};
+    std::string file;
+    for (int i = 0; i < 120; ++i) {
+        std::string rule = std::string("RRULE:") + rules[i % 12] + ";COUNT=" + std::to_string(pick(1, 150));
+        if (pick(0, 2) == 0)
+            rule += ";INTERVAL=" + std::to_string(pick(2, 3));
+        // Late days of the month and 29 February test the periods that may lack the start's day.
+        int y = 1994 + pick(0, 4), m = pick(1, 12), d = pick(0, 4) == 0 ? pick(28, 31) : pick(1, 28);
+        if (m == 2 && d > 28)
+            y = 1996, d = 29;
+        if (d > icaltime_days_in_month(m, y))
+            d = icaltime_days_in_month(m, y);
+        std::string start = pick(0, 1) ? "DTSTART;VALUE=DATE:" + ymd(y, m, d) : "DTSTART:" + ymd(y, m, d) + "T220000";
+        file += vevent({start, "SUMMARY:c" + std::to_string(i), rule,
+                        "EXDATE:" + ymd(y, m + (m < 12), 1 + pick(0, 27)) + "T220000"});
+    }
+    load(file);
+    int compared = 0, marked = 0;
+    for (const event_node *node = event_list; node; node = node->next) {
+        icalrecurrencetype rule = icalproperty_get_rrule(
+            icalcomponent_get_first_property(node->component.get(), ICAL_RRULE_PROPERTY));
+        int64_t last = gregorian_to_jdn(node->start);
+        if (icalrecur_iterator *it = icalrecur_iterator_new(rule, node->start)) {
+            for (icaltimetype o = icalrecur_iterator_next(it); !icaltime_is_null_time(o);
+                 o = icalrecur_iterator_next(it))
+                last = std::max<int64_t>(last, gregorian_to_jdn(o));
+            icalrecur_iterator_free(it);
+        }
+        std::vector<int64_t> days;
+        for (int64_t k = last - 45; k <= last + 45; ++k)
+            days.push_back(k);
+        for (int k = 0; k < 40; ++k)
+            days.push_back(last + pick(-4000, 400));
+        for (int d = 1; d <= 31; ++d)
+            days.push_back(gregorian_to_jdn(day_of(2026, 1, d)));
+        for (int64_t k : days) {
+            icaltimetype day = icaltime_null_date();
+            jdn_to_gregorian(k, &day);
+            int expected = literal_on_day(node, day);
+            ASSERT_EQ(event_on_day(node, day), expected)
+                << node->summary << " on " << day.year << "-" << day.month << "-" << day.day << ": "
+                << icalcomponent_as_ical_string(node->component.get());
+            ++compared;
+            marked += expected;
+        }
+    }
+    EXPECT_GT(marked, compared / 30);
+}
