@@ -23,7 +23,7 @@ struct recur_state_free {
 struct event_node {
     icaltimetype start{};  // DTSTART as the file gives it
     icaltimetype end{};    // exclusive end; start plus one day when missing
-    std::unique_ptr<icalcomponent, component_free> component;  // copy of the whole component
+    std::unique_ptr<icalcomponent, component_free> component;  // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
     std::string summary;   // copy of the SUMMARY text, as the file gives it
     event_node *next = nullptr;

@@ -48,7 +48,10 @@ const char *property_text(icalcomponent *c, icalproperty_kind kind) {
     return p ? icalproperty_get_value_as_string(p) : nullptr;
 }
 
+// Takes c, a component already removed from its calendar: it becomes the
+// node's own, or is released when the event is dropped.
 void add_component(icalcomponent *c) {
+    std::unique_ptr<icalcomponent, component_free> owned(c);
     icaltimetype start = icalcomponent_get_dtstart(c);
     icaltimetype end = icalcomponent_get_dtend(c);
     if (icaltime_is_null_time(end)) {
@@ -66,7 +69,7 @@ void add_component(icalcomponent *c) {
     node->end = end;
     node->transparency = transparency;
     node->summary = summary ? summary : "";  // the value text lives in libical's ring buffer
-    node->component.reset(icalcomponent_new_clone(c));
+    node->component = std::move(owned);
     node->next = event_list;
     event_list = node;
     if (app_state.debug_level)
@@ -85,9 +88,12 @@ void parse_file(FILE *file) {
             icalmemory_free_buffer(line);
         if (!top)
             continue;
-        for (icalcomponent *c = icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT);
-             c; c = icalcomponent_get_next_component(top.get(), ICAL_ANY_COMPONENT))
+        // Each direct sub-component, of every kind, is taken out of the
+        // calendar rather than copied; the calendar is released without them.
+        while (icalcomponent *c = icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
+            icalcomponent_remove_component(top.get(), c);
             add_component(c);
+        }
     } while (line);
 }
 
