@@ -2,11 +2,10 @@
 #include "events/events.h"
 
 #include "calendar/calendar.h"
+#include "events/view_text.h"
 
 #include <gtk/gtk.h>
 
-#include <cstring>
-#include <ctime>
 #include <string>
 
 namespace {
@@ -23,71 +22,6 @@ int view_loop_running;  // 1 while the nested main loop of a view runs
 
 // Summary with its location is cut to fit 1024 bytes with the terminator.
 constexpr std::size_t summary_text_size = 1024;
-
-struct gfree {
-    void operator()(void *p) const { g_free(p); }
-};
-using gstring = std::unique_ptr<char, gfree>;
-
-// The calendar fields as a broken-down time, with no zone conversion; the
-// weekday and day of the year come from the day number.
-struct tm broken_down(icaltimetype t) {
-    struct tm out{};
-    out.tm_year = t.year - 1900;
-    out.tm_mon = t.month - 1;
-    out.tm_mday = t.day;
-    if (!t.is_date) {
-        out.tm_hour = t.hour;
-        out.tm_min = t.minute;
-        out.tm_sec = t.second;
-    }
-    out.tm_wday = (weekday_of(t) + 2) % 7;  // weekday_of counts from Tuesday
-    icaltimetype first = t;
-    first.month = 1;
-    first.day = 1;
-    out.tm_yday = gregorian_to_jdn(t) - gregorian_to_jdn(first);
-    return out;
-}
-
-// strftime into a buffer that grows until the text fits, in UTF-8. Locale
-// formats are untrusted: their output may be long or in another encoding.
-std::string format_time(const char *format, icaltimetype t) {
-    struct tm tm = broken_down(t);
-    std::string out;
-    for (std::size_t size = 64; size <= 16384; size *= 4) {
-        out.resize(size);
-        std::size_t n = strftime(&out[0], size, format, &tm);
-        if (n > 0 || size >= 16384) {
-            out.resize(n);
-            break;
-        }
-    }
-    gstring utf8(g_locale_to_utf8(out.c_str(), -1, nullptr, nullptr, nullptr));
-    if (utf8)
-        return utf8.get();
-    gstring valid(g_utf8_make_valid(out.c_str(), -1));
-    return valid.get();
-}
-
-std::string escaped(const std::string &text) {
-    gstring e(g_markup_escape_text(text.c_str(), -1));
-    return e.get();
-}
-
-std::string valid_utf8(const char *text) {
-    gstring v(g_utf8_make_valid(text, -1));
-    return v.get();
-}
-
-// Cuts text to at most limit bytes without splitting a UTF-8 sequence.
-void cut_utf8(std::string &text, std::size_t limit) {
-    if (text.size() <= limit)
-        return;
-    std::size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
-        --n;
-    text.resize(n);
-}
 
 void attach(GtkWidget *table, GtkWidget *child, int left, int right, int top) {
     gtk_table_attach_defaults(GTK_TABLE(table), child, left, right, top, top + 1);
@@ -162,7 +96,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
         if (date_equal(s, e)) {
             std::string times = format_time("%X", s) + " - " + format_time("%X", e);
-            attach(table, markup_label(escaped(times)), 1, 2, r);
+            attach(table, markup_label(markup_escaped(times)), 1, 2, r);
             attach(table, gtk_label_new(valid_utf8(node->summary.c_str()).c_str()), 2, 3, r);
             ++r;
             continue;
@@ -172,7 +106,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
             continue;  // a later occurrence of a rule: only its separator
         std::string when = date_equal(s, l)
                                ? std::string("<i>all day event</i>")
-                               : escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
+                               : markup_escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
         attach(table, markup_label(when), 1, 2, r);
         GtkWidget *summary = gtk_label_new(summary_with_location(node).c_str());
         gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
@@ -186,7 +120,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
 
 void open_day_view(icaltimetype day) {
     std::string heading = format_time("%A, %x", day);
-    std::string heading_markup = "<b>" + escaped(heading) + "</b>";
+    std::string heading_markup = "<b>" + markup_escaped(heading) + "</b>";
 
     heading_box = gtk_event_box_new();
     close_box = gtk_event_box_new();
