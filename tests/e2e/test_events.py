@@ -1,0 +1,141 @@
+"""Calendar events on the docked tile: busy and free days coloured from the
+calendar file, new marks after the file is rewritten, and the day view that
+a right click on a marked day opens, closed by its " X " or by the window
+manager's close request, after which the tile reacts again."""
+
+import subprocess
+import time
+import unittest
+
+import harness
+
+# 15 January 2024 is a Monday; with Monday first, day d of January 2024 lies
+# in column (d - 1) % 7, row (d - 1) // 7 of 9 x 7 cells from y 20.
+DATE = "2024-01-15 10:00:00"
+SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\n"
+BUSY, FREE = (0x82, 0x94, 0xFF), (0x8E, 0xE8, 0x00)
+
+
+def event(day, summary, free=False):
+    lines = ["BEGIN:VEVENT", "DTSTART;VALUE=DATE:202401%02d" % day,
+             "DTEND;VALUE=DATE:202401%02d" % (day + 1), "SUMMARY:" + summary]
+    if free:
+        lines.append("TRANSP:TRANSPARENT")
+    return "\r\n".join(lines + ["END:VEVENT", ""])
+
+
+def calendar(*events):
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner e2e//EN\r\n" + "".join(events) + "END:VCALENDAR\r\n"
+
+
+def day_box(day):
+    x, y = 9 * ((day - 1) % 7), 20 + 7 * ((day - 1) // 7)
+    return (x, y, x + 9, y + 7)
+
+
+def marks(image):
+    """Days of January whose cell shows the busy or the free ground."""
+    busy = {d for d in range(1, 32) if image.count(BUSY, day_box(d))}
+    free = {d for d in range(1, 32) if image.count(FREE, day_box(d))}
+    return busy, free
+
+
+class EventsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = harness.Session(
+            settings=SETTINGS, calendar=calendar(event(10, "Dentist"), event(12, "Concert", free=True)))
+        cls.path = cls.session.home / harness.CALENDAR_PATH
+        # A current settings file without ICS leaves the path empty: name it.
+        (cls.session.home / harness.SETTINGS_NAME).write_text(SETTINGS + "ICS=%s\n" % cls.path)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.path.write_text(calendar(event(10, "Dentist"), event(12, "Concert", free=True)))
+        env = dict(self.session.env, LC_ALL="C.UTF-8")  # English day names, C date formats
+        self.tile = self.session.start_tile(args=["-d"], date=DATE, env=env)
+        self.addCleanup(lambda: self.tile.running() and self.tile.close_and_wait())
+
+    def wait_marks(self, busy, free, what):
+        try:
+            return self.tile.wait_image(lambda im: marks(im) == (busy, free), timeout=10)
+        except AssertionError:
+            self.tile.save_png("/tmp/test_events_last.png")
+            raise AssertionError("the tile never showed %s; it shows %r" % (what, marks(self.tile.image())))
+
+    def day_view(self, title, timeout=10):
+        """Id of the visible window titled title, once it is mapped."""
+        def find():
+            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                                    env=self.session.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            ids = result.stdout.split()
+            return ids[0].decode() if ids else None
+        return harness.wait_for(find, timeout, 0.1)
+
+    def gone(self, window, timeout=10):
+        def closed():
+            result = subprocess.run(["xdotool", "getwindowname", window], env=self.session.env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if result.returncode != 0:
+                return True
+            visible = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                                     env=self.session.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            return window.encode() not in visible.stdout.split()
+        return harness.wait_for(closed, timeout, 0.1)
+
+    def geometry(self, window):
+        shell = self.session.xdotool("getwindowgeometry", "--shell", window).stdout.decode()
+        return {k: int(v) for k, v in (line.split("=") for line in shell.split()) if k != "SCREEN"}
+
+    def open_view_on_20th(self):
+        # The file rewritten: other days, other size; a middle click (the
+        # current month) forces the refresh that reads it.
+        self.path.write_text(calendar(event(20, "Flight to Lisbon"), event(22, "Beach day", free=True),
+                                      event(23, "Museum")))
+        self.tile.click(30, 40, button=2)
+        self.wait_marks({20, 23}, {22}, "the marks of the rewritten file")
+        x0, y0, _, _ = day_box(20)
+        self.tile.click(x0 + 4, y0 + 3, button=3)
+        window = self.day_view("Saturday, 01/20/24")
+        self.assertIsNotNone(window, "no day view titled with 20 January 2024 appeared")
+        # Laid out: wider than its " X ".
+        self.assertTrue(harness.wait_for(lambda: self.geometry(window)["WIDTH"] > 60, 5))
+        return window
+
+    def assert_tile_reacts(self):
+        # The wheel moves to February: the January marks leave the face.
+        before = self.tile.image()
+        self.tile.click(30, 40, button=5)
+        self.tile.wait_image(lambda im: im.differs(before) and not marks(im)[0] & {20, 23}, timeout=10)
+        # The debugging lines reach the file when the process ends.
+        self.assertEqual(self.tile.close_and_wait(), 0)
+        self.assertIn("read: 20.1.2024 - 21.1.2024 Flight to Lisbon\n", self.tile.stdout())
+
+    def test_busy_and_free_days_follow_the_file_and_the_day_view_closes_on_its_x(self):
+        self.wait_marks({10}, {12}, "busy 10 and free 12 January")
+        window = self.open_view_on_20th()
+        # The view opens at the pointer, by the dock at the screen's edge, and
+        # may reach past it: move it into the open first (dragging it by its
+        # heading is tested in-process).
+        self.session.xdotool("windowmove", "--sync", window, 200, 200)
+        moved = harness.wait_for(lambda: (lambda g: g if (g["X"], g["Y"]) == (200, 200) else None)(
+            self.geometry(window)), 5)
+        self.assertIsNotNone(moved, "the view did not move: %r" % self.geometry(window))
+        # " X " ends the heading row, at the right edge of the window.
+        self.session.xdotool("mousemove", "--sync", "--window", window, moved["WIDTH"] - 6, 8)
+        self.session.xdotool("click", 1)
+        self.assertTrue(self.gone(window), "the day view stayed open after a click on its X")
+        self.assert_tile_reacts()
+
+    def test_close_request_of_the_window_manager_closes_the_day_view(self):
+        window = self.open_view_on_20th()
+        self.session.helper("close", window)
+        self.assertTrue(self.gone(window), "the day view stayed open after the close request")
+        self.assert_tile_reacts()
+
+
+if __name__ == "__main__":
+    unittest.main()
