@@ -55,7 +55,7 @@ class EventsTest(unittest.TestCase):
 
     def setUp(self):
         self.path.write_text(calendar(event(10, "Dentist"), event(12, "Concert", free=True)))
-        env = dict(self.session.env, LC_ALL="C.UTF-8")  # English day names, C date formats
+        env = {"LC_ALL": "C.UTF-8"}  # English day names, C date formats
         self.tile = self.session.start_tile(args=["-d"], date=DATE, env=env)
         self.addCleanup(lambda: self.tile.running() and self.tile.close_and_wait())
 
