@@ -27,15 +27,13 @@ constexpr int persian_year_max = 2378;  // ends 3000-03-20
 constexpr int islamic_year_min = 391;   // starts 1000-12-06
 constexpr int islamic_year_max = 2451;  // ends 3000-07-24
 
-constexpr int calendar_year_min(int kind)
-{
-    return kind == calendar_persian ? persian_year_min
+constexpr int calendar_year_min(int kind) {
+    return kind == calendar_persian   ? persian_year_min
            : kind == calendar_islamic ? islamic_year_min
                                       : gregorian_year_min;
 }
-constexpr int calendar_year_max(int kind)
-{
-    return kind == calendar_persian ? persian_year_max
+constexpr int calendar_year_max(int kind) {
+    return kind == calendar_persian   ? persian_year_max
            : kind == calendar_islamic ? islamic_year_max
                                       : gregorian_year_max;
 }
@@ -46,10 +44,10 @@ constexpr int calendar_year_max(int kind)
 // day, so day 0 is the last day of the previous month.
 int32_t gregorian_to_jdn(icaltimetype date);
 void jdn_to_gregorian(int64_t jdn, icaltimetype *dest);  // writes year, month, day;
-                                                          // jdn clamped to 32 bits
-int weekday_of(icaltimetype date);  // 0 Tuesday ... 6 Monday; negative before
-                                    // day number 1 (4714 BC November 25)
-int gregorian_month_length(int month, int year);  // 31 for months 0, 12 and outside 0-12
+                                                         // jdn clamped to 32 bits
+int weekday_of(icaltimetype date);                       // 0 Tuesday ... 6 Monday; negative before
+                                                         // day number 1 (4714 BC November 25)
+int gregorian_month_length(int month, int year);         // 31 for months 0, 12 and outside 0-12
 int date_equal(icaltimetype a, icaltimetype b);
 int date_before(icaltimetype a, icaltimetype b);
 int date_on_or_after(icaltimetype a, icaltimetype b);
@@ -59,7 +57,7 @@ int date_on_or_after(icaltimetype a, icaltimetype b);
 // end of the cycle, 3294); earlier years differ from the published calendar.
 int32_t persian_to_jdn(int year, int month, int day);
 void jdn_to_persian(int32_t jdn, icaltimetype *dest);  // writes year, month, day, is_date
-int persian_month_length(int month, int year);  // months 12 and above: the month-12 rule
+int persian_month_length(int month, int year);         // months 12 and above: the month-12 rule
 void gregorian_to_persian(icaltimetype date, icaltimetype *dest);
 
 // Lunar phases: lunation k counted from the new moon of 1900-01-01,
@@ -82,7 +80,7 @@ constexpr int32_t lunar_jdn_max = 3912880;
 // skips year 0), so they are outside the range.
 int64_t islamic_to_jdn(int year, int month, int day);
 void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0
-int islamic_month_length(int month, int year);  // month 1 to 12; 28 to 31
+int islamic_month_length(int month, int year);         // month 1 to 12; 28 to 31
 void gregorian_to_islamic(icaltimetype date, icaltimetype *dest);
 
 // Any calendar kind; kinds other than 1 and 2 act as Gregorian.

@@ -1,8 +1,7 @@
 // The switch between the calendar kinds.
 #include "calendar/calendar.h"
 
-void to_gregorian(int kind, icaltimetype date, icaltimetype *dest)
-{
+void to_gregorian(int kind, icaltimetype date, icaltimetype *dest) {
     if (kind != calendar_persian && kind != calendar_islamic) {
         *dest = date;
         return;
@@ -15,11 +14,8 @@ void to_gregorian(int kind, icaltimetype date, icaltimetype *dest)
     dest->second = 0;
 }
 
-int days_in_month(int month, int year, int kind)
-{
-    if (kind == calendar_persian)
-        return persian_month_length(month, year);
-    if (kind == calendar_islamic)
-        return islamic_month_length(month, year);
+int days_in_month(int month, int year, int kind) {
+    if (kind == calendar_persian) return persian_month_length(month, year);
+    if (kind == calendar_islamic) return islamic_month_length(month, year);
     return gregorian_month_length(month, year);
 }

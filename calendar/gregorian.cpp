@@ -9,19 +9,17 @@
 
 #include "calendar/range.h"
 
-int32_t gregorian_to_jdn(icaltimetype date)
-{
+int32_t gregorian_to_jdn(icaltimetype date) {
     int64_t year = date.year, month = date.month, day = date.day;
     // a is -1 for January and February, 0 otherwise. With |year|, |month|,
     // |day| below 2^31 every product stays below 2^43.
     int64_t a = (month - 14) / 12;
-    int64_t jdn = (1461 * (year + 4800 + a)) / 4 + (367 * (month - 2 - 12 * a)) / 12
-                  - (3 * ((year + 4900 + a) / 100)) / 4 + day - 32075;
+    int64_t jdn = (1461 * (year + 4800 + a)) / 4 + (367 * (month - 2 - 12 * a)) / 12 -
+                  (3 * ((year + 4900 + a) / 100)) / 4 + day - 32075;
     return saturate_jdn(jdn);
 }
 
-void jdn_to_gregorian(int64_t jdn, icaltimetype *dest)
-{
+void jdn_to_gregorian(int64_t jdn, icaltimetype *dest) {
     // Clamped to 32 bits (years within about 5.8 million of the epoch): then
     // 4000 * (l + 1) stays below 2^44 and the year fits an int.
     jdn = clamp_jdn(jdn);
@@ -40,39 +38,27 @@ void jdn_to_gregorian(int64_t jdn, icaltimetype *dest)
     dest->day = static_cast<int>(day);
 }
 
-int weekday_of(icaltimetype date)
-{
+int weekday_of(icaltimetype date) {
     // Day number 1 (4713 BC January 2, proleptic Julian) was a Tuesday.
     return static_cast<int>((static_cast<int64_t>(gregorian_to_jdn(date)) - 1) % 7);
 }
 
-int gregorian_month_length(int month, int year)
-{
-    if (month > 11 || month < 0)
-        return 31;
-    if (month == 4 || month == 6 || month == 9 || month == 11)
-        return 30;
-    if (month != 2)
-        return 31;
+int gregorian_month_length(int month, int year) {
+    if (month > 11 || month < 0) return 31;
+    if (month == 4 || month == 6 || month == 9 || month == 11) return 30;
+    if (month != 2) return 31;
     bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
     return leap ? 29 : 28;
 }
 
-int date_equal(icaltimetype a, icaltimetype b)
-{
+int date_equal(icaltimetype a, icaltimetype b) {
     return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
-int date_before(icaltimetype a, icaltimetype b)
-{
-    if (a.year != b.year)
-        return a.year < b.year;
-    if (a.month != b.month)
-        return a.month < b.month;
+int date_before(icaltimetype a, icaltimetype b) {
+    if (a.year != b.year) return a.year < b.year;
+    if (a.month != b.month) return a.month < b.month;
     return a.day < b.day;
 }
 
-int date_on_or_after(icaltimetype a, icaltimetype b)
-{
-    return !date_before(a, b);
-}
+int date_on_or_after(icaltimetype a, icaltimetype b) { return !date_before(a, b); }

@@ -7,20 +7,15 @@
 
 namespace {
 
-int64_t lunation_of(int64_t year, int64_t month)
-{
-    return 12 * year + month - 15813;
-}
+int64_t lunation_of(int64_t year, int64_t month) { return 12 * year + month - 15813; }
 
 }  // namespace
 
-int64_t islamic_to_jdn(int year, int month, int day)
-{
+int64_t islamic_to_jdn(int year, int month, int day) {
     return static_cast<int64_t>(new_moon_jd(lunation_of(year, month)) + static_cast<double>(day));
 }
 
-void jdn_to_islamic(int64_t jdn, icaltimetype *dest)
-{
+void jdn_to_islamic(int64_t jdn, icaltimetype *dest) {
     // Outside the lunar range the estimate below is not known to lie above the
     // lunation, and far outside it the search would run for millions of steps.
     jdn = jdn < lunar_jdn_min ? lunar_jdn_min : jdn > lunar_jdn_max ? lunar_jdn_max : jdn;
@@ -39,8 +34,7 @@ void jdn_to_islamic(int64_t jdn, icaltimetype *dest)
     int64_t q = k - 1048;
     int64_t years = q >= 0 ? q / 12 : -((-q + 11) / 12);
     int64_t year = 1405 + years;
-    if (year <= 0)
-        year -= 1;  // no year 0
+    if (year <= 0) year -= 1;  // no year 0
     dest->year = static_cast<int>(year);
     dest->month = static_cast<int>(q - 12 * years + 1);
     dest->day = static_cast<int>(std::trunc(static_cast<double>(jdn) - r + 1));
@@ -49,10 +43,9 @@ void jdn_to_islamic(int64_t jdn, icaltimetype *dest)
     dest->second = 0;
 }
 
-int islamic_month_length(int month, int year)
-{
-    int64_t next = month == 12 ? lunation_of(int64_t{year} + 1, 1)
-                               : lunation_of(year, int64_t{month} + 1);
+int islamic_month_length(int month, int year) {
+    int64_t next =
+        month == 12 ? lunation_of(int64_t{year} + 1, 1) : lunation_of(year, int64_t{month} + 1);
     // The day before the next month's first day, converted back: its day is
     // the length, and so always agrees with jdn_to_islamic.
     int64_t last = static_cast<int64_t>(new_moon_jd(next) + 1) - 1;
@@ -61,7 +54,6 @@ int islamic_month_length(int month, int year)
     return d.day;
 }
 
-void gregorian_to_islamic(icaltimetype date, icaltimetype *dest)
-{
+void gregorian_to_islamic(icaltimetype date, icaltimetype *dest) {
     jdn_to_islamic(gregorian_to_jdn(date), dest);
 }

@@ -12,13 +12,12 @@
 
 namespace {
 
-constexpr double deg = 0.017453292519943295;        // radians per degree
-constexpr double two_deg = 0.03490658503988659;     // for the doubled argument 2F
+constexpr double deg = 0.017453292519943295;     // radians per degree
+constexpr double two_deg = 0.03490658503988659;  // for the doubled argument 2F
 
 }  // namespace
 
-double moon_phase_jd(int64_t k, int p)
-{
+double moon_phase_jd(int64_t k, int p) {
     if (p < 0 || p > 3) {
         std::fputs("tmoonphase: illegal phase number\n", stdout);
         std::exit(1);
@@ -33,8 +32,8 @@ double moon_phase_jd(int64_t k, int p)
     double m = 359.2242 + 29.10535608 * c - 0.0000333 * t2 - 0.00000347 * t3;
     double mp = 306.0253 + 385.81691806 * c + 0.0107306 * t2 + 0.00001236 * t3;
     double f = 21.2964 + 390.67050646 * c - 0.0016528 * t2 - 0.00000239 * t3;
-    double mean = 2415020.75933 + 29.53058868 * c + 0.0001178 * t2 - 0.000000155 * t3
-                  + 0.00033 * std::sin((166.56 + 132.87 * t - 0.009173 * t2) * deg);
+    double mean = 2415020.75933 + 29.53058868 * c + 0.0001178 * t2 - 0.000000155 * t3 +
+                  0.00033 * std::sin((166.56 + 132.87 * t - 0.009173 * t2) * deg);
 
     double mr = m * deg, mpr = mp * deg, f2 = f * two_deg;
     double s;
@@ -78,22 +77,16 @@ double moon_phase_jd(int64_t k, int p)
     return mean + s - (0.41 + 1.2053 * t + 0.4992 * t2) / 1440;
 }
 
-double new_moon_day_rule(double jd)
-{
+double new_moon_day_rule(double jd) {
     // The fraction and the clock hour are single precision: the month-start
     // day of a new moon near a border depends on that rounding.
     float f = static_cast<float>(jd - std::trunc(jd));
-    if (f <= 0.5f)
-        return jd + 1;  // 12:00 to 24:00 UT
+    if (f <= 0.5f) return jd + 1;  // 12:00 to 24:00 UT
     // Hour in a zone three hours ahead of UT; past 6 (UT 03:00) the month
     // starts a day later.
     float h = static_cast<float>((static_cast<double>(f) - 0.5) * 24 + 3);
-    if (h > 6)
-        return jd + 1;
+    if (h > 6) return jd + 1;
     return jd;
 }
 
-double new_moon_jd(int64_t k)
-{
-    return new_moon_day_rule(moon_phase_jd(k, 0));
-}
+double new_moon_jd(int64_t k) { return new_moon_day_rule(moon_phase_jd(k, 0)); }

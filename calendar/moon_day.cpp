@@ -10,13 +10,11 @@ moon_phase_slot moon_phase_cache[moon_phase_cache_size];
 namespace {
 
 // Day of a phase: the integer part of its Julian date, which changes at noon UT.
-int64_t phase_day(int64_t k, int p)
-{
+int64_t phase_day(int64_t k, int p) {
     return static_cast<int64_t>(std::trunc(moon_phase_jd(k, p)));
 }
 
-void set_slot(int64_t day, int phase)
-{
+void set_slot(int64_t day, int phase) {
     moon_phase_slot &slot = moon_phase_cache[day % moon_phase_cache_size];
     slot.phase = phase;
     slot.day = static_cast<int32_t>(day);
@@ -24,16 +22,13 @@ void set_slot(int64_t day, int phase)
 
 }  // namespace
 
-int moon_phase_of_day(icaltimetype date)
-{
+int moon_phase_of_day(icaltimetype date) {
     int32_t j = gregorian_to_jdn(date);
     // Outside the supported years the estimate below is not known to find the
     // lunation; such days have no phase, and the cache is left alone.
-    if (j < lunar_jdn_min || j > lunar_jdn_max)
-        return 0;
+    if (j < lunar_jdn_min || j > lunar_jdn_max) return 0;
     const moon_phase_slot &slot = moon_phase_cache[j % moon_phase_cache_size];
-    if (slot.day == j)
-        return slot.phase;
+    if (slot.day == j) return slot.phase;
 
     // At or above the lunation of the last new moon on or before day j for
     // every date from year 1 to 6000 (at most three above from 1000 to 3000).
@@ -41,8 +36,7 @@ int moon_phase_of_day(icaltimetype date)
     if (!(x > -2000 && x < 4200))
         return 0;  // fields far from normal form; keeps k and the search bounded
     int32_t k = static_cast<int32_t>(x * 12.3685 + 1);
-    while (j < phase_day(k, 0))
-        --k;
+    while (j < phase_day(k, 0)) --k;
 
     // Clear five lunations around day j, then mark the phases of six: the
     // marks reach about 170 days past the start, so no batch writes two days
@@ -52,8 +46,7 @@ int moon_phase_of_day(icaltimetype date)
     for (int64_t i = static_cast<int64_t>(std::trunc(start)); static_cast<double>(i) < end; ++i)
         set_slot(i, 0);
     for (int64_t n = k - 2; n <= k + 3; ++n)
-        for (int p = 0; p < 4; ++p)
-            set_slot(phase_day(n, p), p + 1);
+        for (int p = 0; p < 4; ++p) set_slot(phase_day(n, p), p + 1);
 
     return slot.day == j ? slot.phase : 0;
 }

@@ -12,16 +12,14 @@ namespace {
 
 // Day number of the day before 1 Farvardin of year y + 474. The third term
 // counts the leap days of the cycle before year r, (31 r + 14689) / 128.
-int64_t day_before_year(int64_t y)
-{
+int64_t day_before_year(int64_t y) {
     int64_t c = y / 2820, r = y % 2820;
     return 365 * r + (682 * r + 323158) / 2816 + 1029983 * c + 2120965;
 }
 
 }  // namespace
 
-int32_t persian_to_jdn(int year, int month, int day)
-{
+int32_t persian_to_jdn(int year, int month, int day) {
     int64_t m = month;
     // Months 1 to 6 have 31 days, 7 to 11 have 30: 31 (m - 1) days precede
     // month m up to month 7, 30 m - 24 from month 8 on.
@@ -29,8 +27,7 @@ int32_t persian_to_jdn(int year, int month, int day)
     return saturate_jdn(day + before + day_before_year(static_cast<int64_t>(year) - 474));
 }
 
-void jdn_to_persian(int32_t jdn, icaltimetype *dest)
-{
+void jdn_to_persian(int32_t jdn, icaltimetype *dest) {
     int64_t d = static_cast<int64_t>(jdn) - 2121446;
     int64_t cycle = d / 1029983, cyear = d % 1029983;
     int64_t ycycle;
@@ -43,8 +40,7 @@ void jdn_to_persian(int32_t jdn, icaltimetype *dest)
         ycycle = a1 + (2134 * a1 + 2816 * a2 + 2815) / 1028522 + 1;
     }
     int64_t y = 2820 * cycle + ycycle;
-    if (y < -473)
-        y -= 1;  // no year 0
+    if (y < -473) y -= 1;                     // no year 0
     int64_t yday = jdn - day_before_year(y);  // 1 on 1 Farvardin
     int64_t m0 = yday <= 186 ? (yday - 1) / 31 : (yday - 7) / 30;
     dest->year = static_cast<int>(y + 474);
@@ -53,12 +49,9 @@ void jdn_to_persian(int32_t jdn, icaltimetype *dest)
     dest->is_date = 1;
 }
 
-int persian_month_length(int month, int year)
-{
-    if (month < 7)
-        return 31;
-    if (month <= 11)
-        return 30;
+int persian_month_length(int month, int year) {
+    if (month < 7) return 31;
+    if (month <= 11) return 30;
     // Month 12 (and any month above): the 366th day of a common year is
     // 1 Farvardin of the next year, that of a leap year 30 Esfand.
     icaltimetype probe = icaltime_null_time();
@@ -66,7 +59,6 @@ int persian_month_length(int month, int year)
     return probe.day == 1 ? 29 : 30;
 }
 
-void gregorian_to_persian(icaltimetype date, icaltimetype *dest)
-{
+void gregorian_to_persian(icaltimetype date, icaltimetype *dest) {
     jdn_to_persian(gregorian_to_jdn(date), dest);
 }

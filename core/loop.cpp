@@ -90,8 +90,15 @@ static void press_day(int x, int y) {
         app_state.highlight_date = icaltime_null_time();
 }
 
-enum zone_action { zone_previous, zone_next, zone_bar, zone_moon, zone_settings, zone_calendar,
-                   zone_application };
+enum zone_action {
+    zone_previous,
+    zone_next,
+    zone_bar,
+    zone_moon,
+    zone_settings,
+    zone_calendar,
+    zone_application
+};
 
 struct zone_record {
     int x0, x1, y0, y1;  // inclusive bounds in icon-window pixels

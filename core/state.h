@@ -10,27 +10,27 @@ constexpr const char *program_name = "Dayspinner";
 
 struct app_state_record {
     // Face and navigation.
-    int calendar_kind = 0;        // 0 Gregorian, 1 Persian, 2 Islamic
-    int month_offset = 0;         // months from the current month to the displayed one
-    int moon_view = 0;            // 1: the grid shows moon phases
-    int buttons_shown = 1;        // 1: the button bar is shown and reacts
-    icaltimetype today{};         // displayed month in the active calendar, today's day kept
+    int calendar_kind = 0;           // 0 Gregorian, 1 Persian, 2 Islamic
+    int month_offset = 0;            // months from the current month to the displayed one
+    int moon_view = 0;               // 1: the grid shows moon phases
+    int buttons_shown = 1;           // 1: the button bar is shown and reacts
+    icaltimetype today{};            // displayed month in the active calendar, today's day kept
     icaltimetype today_gregorian{};  // the real date at the last refresh
-    icaltimetype work_date{};     // Gregorian date of the day under the pointer or being drawn
+    icaltimetype work_date{};        // Gregorian date of the day under the pointer or being drawn
     icaltimetype highlight_date{};   // highlighted Gregorian day, or the null time
     icaltimetype last_face_date{};   // `today` at the last whole repaint
-    int launch_armed = 0;         // 1: first click of a double click seen
-    uint64_t launch_time = 0;     // X server time of that click, ms
-    XEvent x_event{};             // last event returned by wait_event
+    int launch_armed = 0;            // 1: first click of a double click seen
+    uint64_t launch_time = 0;        // X server time of that click, ms
+    XEvent x_event{};                // last event returned by wait_event
 
     // Settings.
-    int farsi = 0;                // 1: Farsi names, digits and weekday row
-    int icon_kind = 0;            // 0 mail-and-calendar, 1 browser, 2 other
-    int week_start = 0;           // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
-    int debug_level = 0;          // 1: debugging output
-    char app_command[250] = {};   // command of the application button
-    char ics_path[256] = {};      // the iCalendar file
-    char settings_path[256] = {}; // the settings file
+    int farsi = 0;                   // 1: Farsi names, digits and weekday row
+    int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
+    int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
+    int debug_level = 0;             // 1: debugging output
+    char app_command[250] = {};      // command of the application button
+    char ics_path[256] = {};         // the iCalendar file
+    char settings_path[256] = {};    // the settings file
     char weekday_names[7][15] = {};  // entry k (1 Sunday ... 7 Monday) at index k - 1
 };
 

@@ -89,8 +89,8 @@ void select_dock_input() {
 void shape_window(Pixmap mask, int x, int y) {
     XShapeCombineMask(dock_surface.display, dock_surface.icon_window, ShapeBounding, -x, -y, mask,
                       ShapeSet);
-    XShapeCombineMask(dock_surface.display, dock_surface.leader_window, ShapeBounding, -x, -y,
-                      mask, ShapeSet);
+    XShapeCombineMask(dock_surface.display, dock_surface.leader_window, ShapeBounding, -x, -y, mask,
+                      ShapeSet);
     XFlush(dock_surface.display);
 }
 

@@ -14,9 +14,9 @@ int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out) {
     // server cannot allocate exactly may be stood in for by one this close.
     attributes.valuemask = XpmCloseness;
     attributes.closeness = 40000;
-    int status = XpmCreatePixmapFromData(dock_surface.display, dock_surface.icon_window,
-                                         const_cast<char **>(data), pixmap_out, mask_out,
-                                         &attributes);
+    int status =
+        XpmCreatePixmapFromData(dock_surface.display, dock_surface.icon_window,
+                                const_cast<char **>(data), pixmap_out, mask_out, &attributes);
     return status == XpmSuccess ? 1 : 0;
 }
 

@@ -4,21 +4,21 @@
 #include "face/face.h"
 #include "face/skin.h"
 
-constexpr int show_handle = 3, hide_handle = 4, settings_glyph = 5, moon_glyph_off = 6, letter_g = 8;
+constexpr int show_handle = 3, hide_handle = 4, settings_glyph = 5, moon_glyph_off = 6,
+              letter_g = 8;
 
-static void draw_bar_glyph(int entry, int right)
-{
+static void draw_bar_glyph(int entry, int right) {
     int w = button_glyph_width[entry];
-    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, button_glyph_x0[entry], button_glyph_y[entry], w,
-         button_glyph_height, right + 1 - w, bar_y);
+    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, button_glyph_x0[entry],
+         button_glyph_y[entry], w, button_glyph_height, right + 1 - w, bar_y);
 }
 
-void draw_button_bar()
-{
+void draw_button_bar() {
     if (!app_state.buttons_shown) {
         draw_bar_glyph(show_handle, bar_right);
     } else {
-        const int order[] = {hide_handle, settings_glyph, moon_glyph_off + (app_state.moon_view != 0),
+        const int order[] = {hide_handle, settings_glyph,
+                             moon_glyph_off + (app_state.moon_view != 0),
                              letter_g + face_calendar(), face_icon()};
         int right = bar_right;
         for (int entry : order) {

@@ -7,10 +7,8 @@
 #include "face/face.h"
 #include "face/skin.h"
 
-void draw_day_number(int day, int y, int column, int style, int is_today)
-{
-    if (style < 0 || style > 3 || day < 1 || day > 99)
-        return;
+void draw_day_number(int day, int y, int column, int style, int is_today) {
+    if (style < 0 || style > 3 || day < 1 || day > 99) return;
     const int *digit_x = day_digit_x[face_language()];
     int sy = day_digit_y0 + 20 * style + 10 * (is_today != 0);
     int x = weekday_cell_width * column;
@@ -29,15 +27,13 @@ void draw_day_number(int day, int y, int column, int style, int is_today)
 }
 
 // Gregorian date of day `day` of the displayed month.
-static void displayed_day(int day, icaltimetype *dest)
-{
+static void displayed_day(int day, icaltimetype *dest) {
     icaltimetype date = app_state.today;
     date.day = day;
     to_gregorian(face_calendar(), date, dest);
 }
 
-void draw_grid()
-{
+void draw_grid() {
     icaltimetype &work = app_state.work_date;
     const int kind = face_calendar();
     displayed_day(1, &work);
@@ -46,15 +42,14 @@ void draw_grid()
     int y = grid_y0;
     for (int d = 1; d <= n; d++) {
         int c = (off + d) % 7;
-        if (c == 0 && d != 1)
-            y += grid_row_height;
+        if (c == 0 && d != 1) y += grid_row_height;
         displayed_day(d, &work);
         int phase = app_state.moon_view ? moon_phase_of_day(work) : 0;
         if (date_equal(work, app_state.highlight_date)) {
             draw_day_number(d, y, c, 3, 0);
         } else if (phase >= 1 && phase <= 4) {
-            blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1], moon_glyph_y,
-                 moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
+            blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1],
+                 moon_glyph_y, moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
         } else {
             draw_day_number(d, y, c, day_status(work), date_equal(work, app_state.today_gregorian));
         }
@@ -64,8 +59,7 @@ void draw_grid()
 
 // Column 7 (x 63) reads as column 0 of the next row, and the row is
 // rounded toward zero, so the weekday band y 14-19 answers for row 0.
-int day_at_point(int x, int y)
-{
+int day_at_point(int x, int y) {
     icaltimetype &work = app_state.work_date;
     const icaltimetype &today = app_state.today;
     const int kind = face_calendar();
@@ -77,8 +71,7 @@ int day_at_point(int x, int y)
     int f = (wt - today.day + face_week_start() + 37) % 7;
     int t = y - grid_y0;
     int dd = (t - t % 7) + c - f + 1;
-    if (dd < 1 || dd > days_in_month(today.month, today.year, kind))
-        return 0;
+    if (dd < 1 || dd > days_in_month(today.month, today.year, kind)) return 0;
     icaltimetype date = work;
     date.year = today.year;
     date.month = today.month;

@@ -12,8 +12,7 @@
 // Adds offset months to (year, month) and brings the month back into 1-12,
 // carrying whole years in one step. |offset| <= max_month_offset, so the
 // intermediate month stays far inside int.
-static void move_month(icaltimetype *date, int offset)
-{
+static void move_month(icaltimetype *date, int offset) {
     int m = date->month + offset;
     if (m > 12) {
         int k = (m - 1) / 12;
@@ -30,8 +29,7 @@ static void move_month(icaltimetype *date, int offset)
 
 // Today from the local clock, in `gregorian` and, as the result, in the
 // active calendar; fields other than the date are taken from `base`.
-static icaltimetype today_from_clock(icaltimetype base, icaltimetype *gregorian)
-{
+static icaltimetype today_from_clock(icaltimetype base, icaltimetype *gregorian) {
     time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
@@ -47,15 +45,12 @@ static icaltimetype today_from_clock(icaltimetype base, icaltimetype *gregorian)
     return converted;
 }
 
-static int year_supported(int year)
-{
+static int year_supported(int year) {
     return year >= calendar_year_min(face_calendar()) && year <= calendar_year_max(face_calendar());
 }
 
-int month_offset_in_range(int offset)
-{
-    if (offset < -max_month_offset || offset > max_month_offset)
-        return 0;
+int month_offset_in_range(int offset) {
+    if (offset < -max_month_offset || offset > max_month_offset) return 0;
     icaltimetype gregorian;
     icaltimetype shown = today_from_clock(icaltime_null_time(), &gregorian);
     move_month(&shown, offset);
@@ -63,20 +58,16 @@ int month_offset_in_range(int offset)
     return offset == 0 || year_supported(shown.year);
 }
 
-void refresh_today()
-{
+void refresh_today() {
     icaltimetype &today = app_state.today;
     today = today_from_clock(today, &app_state.today_gregorian);
 
     // An offset past the range (navigation never makes one) is held at its
     // end rather than trusted.
     int offset = app_state.month_offset;
-    if (offset > max_month_offset)
-        offset = max_month_offset;
-    if (offset < -max_month_offset)
-        offset = -max_month_offset;
-    if (offset == 0)
-        return;
+    if (offset > max_month_offset) offset = max_month_offset;
+    if (offset < -max_month_offset) offset = -max_month_offset;
+    if (offset == 0) return;
     move_month(&today, offset);
     int kind = face_calendar();
     if (today.year > calendar_year_max(kind)) {
@@ -88,10 +79,8 @@ void refresh_today()
     }
 }
 
-void check_new_day()
-{
-    if (date_equal(app_state.today, app_state.last_face_date))
-        return;
+void check_new_day() {
+    if (date_equal(app_state.today, app_state.last_face_date)) return;
     Pixmap face = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
     blit(face, buffer, 0, 0, face_size, face_size, 0, 0);
     int strip_x = (7 - face_week_start()) * weekday_cell_width;
@@ -102,8 +91,7 @@ void check_new_day()
     app_state.last_face_date = app_state.today;
 }
 
-void draw_header()
-{
+void draw_header() {
     int language = face_language();
     int r = language * 3 + face_calendar();
     int m = app_state.today.month - 1;
@@ -111,10 +99,8 @@ void draw_header()
         return;  // refresh_today always leaves 1-12; nothing sane to draw otherwise
     int year = app_state.today.year;
     int tens = (year / 10) % 10, units = year % 10;
-    if (tens < 0)
-        tens = -tens;
-    if (units < 0)
-        units = -units;
+    if (tens < 0) tens = -tens;
+    if (units < 0) units = -units;
 
     int wm = month_name_width[r][m];
     int wt = year_digit_width[language][tens];
@@ -124,8 +110,10 @@ void draw_header()
     Pixmap sheet = dock_surface.sheet_pixmap, buffer = dock_surface.buffer_pixmap;
     blit(sheet, buffer, month_name_x0[r][m], month_name_y[r], wm, month_name_height, x, header_y);
     x += wm + header_gap;
-    blit(sheet, buffer, year_digit_x0[language][tens], year_digit_y, wt, year_digit_height, x, header_y);
+    blit(sheet, buffer, year_digit_x0[language][tens], year_digit_y, wt, year_digit_height, x,
+         header_y);
     x += wt;
-    blit(sheet, buffer, year_digit_x0[language][units], year_digit_y, wu, year_digit_height, x, header_y);
+    blit(sheet, buffer, year_digit_x0[language][units], year_digit_y, wu, year_digit_height, x,
+         header_y);
     flush_buffer(buffer);
 }

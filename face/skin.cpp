@@ -15,28 +15,24 @@ int month_name_width[name_rows][12];
 int year_digit_width[2][10];
 int button_glyph_width[button_glyphs];
 
-int face_week_start()
-{
+int face_week_start() {
     int w = app_state.week_start;
     return w >= 0 && w <= 7 ? w : 0;
 }
 
 int face_language() { return app_state.farsi != 0; }
 
-int face_calendar()
-{
+int face_calendar() {
     int k = app_state.calendar_kind;
     return k >= 0 && k <= 2 ? k : 0;
 }
 
-int face_icon()
-{
+int face_icon() {
     int k = app_state.icon_kind;
     return k >= 0 && k <= 2 ? k : 0;
 }
 
-static void compute_widths()
-{
+static void compute_widths() {
     for (int r = 0; r < name_rows; r++)
         for (int m = 0; m < 12; m++)
             month_name_width[r][m] = month_name_x1[r][m] - month_name_x0[r][m] + 1;
@@ -47,15 +43,13 @@ static void compute_widths()
         button_glyph_width[e] = button_glyph_x1[e] - button_glyph_x0[e] + 1;
 }
 
-void init_skin()
-{
+void init_skin() {
     app_state.month_offset = 0;
     compute_widths();
     select_dock_input();
     Pixmap sheet_mask = 0;  // the sheet's few transparent pixels lie outside every glyph
     load_xpm(sheet_xpm, &dock_surface.sheet_pixmap, &sheet_mask);
-    if (sheet_mask)
-        XFreePixmap(dock_surface.display, sheet_mask);
+    if (sheet_mask) XFreePixmap(dock_surface.display, sheet_mask);
     load_xpm(face_xpm, &dock_surface.face_pixmap, &dock_surface.shape_mask);
     dock_surface.buffer_pixmap = create_buffer(face_size, face_size);
     shape_window(dock_surface.shape_mask, 0, 0);

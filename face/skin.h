@@ -61,8 +61,10 @@ constexpr int moon_glyph_height = 7;
 // 4 the handle that hides it, 5 settings, 6-7 moon view off and on,
 // 8-10 the calendar letters G, P, I.
 constexpr int button_glyphs = 11;
-constexpr int button_glyph_x0[button_glyphs] = {129, 138, 147, 162, 167, 156, 165, 174, 129, 138, 147};
-constexpr int button_glyph_x1[button_glyphs] = {136, 145, 154, 165, 170, 160, 172, 181, 136, 145, 154};
+constexpr int button_glyph_x0[button_glyphs] = {129, 138, 147, 162, 167, 156,
+                                                165, 174, 129, 138, 147};
+constexpr int button_glyph_x1[button_glyphs] = {136, 145, 154, 165, 170, 160,
+                                                172, 181, 136, 145, 154};
 constexpr int button_glyph_y[button_glyphs] = {80, 80, 80, 80, 80, 80, 70, 70, 88, 88, 88};
 constexpr int button_glyph_height = 7;
 

@@ -34,8 +34,8 @@ void pack_separator(GtkWidget *box) { pack(box, gtk_hseparator_new(), FALSE, TRU
 // swapped, so the value comes first). The handlers are connected before the
 // current button is made active: activating it emits "clicked" on the button
 // it replaces and then on itself, which leaves the field as it was.
-void pack_radio_row(GtkWidget *box, const char *const *labels, int count,
-                    void (*set_value)(int), int current) {
+void pack_radio_row(GtkWidget *box, const char *const *labels, int count, void (*set_value)(int),
+                    int current) {
     GtkWidget *row = gtk_hbox_new(FALSE, 10);
     gtk_container_set_border_width(GTK_CONTAINER(row), 0);
     GSList *group = nullptr;
@@ -73,7 +73,8 @@ void on_save_clicked(GtkButton *, GtkOptionMenu *option_menu) {
         gchar *shown = nullptr;
         gtk_label_get(GTK_LABEL(child), &shown);
         for (int k = 1; k <= 7; ++k)
-            if (shown && strcmp(shown, app_state.weekday_names[k - 1]) == 0) app_state.week_start = k;
+            if (shown && strcmp(shown, app_state.weekday_names[k - 1]) == 0)
+                app_state.week_start = k;
     }
     save_settings();
 }

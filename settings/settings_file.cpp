@@ -46,8 +46,8 @@ void make_weekday_names() {
         t.tm_wday = (8 - k) % 7;
         char name[15];
         if (strftime(name, sizeof name, "%A", &t) == 0) name[0] = '\0';
-        copy_utf8_cut(app_state.weekday_names[k - 1], sizeof app_state.weekday_names[k - 1],
-                      name, strlen(name));
+        copy_utf8_cut(app_state.weekday_names[k - 1], sizeof app_state.weekday_names[k - 1], name,
+                      strlen(name));
     }
 }
 
@@ -73,7 +73,8 @@ int token_to_int(std::string_view token) {
     long long value = 0;
     for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
         value = value * 10 + (token[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
     }
     if (negative) return static_cast<int>(-value);  // -(INT_MAX + 1) is INT_MIN
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
@@ -107,13 +108,9 @@ int apply_value(settings_key key, std::string_view value) {
     case settings_key::lang:
         if (value == "farsi") app_state.farsi = 1;
         break;
-    case settings_key::version:
-        return value == current_version;
-    case settings_key::start_of_week:
-        app_state.week_start = token_to_int(value);
-        break;
-    case settings_key::none:
-        break;
+    case settings_key::version: return value == current_version;
+    case settings_key::start_of_week: app_state.week_start = token_to_int(value); break;
+    case settings_key::none: break;
     }
     return 0;
 }
@@ -205,8 +202,7 @@ int write_settings_file() {
     }
     fill_defaults();
     if (!app_state.settings_path[0]) {
-        fprintf(stderr, "%s: settings not saved: HOME is unset, empty or too long\n",
-                program_name);
+        fprintf(stderr, "%s: settings not saved: HOME is unset, empty or too long\n", program_name);
         return 0;
     }
 
@@ -214,11 +210,10 @@ int write_settings_file() {
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
     int icon = app_state.icon_kind >= 0 && app_state.icon_kind <= 2 ? app_state.icon_kind : 2;
     char text[1024];
-    int length = snprintf(text, sizeof text,
-                          "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
-                          app_state.ics_path, app_state.app_command, icon_words[icon],
-                          app_state.farsi == 1 ? "farsi" : "default", current_version,
-                          app_state.week_start);
+    int length = snprintf(
+        text, sizeof text, "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
+        app_state.ics_path, app_state.app_command, icon_words[icon],
+        app_state.farsi == 1 ? "farsi" : "default", current_version, app_state.week_start);
 
     // A symbolic link is kept: the file it points to is the one replaced.
     std::string target = app_state.settings_path;
@@ -246,8 +241,8 @@ int write_settings_file() {
         report_save_failure(target.c_str(), strerror(errno));
         return 0;
     }
-    int ok = write_all(fd, text, static_cast<size_t>(length)) && fsync(fd) == 0 &&
-             fchmod(fd, mode) == 0;
+    int ok =
+        write_all(fd, text, static_cast<size_t>(length)) && fsync(fd) == 0 && fchmod(fd, mode) == 0;
     int saved_errno = errno;
     if (close(fd) != 0 && ok) {
         ok = 0;
@@ -279,8 +274,10 @@ void load_settings() {
 
     if (!home) {
         fill_defaults();
-        fprintf(stderr, "%s: HOME is unset, empty or too long; using the default settings, "
-                        "which will not be saved\n", program_name);
+        fprintf(stderr,
+                "%s: HOME is unset, empty or too long; using the default settings, "
+                "which will not be saved\n",
+                program_name);
         return;
     }
 
@@ -289,8 +286,8 @@ void load_settings() {
     if (fd < 0 && errno == ENOENT) {
         if (write_settings_file()) {
             printf("created %s with default settings:\nICON:evolution\nLANG:default\nAPP:%s\n"
-                   "ICS:%s\n\n", app_state.settings_path, app_state.app_command,
-                   app_state.ics_path);
+                   "ICS:%s\n\n",
+                   app_state.settings_path, app_state.app_command, app_state.ics_path);
             fflush(stdout);
         }
         return;
@@ -316,7 +313,8 @@ void load_settings() {
 
     if (apply_settings_text(text)) return;
     if (write_settings_file()) {
-        printf("Old rcfile detected!\nCreated new %s with default settings:", app_state.settings_path);
+        printf("Old rcfile detected!\nCreated new %s with default settings:",
+               app_state.settings_path);
         printf("\nICON:evolution\nLANG:default\nAPP:%s\nICS:%s\n\n", app_state.app_command,
                app_state.ics_path);
         fflush(stdout);

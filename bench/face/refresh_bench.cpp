@@ -14,8 +14,7 @@
 
 namespace {
 
-void whole_refresh()
-{
+void whole_refresh() {
     refresh_today();
     load_events();
     check_new_day();
@@ -24,11 +23,9 @@ void whole_refresh()
     draw_header();
 }
 
-void open_face()
-{
+void open_face() {
     static bool opened = false;
-    if (opened)
-        return;
+    if (opened) return;
     static char name[] = "face_bench";
     static char *argv[] = {name, nullptr};
     open_dock_window(nullptr, "dayspinner", 64, 64, 1, argv);
@@ -38,8 +35,7 @@ void open_face()
 }
 
 // After a press the month of last_face_date is 0, so the face is repainted.
-void refresh_after_press(benchmark::State &state)
-{
+void refresh_after_press(benchmark::State &state) {
     open_face();
     app_state.calendar_kind = static_cast<int>(state.range(0));
     app_state.moon_view = static_cast<int>(state.range(1));
@@ -64,8 +60,7 @@ BENCHMARK(refresh_after_press)
     ->Unit(benchmark::kMicrosecond);
 
 // The idle refresh every 2000 waits: nothing changed, no repaint.
-void refresh_steady(benchmark::State &state)
-{
+void refresh_steady(benchmark::State &state) {
     open_face();
     app_state.calendar_kind = 0;
     app_state.moon_view = 0;

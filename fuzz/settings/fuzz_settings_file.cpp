@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int current = apply_settings_text(text);
 
     // Values stay inside their fields, terminated.
-    if (strnlen(app_state.ics_path, sizeof app_state.ics_path) >= sizeof app_state.ics_path) abort();
+    if (strnlen(app_state.ics_path, sizeof app_state.ics_path) >= sizeof app_state.ics_path)
+        abort();
     if (strnlen(app_state.app_command, sizeof app_state.app_command) >=
         sizeof app_state.app_command)
         abort();

@@ -3,8 +3,7 @@
 
 #include <libical/ical.h>
 
-inline icaltimetype ymd(int year, int month, int day)
-{
+inline icaltimetype ymd(int year, int month, int day) {
     icaltimetype t = icaltime_null_time();
     t.year = year;
     t.month = month;

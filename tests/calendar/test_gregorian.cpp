@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(gregorian, day_numbers_of_known_dates)
-{
+TEST(gregorian, day_numbers_of_known_dates) {
     EXPECT_EQ(gregorian_to_jdn(ymd(2000, 1, 1)), 2451545);
     EXPECT_EQ(gregorian_to_jdn(ymd(1970, 1, 1)), 2440588);
     EXPECT_EQ(gregorian_to_jdn(ymd(1900, 1, 1)), 2415021);
@@ -21,8 +20,7 @@ TEST(gregorian, day_numbers_of_known_dates)
     EXPECT_EQ(d.day, 1);
 }
 
-TEST(gregorian, conversion_writes_only_the_date)
-{
+TEST(gregorian, conversion_writes_only_the_date) {
     icaltimetype d = icaltime_null_time();
     d.hour = 7;
     d.minute = 8;
@@ -38,31 +36,27 @@ TEST(gregorian, conversion_writes_only_the_date)
     EXPECT_EQ(d.is_date, 0);
 }
 
-TEST(gregorian, day_outside_the_month_is_linear)
-{
+TEST(gregorian, day_outside_the_month_is_linear) {
     EXPECT_EQ(gregorian_to_jdn(ymd(2024, 1, 32)), gregorian_to_jdn(ymd(2024, 2, 1)));
     EXPECT_EQ(gregorian_to_jdn(ymd(2024, 3, 0)), gregorian_to_jdn(ymd(2024, 2, 29)));
     EXPECT_EQ(gregorian_to_jdn(ymd(2023, 1, 0)), gregorian_to_jdn(ymd(2022, 12, 31)));
 }
 
-TEST(gregorian, weekdays_count_from_tuesday)
-{
-    EXPECT_EQ(weekday_of(ymd(2000, 1, 1)), 4);  // Saturday
-    EXPECT_EQ(weekday_of(ymd(2024, 1, 1)), 6);  // Monday
-    EXPECT_EQ(weekday_of(ymd(1970, 1, 1)), 2);  // Thursday
-    EXPECT_EQ(weekday_of(ymd(2026, 12, 8)), 0); // Tuesday
+TEST(gregorian, weekdays_count_from_tuesday) {
+    EXPECT_EQ(weekday_of(ymd(2000, 1, 1)), 4);   // Saturday
+    EXPECT_EQ(weekday_of(ymd(2024, 1, 1)), 6);   // Monday
+    EXPECT_EQ(weekday_of(ymd(1970, 1, 1)), 2);   // Thursday
+    EXPECT_EQ(weekday_of(ymd(2026, 12, 8)), 0);  // Tuesday
 }
 
-TEST(gregorian, month_lengths)
-{
+TEST(gregorian, month_lengths) {
     EXPECT_EQ(gregorian_month_length(2, 1900), 28);
     EXPECT_EQ(gregorian_month_length(2, 2000), 29);
     EXPECT_EQ(gregorian_month_length(2, 2024), 29);
     EXPECT_EQ(gregorian_month_length(2, 2023), 28);
     EXPECT_EQ(gregorian_month_length(2, 0), 29);
     EXPECT_EQ(gregorian_month_length(2, -100), 28);
-    for (int year : {1, 1999, 2024})
-        EXPECT_EQ(gregorian_month_length(9, year), 30);
+    for (int year : {1, 1999, 2024}) EXPECT_EQ(gregorian_month_length(9, year), 30);
     for (int month : {12, 0, 13, -1, 1000})
         EXPECT_EQ(gregorian_month_length(month, 2024), 31) << month;
     int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -70,8 +64,7 @@ TEST(gregorian, month_lengths)
         EXPECT_EQ(gregorian_month_length(month, 2023), lengths[month - 1]) << month;
 }
 
-TEST(gregorian, comparisons_look_at_the_day_only)
-{
+TEST(gregorian, comparisons_look_at_the_day_only) {
     icaltimetype a = ymd(2024, 5, 6);
     EXPECT_TRUE(date_equal(a, a));
     EXPECT_FALSE(date_before(a, a));
@@ -98,8 +91,7 @@ TEST(gregorian, comparisons_look_at_the_day_only)
 
 // Every day from -4799 to 9999: the round trip holds, consecutive day numbers
 // are consecutive dates and the weekday steps by one.
-TEST(gregorian, sweep_round_trip_and_weekdays)
-{
+TEST(gregorian, sweep_round_trip_and_weekdays) {
     icaltimetype first = ymd(-4799, 1, 1);
     int32_t jdn = gregorian_to_jdn(first);
     int weekday = weekday_of(first);
@@ -127,8 +119,7 @@ TEST(gregorian, sweep_round_trip_and_weekdays)
 }
 
 // Years far beyond the 32-bit products still give defined, correct results.
-TEST(gregorian, large_years_stay_defined)
-{
+TEST(gregorian, large_years_stay_defined) {
     EXPECT_EQ(gregorian_to_jdn(ymd(2000000, 1, 1)) - gregorian_to_jdn(ymd(1999999, 1, 1)), 365);
     EXPECT_EQ(gregorian_to_jdn(ymd(2147483647, 12, 31)), INT32_MAX);
     EXPECT_EQ(gregorian_to_jdn(ymd(-2147483647 - 1, 1, 1)), INT32_MIN);

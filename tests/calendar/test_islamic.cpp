@@ -8,35 +8,26 @@
 
 namespace {
 
-icaltimetype islamic_of(int64_t jdn)
-{
+icaltimetype islamic_of(int64_t jdn) {
     icaltimetype d = icaltime_null_time();
     jdn_to_islamic(jdn, &d);
     return d;
 }
 
-icaltimetype islamic_of(icaltimetype gregorian)
-{
-    return islamic_of(gregorian_to_jdn(gregorian));
-}
+icaltimetype islamic_of(icaltimetype gregorian) { return islamic_of(gregorian_to_jdn(gregorian)); }
 
-void expect_date(icaltimetype d, int year, int month, int day)
-{
+void expect_date(icaltimetype d, int year, int month, int day) {
     EXPECT_EQ(d.year, year);
     EXPECT_EQ(d.month, month);
     EXPECT_EQ(d.day, day);
 }
 
 // First day of the month of lunation k.
-int64_t first_day_of(int64_t k)
-{
-    return static_cast<int64_t>(std::trunc(new_moon_jd(k))) + 1;
-}
+int64_t first_day_of(int64_t k) { return static_cast<int64_t>(std::trunc(new_moon_jd(k))) + 1; }
 
 }  // namespace
 
-TEST(islamic, known_dates)
-{
+TEST(islamic, known_dates) {
     expect_date(islamic_of(ymd(2024, 3, 10)), 1445, 8, 29);
     expect_date(islamic_of(ymd(2024, 3, 11)), 1445, 9, 1);
     expect_date(islamic_of(ymd(2024, 7, 7)), 1446, 1, 1);
@@ -46,8 +37,7 @@ TEST(islamic, known_dates)
     EXPECT_EQ(islamic_to_jdn(1405, 1, 1), gregorian_to_jdn(ymd(1984, 9, 26)));
 }
 
-TEST(islamic, conversion_writes_date_and_clears_time)
-{
+TEST(islamic, conversion_writes_date_and_clears_time) {
     icaltimetype d = icaltime_null_time();
     d.hour = 13;
     d.minute = 14;
@@ -63,9 +53,11 @@ TEST(islamic, conversion_writes_date_and_clears_time)
     EXPECT_EQ(d.is_daylight, 1);
 }
 
-TEST(islamic, lunations_map_to_months)
-{
-    struct { int64_t k; int year, month; } cases[] = {
+TEST(islamic, lunations_map_to_months) {
+    struct {
+        int64_t k;
+        int year, month;
+    } cases[] = {
         {1048, 1405, 1}, {1047, 1404, 12}, {1036, 1404, 1}, {1035, 1403, 12}, {1049, 1405, 2},
     };
     for (auto c : cases) {
@@ -74,8 +66,7 @@ TEST(islamic, lunations_map_to_months)
     }
 }
 
-TEST(islamic, month_lengths)
-{
+TEST(islamic, month_lengths) {
     int lengths_1445[] = {29, 29, 31, 29, 30, 29, 30, 29, 30, 29, 30, 29};
     int total = 0;
     for (int month = 1; month <= 12; ++month) {
@@ -86,8 +77,7 @@ TEST(islamic, month_lengths)
     EXPECT_EQ(islamic_month_length(12, 1441), 28);
 }
 
-TEST(islamic, lunation_one_begins_on_its_own_day)
-{
+TEST(islamic, lunation_one_begins_on_its_own_day) {
     // New moon at 01:21 UT on 1900-01-31: its month starts that day, and the
     // month before it has 28 days.
     expect_date(islamic_of(ymd(1900, 1, 31)), 1317, 10, 1);
@@ -95,8 +85,7 @@ TEST(islamic, lunation_one_begins_on_its_own_day)
     EXPECT_EQ(islamic_month_length(9, 1317), 28);
 }
 
-TEST(islamic, year_zero_is_skipped)
-{
+TEST(islamic, year_zero_is_skipped) {
     // Early in 600 the computed year -23 is lowered past 0 to -24; later in
     // 600 the lunations reach computed year -22, shown as -23.
     expect_date(islamic_of(ymd(600, 1, 1)), -24, 10, 7);
@@ -110,8 +99,7 @@ TEST(islamic, year_zero_is_skipped)
 
 // The share of each month length over 1320 to 1519: about 41 % of 29 days,
 // 44 % of 30, 8 % of 31 and 7 % of 28.
-TEST(islamic, month_length_shares)
-{
+TEST(islamic, month_length_shares) {
     int count[32] = {};
     int months = 0;
     for (int year = 1320; year <= 1519; ++year)
@@ -131,8 +119,7 @@ TEST(islamic, month_length_shares)
 // Every day from Gregorian 1000 to 3000: consecutive day numbers are
 // consecutive Islamic dates, months end at islamic_month_length, and every
 // date converts back to its day number.
-TEST(islamic, sweep_round_trip_and_consecutive_days)
-{
+TEST(islamic, sweep_round_trip_and_consecutive_days) {
     int64_t first = gregorian_to_jdn(ymd(1000, 1, 1));
     int64_t last = gregorian_to_jdn(ymd(3000, 12, 31));
     icaltimetype prev = islamic_of(first - 1);
@@ -140,24 +127,22 @@ TEST(islamic, sweep_round_trip_and_consecutive_days)
     for (int64_t jdn = first; jdn <= last && failures < 10; ++jdn) {
         icaltimetype d = islamic_of(jdn);
         bool next_day = d.year == prev.year && d.month == prev.month && d.day == prev.day + 1;
-        bool next_month = d.day == 1 && prev.day == islamic_month_length(prev.month, prev.year)
-                          && (d.month == prev.month + 1 ? d.year == prev.year
-                                                        : d.month == 1 && prev.month == 12
-                                                              && d.year == prev.year + 1);
+        bool next_month = d.day == 1 && prev.day == islamic_month_length(prev.month, prev.year) &&
+                          (d.month == prev.month + 1
+                               ? d.year == prev.year
+                               : d.month == 1 && prev.month == 12 && d.year == prev.year + 1);
         if (!(next_day || next_month) || islamic_to_jdn(d.year, d.month, d.day) != jdn) {
-            ADD_FAILURE() << "jdn " << jdn << " gives " << d.year << "-" << d.month << "-"
-                          << d.day << " after " << prev.year << "-" << prev.month << "-"
-                          << prev.day;
+            ADD_FAILURE() << "jdn " << jdn << " gives " << d.year << "-" << d.month << "-" << d.day
+                          << " after " << prev.year << "-" << prev.month << "-" << prev.day;
             ++failures;
         }
         prev = d;
     }
 }
 
-TEST(islamic, extreme_arguments_stay_defined)
-{
-    for (int64_t jdn : {INT64_MIN, int64_t{INT32_MIN}, int64_t{-1}, int64_t{0},
-                        int64_t{INT32_MAX}, INT64_MAX})
+TEST(islamic, extreme_arguments_stay_defined) {
+    for (int64_t jdn :
+         {INT64_MIN, int64_t{INT32_MIN}, int64_t{-1}, int64_t{0}, int64_t{INT32_MAX}, INT64_MAX})
         (void)islamic_of(jdn);
     // Clamped to the lunar range.
     EXPECT_TRUE(date_equal(islamic_of(INT64_MIN), islamic_of(lunar_jdn_min)));

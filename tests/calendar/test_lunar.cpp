@@ -11,8 +11,7 @@
 #include <string>
 #include <unistd.h>
 
-TEST(lunar, phase_instants_of_known_lunations)
-{
+TEST(lunar, phase_instants_of_known_lunations) {
     constexpr double tolerance = 0.0001;
     EXPECT_NEAR(moon_phase_jd(0, 0), 2415021.0764, tolerance);  // 1900-01-01 13:50 UT
     EXPECT_NEAR(moon_phase_jd(0, 1), 2415027.7356, tolerance);
@@ -22,8 +21,7 @@ TEST(lunar, phase_instants_of_known_lunations)
     EXPECT_NEAR(moon_phase_jd(1534, 2), 2460335.2445, tolerance);  // 2024-01-25 17:52 UT
 }
 
-TEST(lunar, month_start_instants)
-{
+TEST(lunar, month_start_instants) {
     constexpr double tolerance = 0.0001;
     // f about 0.076: the moon falls after noon UT, a day is added.
     EXPECT_NEAR(new_moon_jd(0), 2415022.0764, tolerance);
@@ -35,8 +33,7 @@ TEST(lunar, month_start_instants)
     EXPECT_NEAR(new_moon_jd(1536), 2460380.8751, tolerance);
 }
 
-TEST(lunar, day_rule_borders_in_single_precision)
-{
+TEST(lunar, day_rule_borders_in_single_precision) {
     const double day = 2415021.0;
     // f = 0.5 adds the day; f just past it goes on to the hour test (h = 3).
     EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.5), day + 1.5);
@@ -53,8 +50,7 @@ TEST(lunar, day_rule_borders_in_single_precision)
     EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.625000001), day + 0.625000001);
 }
 
-TEST(lunar, illegal_phase_selector_ends_the_process)
-{
+TEST(lunar, illegal_phase_selector_ends_the_process) {
     // The message goes to standard output; send it to standard error, where
     // the death test can read it.
     auto call = [](int p) {
@@ -65,17 +61,14 @@ TEST(lunar, illegal_phase_selector_ends_the_process)
     EXPECT_EXIT(call(-1), testing::ExitedWithCode(1), "^tmoonphase: illegal phase number\n$");
 }
 
-TEST(lunar, far_lunations_stay_finite)
-{
+TEST(lunar, far_lunations_stay_finite) {
     for (int64_t k : {INT64_MIN, -(int64_t{1} << 40), int64_t{1} << 40, INT64_MAX})
-        for (int p = 0; p < 4; ++p)
-            EXPECT_TRUE(std::isfinite(moon_phase_jd(k, p))) << k;
+        for (int p = 0; p < 4; ++p) EXPECT_TRUE(std::isfinite(moon_phase_jd(k, p))) << k;
 }
 
 // Every phase from 1900 to 2100 against PyEphem (tools/moon-reference). The
 // formulas keep within a few minutes of it.
-TEST(lunar, phases_agree_with_the_ephemeris)
-{
+TEST(lunar, phases_agree_with_the_ephemeris) {
     std::ifstream in(CALENDAR_TEST_DATA "/moon_phases_1900_2100.txt");
     ASSERT_TRUE(in) << "reference table missing";
     constexpr double bound_minutes = 5;
@@ -83,8 +76,7 @@ TEST(lunar, phases_agree_with_the_ephemeris)
     int count = 0;
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
         int phase;
         double jd;

@@ -6,15 +6,13 @@
 
 namespace {
 
-icaltimetype gregorian_of(int kind, int year, int month, int day)
-{
+icaltimetype gregorian_of(int kind, int year, int month, int day) {
     icaltimetype g = icaltime_null_time();
     to_gregorian(kind, ymd(year, month, day), &g);
     return g;
 }
 
-void expect_date(icaltimetype d, int year, int month, int day)
-{
+void expect_date(icaltimetype d, int year, int month, int day) {
     EXPECT_EQ(d.year, year);
     EXPECT_EQ(d.month, month);
     EXPECT_EQ(d.day, day);
@@ -22,8 +20,7 @@ void expect_date(icaltimetype d, int year, int month, int day)
 
 }  // namespace
 
-TEST(month, to_gregorian_of_each_kind)
-{
+TEST(month, to_gregorian_of_each_kind) {
     icaltimetype src = ymd(1403, 1, 1);
     src.hour = 9;
     src.minute = 10;
@@ -63,8 +60,7 @@ TEST(month, to_gregorian_of_each_kind)
                            gregorian_of(calendar_islamic, 1445, 8, 29)));
 }
 
-TEST(month, days_in_month_of_each_kind)
-{
+TEST(month, days_in_month_of_each_kind) {
     EXPECT_EQ(days_in_month(2, 2024, calendar_gregorian), 29);
     EXPECT_EQ(days_in_month(12, 2024, calendar_gregorian), 31);
     EXPECT_EQ(days_in_month(12, 1399, calendar_persian), 30);
@@ -73,8 +69,7 @@ TEST(month, days_in_month_of_each_kind)
     EXPECT_EQ(days_in_month(12, 1441, calendar_islamic), 28);
 }
 
-TEST(month, supported_ranges_lie_in_the_gregorian_window)
-{
+TEST(month, supported_ranges_lie_in_the_gregorian_window) {
     for (int kind : {calendar_gregorian, calendar_persian, calendar_islamic}) {
         int lo = calendar_year_min(kind), hi = calendar_year_max(kind);
         icaltimetype first = gregorian_of(kind, lo, 1, 1);
@@ -95,8 +90,7 @@ namespace {
 // Walks every month of a calendar from (first, 1) to (last, 12): the days
 // 1 to days_in_month are consecutive Gregorian days, and day 1 of the next
 // month follows the last of them.
-void sweep_months(int kind, int first, int last)
-{
+void sweep_months(int kind, int first, int last) {
     int32_t expected = gregorian_to_jdn(gregorian_of(kind, first, 1, 1));
     int failures = 0;
     for (int year = first; year <= last && failures < 10; ++year) {
@@ -105,8 +99,8 @@ void sweep_months(int kind, int first, int last)
             for (int day = 1; day <= n; ++day, ++expected) {
                 int32_t got = gregorian_to_jdn(gregorian_of(kind, year, month, day));
                 if (got != expected) {
-                    ADD_FAILURE() << "kind " << kind << " " << year << "-" << month << "-"
-                                  << day << " is day " << got << ", expected " << expected;
+                    ADD_FAILURE() << "kind " << kind << " " << year << "-" << month << "-" << day
+                                  << " is day " << got << ", expected " << expected;
                     ++failures;
                     expected = got;
                 }
@@ -118,13 +112,8 @@ void sweep_months(int kind, int first, int last)
 
 }  // namespace
 
-TEST(month, sweep_persian_months)
-{
-    sweep_months(calendar_persian, 475, 3000);
-}
+TEST(month, sweep_persian_months) { sweep_months(calendar_persian, 475, 3000); }
 
-TEST(month, sweep_islamic_months)
-{
+TEST(month, sweep_islamic_months) {
     sweep_months(calendar_islamic, islamic_year_min - 1, islamic_year_max + 1);
 }
-

@@ -6,15 +6,13 @@
 
 namespace {
 
-icaltimetype persian_of(int32_t jdn)
-{
+icaltimetype persian_of(int32_t jdn) {
     icaltimetype d = icaltime_null_time();
     jdn_to_persian(jdn, &d);
     return d;
 }
 
-void expect_date(icaltimetype d, int year, int month, int day)
-{
+void expect_date(icaltimetype d, int year, int month, int day) {
     EXPECT_EQ(d.year, year);
     EXPECT_EQ(d.month, month);
     EXPECT_EQ(d.day, day);
@@ -22,8 +20,7 @@ void expect_date(icaltimetype d, int year, int month, int day)
 
 }  // namespace
 
-TEST(persian, known_dates)
-{
+TEST(persian, known_dates) {
     icaltimetype d = icaltime_null_time();
     gregorian_to_persian(ymd(2024, 3, 19), &d);
     expect_date(d, 1402, 12, 29);
@@ -40,8 +37,7 @@ TEST(persian, known_dates)
     EXPECT_EQ(persian_to_jdn(475, 1, 1), 2121446);
 }
 
-TEST(persian, conversion_keeps_the_time_of_day)
-{
+TEST(persian, conversion_keeps_the_time_of_day) {
     icaltimetype d = icaltime_null_time();
     d.hour = 5;
     d.minute = 6;
@@ -56,26 +52,22 @@ TEST(persian, conversion_keeps_the_time_of_day)
     EXPECT_EQ(d.is_date, 1);
 }
 
-TEST(persian, month_lengths)
-{
+TEST(persian, month_lengths) {
     // 1404 is a leap year of the 2820-year rule: 1399, 1404 and 1408 have 30
     // days in Esfand, the years between 29.
     for (int year = 1399; year <= 1408; ++year) {
         bool leap = year == 1399 || year == 1404 || year == 1408;
         EXPECT_EQ(persian_month_length(12, year), leap ? 30 : 29) << year;
     }
-    for (int month = 1; month <= 6; ++month)
-        EXPECT_EQ(persian_month_length(month, 1403), 31);
-    for (int month = 7; month <= 11; ++month)
-        EXPECT_EQ(persian_month_length(month, 1403), 30);
+    for (int month = 1; month <= 6; ++month) EXPECT_EQ(persian_month_length(month, 1403), 31);
+    for (int month = 7; month <= 11; ++month) EXPECT_EQ(persian_month_length(month, 1403), 30);
     EXPECT_EQ(persian_month_length(0, 1403), 31);
     EXPECT_EQ(persian_month_length(-5, 1403), 31);
     EXPECT_EQ(persian_month_length(13, 1399), 30);
     EXPECT_EQ(persian_month_length(13, 1400), 29);
 }
 
-TEST(persian, year_ends_and_cycle_end)
-{
+TEST(persian, year_ends_and_cycle_end) {
     int32_t first_1399 = persian_to_jdn(1399, 1, 1);
     expect_date(persian_of(first_1399 + 365), 1399, 12, 30);
     expect_date(persian_of(first_1399 + 366), 1400, 1, 1);
@@ -88,8 +80,7 @@ TEST(persian, year_ends_and_cycle_end)
     EXPECT_EQ(persian_to_jdn(3295, 1, 1), cycle_end + 1);
 }
 
-TEST(persian, day_outside_the_month_is_linear)
-{
+TEST(persian, day_outside_the_month_is_linear) {
     EXPECT_EQ(persian_to_jdn(1403, 1, 32), persian_to_jdn(1403, 2, 1));
     EXPECT_EQ(persian_to_jdn(1403, 8, 0), persian_to_jdn(1403, 7, 30));
 }
@@ -97,8 +88,7 @@ TEST(persian, day_outside_the_month_is_linear)
 // Every day from 475 to 3000: consecutive day numbers are consecutive Persian
 // dates, each converts back to its day number, and the leap years are those
 // of the published rule of the cycle.
-TEST(persian, sweep_round_trip_and_consecutive_days)
-{
+TEST(persian, sweep_round_trip_and_consecutive_days) {
     int32_t jdn = persian_to_jdn(475, 1, 1);
     int failures = 0;
     for (int year = 475; year <= 3000 && failures < 10; ++year) {
@@ -112,11 +102,10 @@ TEST(persian, sweep_round_trip_and_consecutive_days)
             int n = month <= 6 ? 31 : month <= 11 ? 30 : esfand;
             for (int day = 1; day <= n; ++day, ++jdn) {
                 icaltimetype d = persian_of(jdn);
-                if (d.year != year || d.month != month || d.day != day
-                    || persian_to_jdn(year, month, day) != jdn) {
-                    ADD_FAILURE() << "jdn " << jdn << " gives " << d.year << "-" << d.month
-                                  << "-" << d.day << ", expected " << year << "-" << month
-                                  << "-" << day;
+                if (d.year != year || d.month != month || d.day != day ||
+                    persian_to_jdn(year, month, day) != jdn) {
+                    ADD_FAILURE() << "jdn " << jdn << " gives " << d.year << "-" << d.month << "-"
+                                  << d.day << ", expected " << year << "-" << month << "-" << day;
                     ++failures;
                 }
             }
@@ -125,8 +114,7 @@ TEST(persian, sweep_round_trip_and_consecutive_days)
     EXPECT_EQ(jdn, persian_to_jdn(3001, 1, 1));
 }
 
-TEST(persian, extreme_arguments_stay_defined)
-{
+TEST(persian, extreme_arguments_stay_defined) {
     for (int32_t jdn : {INT32_MIN, INT32_MIN + 1, -1, 0, INT32_MAX - 1, INT32_MAX})
         (void)persian_of(jdn);
     EXPECT_EQ(persian_to_jdn(INT32_MAX, 12, 31), INT32_MAX);

@@ -129,8 +129,14 @@ TEST_F(button_test, moon_and_calendar_buttons_with_their_bounds) {
 }
 
 TEST_F(button_test, gaps_between_the_buttons_are_day_clicks) {
-    for (auto [x, y] : {std::pair{28, 60}, {37, 60}, {46, 60}, {52, 60}, {19, 60}, {40, 55},
-                        {28, 56}, {37, 63}}) {
+    for (auto [x, y] : {std::pair{28, 60},
+                        {37, 60},
+                        {46, 60},
+                        {52, 60},
+                        {19, 60},
+                        {40, 55},
+                        {28, 56},
+                        {37, 63}}) {
         SetUp();
         face_state before = snapshot();
         left(x, y);
@@ -198,8 +204,8 @@ TEST_F(button_test, every_press_marks_the_face_for_a_whole_repaint) {
     struct press {
         unsigned button;
         int x, y;
-    } presses[] = {{1, 5, 5}, {1, 40, 30}, {1, 30, 3},  {2, 0, 0},
-                   {3, 5, 20}, {4, 1, 1},  {5, 1, 1}, {6, 30, 30}, {7, 30, 30}, {9, 0, 0}};
+    } presses[] = {{1, 5, 5}, {1, 40, 30}, {1, 30, 3},  {2, 0, 0},   {3, 5, 20},
+                   {4, 1, 1}, {5, 1, 1},   {6, 30, 30}, {7, 30, 30}, {9, 0, 0}};
     for (const press &p : presses) {
         SetUp();
         ASSERT_EQ(app_state.last_face_date.month, 3);

@@ -153,8 +153,8 @@ TEST_F(dock_test, shape_follows_the_mask_with_its_offset) {
     // Back to unshaped for the other tests.
     XShapeCombineMask(dock_surface.display, dock_surface.icon_window, ShapeBounding, 0, 0, None,
                       ShapeSet);
-    XShapeCombineMask(dock_surface.display, dock_surface.leader_window, ShapeBounding, 0, 0,
-                      None, ShapeSet);
+    XShapeCombineMask(dock_surface.display, dock_surface.leader_window, ShapeBounding, 0, 0, None,
+                      ShapeSet);
     XFreeGC(dock_surface.display, gc);
     XFreePixmap(dock_surface.display, mask);
     XSync(dock_surface.display, False);

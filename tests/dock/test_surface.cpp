@@ -6,8 +6,8 @@
 namespace {
 
 // 4 x 2: red, green, a transparent pixel, blue / all blue.
-const char *const small_xpm[] = {"4 2 4 1", "r c #FF0000", "g c #00FF00", "b c #0000FF",
-                                 "  c None", "rg b", "bbbb"};
+const char *const small_xpm[] = {"4 2 4 1",  "r c #FF0000", "g c #00FF00", "b c #0000FF",
+                                 "  c None", "rg b",        "bbbb"};
 const char *const opaque_xpm[] = {"2 1 1 1", "w c #FFFFFF", "ww"};
 const char *const broken_xpm[] = {"not an image header"};
 

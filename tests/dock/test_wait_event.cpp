@@ -34,8 +34,9 @@ TEST(select_timeout, splits_milliseconds_into_seconds_and_microseconds) {
     struct case_record {
         unsigned ms;
         long sec, usec;
-    } cases[] = {{150, 0, 150000}, {2500, 2, 500000}, {0, 0, 0},  {999, 0, 999000},
-                 {1000, 1, 0},     {1001, 1, 1000},   {UINT_MAX, 4294967, 295000}};
+    } cases[] = {{150, 0, 150000},           {2500, 2, 500000}, {0, 0, 0},
+                 {999, 0, 999000},           {1000, 1, 0},      {1001, 1, 1000},
+                 {UINT_MAX, 4294967, 295000}};
     for (const case_record &c : cases) {
         timeval tv = select_timeout(c.ms);
         EXPECT_EQ(tv.tv_sec, c.sec) << c.ms;

@@ -24,7 +24,9 @@ namespace {
 
 int quiet_errors(Display *, XErrorEvent *) { return 0; }
 
-Window parse_window(const char *text) { return static_cast<Window>(std::strtoul(text, nullptr, 0)); }
+Window parse_window(const char *text) {
+    return static_cast<Window>(std::strtoul(text, nullptr, 0));
+}
 
 // Window Maker announces itself by the EWMH check window on the root, not by
 // the WM_S<n> selection; either counts.
@@ -109,8 +111,8 @@ int find_tile(Display *display, const char *res_name) {
 int snap(Display *display, Window w) {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display, w, &attributes) == 0) return 1;
-    XImage *image = XGetImage(display, w, 0, 0, attributes.width, attributes.height, AllPlanes,
-                              ZPixmap);
+    XImage *image =
+        XGetImage(display, w, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (image == nullptr) return 1;
     std::vector<unsigned char> rgb;
     rgb.reserve(static_cast<size_t>(image->width) * image->height * 3);
@@ -164,14 +166,18 @@ int main(int argc, char **argv) {
     XSetErrorHandler(quiet_errors);
     std::string command = argv[1];
     int status = 2;
-    if (command == "wait-wm" && argc == 3) status = wait_wm(display, std::atol(argv[2]));
-    else if (command == "find-tile" && argc == 3) status = find_tile(display, argv[2]);
-    else if (command == "snap" && argc == 3) status = snap(display, parse_window(argv[2]));
+    if (command == "wait-wm" && argc == 3)
+        status = wait_wm(display, std::atol(argv[2]));
+    else if (command == "find-tile" && argc == 3)
+        status = find_tile(display, argv[2]);
+    else if (command == "snap" && argc == 3)
+        status = snap(display, parse_window(argv[2]));
     else if (command == "close" && argc == 3)
         status = send_protocol(display, parse_window(argv[2]), "WM_DELETE_WINDOW");
     else if (command == "message" && argc == 4)
         status = send_protocol(display, parse_window(argv[2]), argv[3]);
-    else std::fprintf(stderr, "%s: bad arguments\n", argv[0]);
+    else
+        std::fprintf(stderr, "%s: bad arguments\n", argv[0]);
     XCloseDisplay(display);
     return status;
 }

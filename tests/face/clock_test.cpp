@@ -11,19 +11,16 @@
 
 namespace {
 
-bool clock_frozen_on(const char *date)
-{
+bool clock_frozen_on(const char *date) {
     const char *faked = std::getenv("FAKETIME");
     return faked && std::strncmp(faked, date, std::strlen(date)) == 0;
 }
 
-#define REQUIRE_CLOCK(date)                                                   \
-    if (!clock_frozen_on(date))                                               \
-    GTEST_SKIP() << "needs FAKETIME=\"" date " 12:00:00\""
+#define REQUIRE_CLOCK(date)                                                                        \
+    if (!clock_frozen_on(date)) GTEST_SKIP() << "needs FAKETIME=\"" date " 12:00:00\""
 
 // The displayed month for a calendar and an offset.
-icaltimetype shown(int kind, int offset)
-{
+icaltimetype shown(int kind, int offset) {
     reset_face_state();
     app_state.calendar_kind = kind;
     app_state.month_offset = offset;
@@ -31,15 +28,13 @@ icaltimetype shown(int kind, int offset)
     return app_state.today;
 }
 
-void expect_ymd(icaltimetype t, int year, int month, int day)
-{
+void expect_ymd(icaltimetype t, int year, int month, int day) {
     EXPECT_EQ(t.year, year);
     EXPECT_EQ(t.month, month);
     EXPECT_EQ(t.day, day);
 }
 
-TEST(clock_january, months_back_carry_into_earlier_years)
-{
+TEST(clock_january, months_back_carry_into_earlier_years) {
     REQUIRE_CLOCK("2024-01-15");
     expect_ymd(shown(0, 0), 2024, 1, 15);
     expect_ymd(app_state.today_gregorian, 2024, 1, 15);
@@ -52,8 +47,7 @@ TEST(clock_january, months_back_carry_into_earlier_years)
     expect_ymd(app_state.today_gregorian, 2024, 1, 15);
 }
 
-TEST(clock_january, persian_dey_and_islamic_months)
-{
+TEST(clock_january, persian_dey_and_islamic_months) {
     REQUIRE_CLOCK("2024-01-15");
     expect_ymd(shown(1, 0), 1402, 10, 25);
     expect_ymd(app_state.today_gregorian, 2024, 1, 15);
@@ -68,8 +62,7 @@ TEST(clock_january, persian_dey_and_islamic_months)
     expect_ymd(shown(2, -islamic.month), islamic.year - 1, 12, islamic.day);
 }
 
-TEST(clock_december, months_forward_carry_into_later_years)
-{
+TEST(clock_december, months_forward_carry_into_later_years) {
     REQUIRE_CLOCK("2024-12-20");
     expect_ymd(shown(0, 1), 2025, 1, 20);
     expect_ymd(shown(0, 13), 2026, 1, 20);
@@ -79,8 +72,7 @@ TEST(clock_december, months_forward_carry_into_later_years)
     expect_ymd(shown(1, 4), 1404, 1, 30);
 }
 
-TEST(clock_march_31, day_kept_when_the_month_is_shorter)
-{
+TEST(clock_march_31, day_kept_when_the_month_is_shorter) {
     REQUIRE_CLOCK("2024-03-31");
     // +25 from March: April two years later, the 31st kept in `today`.
     expect_ymd(shown(0, 25), 2026, 4, 31);
@@ -91,8 +83,7 @@ TEST(clock_march_31, day_kept_when_the_month_is_shorter)
     expect_ymd(shown(1, 12), 1404, 1, 12);
 }
 
-TEST(clock_march_31, grid_and_pointer_of_a_month_shorter_than_today)
-{
+TEST(clock_march_31, grid_and_pointer_of_a_month_shorter_than_today) {
     REQUIRE_CLOCK("2024-03-31");
     shown(0, 1);  // April 2024 with day 31 kept
     app_state.week_start = 7;
@@ -104,8 +95,7 @@ TEST(clock_march_31, grid_and_pointer_of_a_month_shorter_than_today)
     EXPECT_EQ(day_at_point(19, 48), 0);
 }
 
-TEST(clock_near_the_end, navigation_stops_at_the_last_supported_month)
-{
+TEST(clock_near_the_end, navigation_stops_at_the_last_supported_month) {
     REQUIRE_CLOCK("2990-06-15");
     for (int kind = 0; kind < 3; kind++) {
         icaltimetype now = shown(kind, 0);

@@ -17,9 +17,8 @@ struct name_cell {
     int x, y, width;
 };
 
-void expect_header(int year, int month, int kind, int farsi, name_cell name, int name_x, int tens_x0, int tens_w,
-                   int tens_at, int units_x0, int units_w, int units_at)
-{
+void expect_header(int year, int month, int kind, int farsi, name_cell name, int name_x,
+                   int tens_x0, int tens_w, int tens_at, int units_x0, int units_w, int units_at) {
     reset_face_state();
     app_state.calendar_kind = kind;
     app_state.farsi = farsi;
@@ -30,11 +29,11 @@ void expect_header(int year, int month, int kind, int farsi, name_cell name, int
     e.paste(sheet_image(), name.x, name.y, name.width, 11, name_x, 1);
     e.paste(sheet_image(), tens_x0, 4, tens_w, 9, tens_at, 1);
     e.paste(sheet_image(), units_x0, 4, units_w, 9, units_at, 1);
-    EXPECT_TRUE(buffer_matches(e)) << year << "-" << month << " kind " << kind << " farsi " << farsi;
+    EXPECT_TRUE(buffer_matches(e))
+        << year << "-" << month << " kind " << kind << " farsi " << farsi;
 }
 
-TEST(header, name_and_year_centred_with_a_gap)
-{
+TEST(header, name_and_year_centred_with_a_gap) {
     // Jan (21) + 2 + 4 (7 each): half 17, name at 13, digits at 37 and 44.
     expect_header(2024, 1, 0, 0, {3, 17, 21}, 13, 23, 7, 37, 43, 7, 44);
     // Jul (16) + 2 + 6: an odd sum, half rounded down to 15.
@@ -45,8 +44,7 @@ TEST(header, name_and_year_centred_with_a_gap)
     expect_header(2003, 9, 0, 0, {216, 17, 22}, 12, 3, 7, 37, 33, 7, 44);
 }
 
-TEST(header, name_row_follows_language_and_calendar)
-{
+TEST(header, name_row_follows_language_and_calendar) {
     // Persian Latin-letter Tir 1403.
     expect_header(1403, 4, 1, 0, {74, 32, 12}, 17, 3, 7, 32, 33, 7, 39);
     // Gregorian Farsi-script January, Farsi digits.
@@ -57,8 +55,7 @@ TEST(header, name_row_follows_language_and_calendar)
     expect_header(1445, 9, 2, 1, {257, 45, 26}, 10, 143, 7, 39, 153, 7, 46);
 }
 
-TEST(header, settings_out_of_range_stay_inside_the_tables)
-{
+TEST(header, settings_out_of_range_stay_inside_the_tables) {
     // Any non-zero language is Farsi; an unknown calendar kind is Gregorian.
     reset_face_state();
     app_state.farsi = 5;
@@ -74,18 +71,17 @@ TEST(header, settings_out_of_range_stay_inside_the_tables)
 }
 
 // The empty face with the weekday window starting at strip_x.
-expected_face repainted_face(int strip_x, int farsi)
-{
+expected_face repainted_face(int strip_x, int farsi) {
     expected_face e;
     e.paste(face_image(), 0, 0, 64, 64, 0, 0);
     e.paste(face_image(), strip_x, farsi ? 82 : 70, 63, 8, 0, 12);
     return e;
 }
 
-TEST(new_day, repaints_the_face_with_the_weekday_window)
-{
+TEST(new_day, repaints_the_face_with_the_weekday_window) {
     // Week start: 0 and 7 Monday, 1 Sunday, 2 Saturday; outside 0-7 acts as 0.
-    const std::pair<int, int> windows[] = {{0, 63}, {1, 54}, {2, 45}, {7, 0}, {8, 63}, {-1, 63}, {1000, 63}};
+    const std::pair<int, int> windows[] = {{0, 63}, {1, 54},  {2, 45},   {7, 0},
+                                           {8, 63}, {-1, 63}, {1000, 63}};
     for (int farsi = 0; farsi <= 1; farsi++)
         for (auto [week_start, strip_x] : windows) {
             reset_face_state();
@@ -100,8 +96,7 @@ TEST(new_day, repaints_the_face_with_the_weekday_window)
         }
 }
 
-TEST(new_day, draws_only_when_the_displayed_date_changed)
-{
+TEST(new_day, draws_only_when_the_displayed_date_changed) {
     reset_face_state();
     app_state.today = make_date(2024, 3, 5);
     check_new_day();
@@ -123,10 +118,11 @@ const glyph show_handle{162, 80, 4}, hide_handle{167, 80, 4}, settings{156, 80, 
 const glyph moon_buttons[2] = {{165, 70, 8}, {174, 70, 8}};
 const glyph letters[3] = {{129, 88, 8}, {138, 88, 8}, {147, 88, 8}};
 
-void paste_glyph(expected_face &e, glyph g, int x) { e.paste(face_image(), g.x, g.y, g.width, 7, x, 56); }
+void paste_glyph(expected_face &e, glyph g, int x) {
+    e.paste(face_image(), g.x, g.y, g.width, 7, x, 56);
+}
 
-TEST(button_bar, packed_from_the_right_for_every_state)
-{
+TEST(button_bar, packed_from_the_right_for_every_state) {
     for (int kind = 0; kind < 3; kind++)
         for (int moon = 0; moon < 2; moon++)
             for (int icon = 0; icon < 3; icon++) {
@@ -142,12 +138,12 @@ TEST(button_bar, packed_from_the_right_for_every_state)
                 paste_glyph(e, moon_buttons[moon], 37);
                 paste_glyph(e, letters[kind], 28);
                 paste_glyph(e, icons[icon], 19);
-                EXPECT_TRUE(buffer_matches(e)) << "kind " << kind << " moon " << moon << " icon " << icon;
+                EXPECT_TRUE(buffer_matches(e))
+                    << "kind " << kind << " moon " << moon << " icon " << icon;
             }
 }
 
-TEST(button_bar, hidden_bar_shows_only_the_handle)
-{
+TEST(button_bar, hidden_bar_shows_only_the_handle) {
     reset_face_state();
     app_state.buttons_shown = 0;
     app_state.moon_view = 1;
@@ -158,8 +154,7 @@ TEST(button_bar, hidden_bar_shows_only_the_handle)
     EXPECT_TRUE(buffer_matches(e));
 }
 
-TEST(button_bar, unknown_icon_kind_shows_the_first_icon)
-{
+TEST(button_bar, unknown_icon_kind_shows_the_first_icon) {
     reset_face_state();
     app_state.icon_kind = 9;
     fill_buffer_with_sentinel();
@@ -173,11 +168,10 @@ TEST(button_bar, unknown_icon_kind_shows_the_first_icon)
     EXPECT_TRUE(buffer_matches(e));
 }
 
-TEST(shape, window_lacks_exactly_the_notch)
-{
+TEST(shape, window_lacks_exactly_the_notch) {
     int count = 0, ordering = 0;
-    XRectangle *rects =
-        XShapeGetRectangles(dock_surface.display, dock_surface.icon_window, ShapeBounding, &count, &ordering);
+    XRectangle *rects = XShapeGetRectangles(dock_surface.display, dock_surface.icon_window,
+                                            ShapeBounding, &count, &ordering);
     ASSERT_NE(rects, nullptr);
     std::set<std::pair<int, int>> missing;
     for (int y = 0; y < 64; y++)
@@ -186,16 +180,13 @@ TEST(shape, window_lacks_exactly_the_notch)
             for (int i = 0; i < count && !inside; i++)
                 inside = x >= rects[i].x && x < rects[i].x + rects[i].width && y >= rects[i].y &&
                          y < rects[i].y + rects[i].height;
-            if (!inside)
-                missing.insert({x, y});
+            if (!inside) missing.insert({x, y});
         }
     XFree(rects);
     std::set<std::pair<int, int>> notch;
-    for (int x = 58; x < 64; x++)
-        notch.insert({x, 56});
+    for (int x = 58; x < 64; x++) notch.insert({x, 56});
     for (int y = 57; y < 63; y++)
-        for (int x = 57; x < 64; x++)
-            notch.insert({x, y});
+        for (int x = 57; x < 64; x++) notch.insert({x, y});
     EXPECT_EQ(notch.size(), 48u);
     EXPECT_EQ(missing, notch);
 }

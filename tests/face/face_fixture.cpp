@@ -6,15 +6,13 @@
 
 #include <sstream>
 
-pixel_image read_pixels(Drawable d, int x, int y, int w, int h)
-{
+pixel_image read_pixels(Drawable d, int x, int y, int w, int h) {
     pixel_image out;
     out.width = w;
     out.height = h;
-    XImage *image = XGetImage(dock_surface.display, d, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                              AllPlanes, ZPixmap);
-    if (!image)
-        return out;
+    XImage *image = XGetImage(dock_surface.display, d, x, y, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    if (!image) return out;
     out.pixels.resize(static_cast<size_t>(w * h));
     for (int j = 0; j < h; j++)
         for (int i = 0; i < w; i++)
@@ -23,20 +21,17 @@ pixel_image read_pixels(Drawable d, int x, int y, int w, int h)
     return out;
 }
 
-const pixel_image &face_image()
-{
+const pixel_image &face_image() {
     static pixel_image image = read_pixels(dock_surface.face_pixmap, 0, 0, 200, 115);
     return image;
 }
 
-const pixel_image &sheet_image()
-{
+const pixel_image &sheet_image() {
     static pixel_image image = read_pixels(dock_surface.sheet_pixmap, 0, 0, 455, 105);
     return image;
 }
 
-void fill_buffer_with_sentinel()
-{
+void fill_buffer_with_sentinel() {
     Display *display = dock_surface.display;
     GC gc = XCreateGC(display, dock_surface.buffer_pixmap, 0, nullptr);
     XSetForeground(display, gc, sentinel);
@@ -44,14 +39,12 @@ void fill_buffer_with_sentinel()
     XFreeGC(display, gc);
 }
 
-expected_face::expected_face()
-{
+expected_face::expected_face() {
     image.width = image.height = 64;
     image.pixels.assign(64 * 64, sentinel);
 }
 
-void expected_face::paste(const pixel_image &src, int sx, int sy, int w, int h, int dx, int dy)
-{
+void expected_face::paste(const pixel_image &src, int sx, int sy, int w, int h, int dx, int dy) {
     for (int j = 0; j < h; j++)
         for (int i = 0; i < w; i++) {
             int x = dx + i, y = dy + j;
@@ -60,8 +53,7 @@ void expected_face::paste(const pixel_image &src, int sx, int sy, int w, int h, 
         }
 }
 
-::testing::AssertionResult buffer_matches(const expected_face &expected)
-{
+::testing::AssertionResult buffer_matches(const expected_face &expected) {
     pixel_image actual = read_pixels(dock_surface.buffer_pixmap, 0, 0, 64, 64);
     if (actual.pixels.size() != expected.image.pixels.size())
         return ::testing::AssertionFailure() << "the buffer could not be read back";
@@ -70,15 +62,13 @@ void expected_face::paste(const pixel_image &src, int sx, int sy, int w, int h, 
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++)
             if (actual.at(x, y) != expected.image.at(x, y) && ++wrong <= 8)
-                report << " (" << x << ", " << y << ") is " << std::hex << actual.at(x, y) << " not "
-                       << expected.image.at(x, y) << std::dec << ";";
-    if (wrong == 0)
-        return ::testing::AssertionSuccess();
+                report << " (" << x << ", " << y << ") is " << std::hex << actual.at(x, y)
+                       << " not " << expected.image.at(x, y) << std::dec << ";";
+    if (wrong == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << wrong << " pixels differ:" << report.str();
 }
 
-icaltimetype make_date(int year, int month, int day)
-{
+icaltimetype make_date(int year, int month, int day) {
     icaltimetype t = icaltime_null_time();
     t.year = year;
     t.month = month;
@@ -87,8 +77,7 @@ icaltimetype make_date(int year, int month, int day)
     return t;
 }
 
-void reset_face_state()
-{
+void reset_face_state() {
     app_state.calendar_kind = 0;
     app_state.farsi = 0;
     app_state.week_start = 7;
@@ -104,9 +93,8 @@ void reset_face_state()
 namespace {
 // One dock window for the whole test program, as at start-up.
 class dock_environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
+  public:
+    void SetUp() override {
         static char name[] = "face_tests";
         static char *argv[] = {name, nullptr};
         open_dock_window(nullptr, "dayspinner", 64, 64, 1, argv);
@@ -116,8 +104,7 @@ public:
 };
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new dock_environment);
     return RUN_ALL_TESTS();

@@ -19,8 +19,7 @@
 namespace {
 
 // Gregorian date `days` after y-m-d, and its weekday (0 Sunday), from the C library.
-icaltimetype gregorian_after(int y, int m, int d, int days, int *weekday = nullptr)
-{
+icaltimetype gregorian_after(int y, int m, int d, int days, int *weekday = nullptr) {
     struct tm t {};
     t.tm_year = y - 1900;
     t.tm_mon = m - 1;
@@ -29,8 +28,7 @@ icaltimetype gregorian_after(int y, int m, int d, int days, int *weekday = nullp
     time_t s = timegm(&t);
     struct tm out {};
     gmtime_r(&s, &out);
-    if (weekday)
-        *weekday = out.tm_wday;
+    if (weekday) *weekday = out.tm_wday;
     return make_date(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday);
 }
 
@@ -42,23 +40,22 @@ struct shown_month {
     int length;
 };
 
-shown_month gregorian_month(int year, int month)
-{
+shown_month gregorian_month(int year, int month) {
     int length = 28;
-    while (gregorian_after(year, month, 1, length).month == month)
-        length++;
+    while (gregorian_after(year, month, 1, length).month == month) length++;
     return {0, year, month, make_date(year, month, 1), length};
 }
 
 // Persian 1403 Farvardin began on 2024-03-20; Islamic 1445 Ramadan on 2024-03-11.
 shown_month farvardin_1403() { return {1, 1403, 1, make_date(2024, 3, 20), 31}; }
-shown_month ramadan_1445() { return {2, 1445, 9, make_date(2024, 3, 11), days_in_month(9, 1445, 2)}; }
+shown_month ramadan_1445() {
+    return {2, 1445, 9, make_date(2024, 3, 11), days_in_month(9, 1445, 2)};
+}
 
 // Column of the first day of the month: the header starts on Sunday for
 // week start 1, Saturday for 2, ... Monday for 7; 0 and anything outside
 // 1-7 start on Monday.
-int first_column(const shown_month &m, int week_start)
-{
+int first_column(const shown_month &m, int week_start) {
     int first_weekday = week_start >= 1 && week_start <= 7 ? (8 - week_start) % 7 : 1;
     int weekday = 0;
     gregorian_after(m.first.year, m.first.month, m.first.day, 0, &weekday);
@@ -68,29 +65,25 @@ int first_column(const shown_month &m, int week_start)
 struct cell {
     int x, y;
 };
-cell cell_of_day(const shown_month &m, int week_start, int day)
-{
+cell cell_of_day(const shown_month &m, int week_start, int day) {
     int index = first_column(m, week_start) + day - 1;
     return {9 * (index % 7), 20 + 7 * (index / 7)};
 }
 
 // The day the pointer at (x, y) selects, 0 for none.
-int day_under_pointer(const shown_month &m, int week_start, int x, int y)
-{
+int day_under_pointer(const shown_month &m, int week_start, int x, int y) {
     int column = x / 9;
     int row = y >= 20 ? (y - 20) / 7 : y >= 14 ? 0 : y >= 7 ? -1 : -2;
     if (column == 7) {
         column = 0;
         row++;
     }
-    if (row < 0)
-        return 0;
+    if (row < 0) return 0;
     int day = row * 7 + column - first_column(m, week_start) + 1;
     return day >= 1 && day <= m.length ? day : 0;
 }
 
-void show(const shown_month &m, int week_start, int today_day)
-{
+void show(const shown_month &m, int week_start, int today_day) {
     app_state.calendar_kind = m.kind;
     app_state.week_start = week_start;
     app_state.today = make_date(m.year, m.month, today_day);
@@ -101,8 +94,7 @@ struct day_look {
     int style = 0, today = 0, phase = 0;
 };
 
-void paste_number(expected_face &e, int day, cell at, day_look look, int farsi)
-{
+void paste_number(expected_face &e, int day, cell at, day_look look, int farsi) {
     int sy = 2 + 20 * look.style + 10 * look.today;
     int digit0 = farsi ? 69 : 119;
     if (day <= 9) {
@@ -115,8 +107,8 @@ void paste_number(expected_face &e, int day, cell at, day_look look, int farsi)
     }
 }
 
-expected_face expected_grid(const shown_month &m, int week_start, const std::map<int, day_look> &special)
-{
+expected_face expected_grid(const shown_month &m, int week_start,
+                            const std::map<int, day_look> &special) {
     expected_face e;
     for (int day = 1; day <= m.length; day++) {
         auto found = special.find(day);
@@ -130,16 +122,15 @@ expected_face expected_grid(const shown_month &m, int week_start, const std::map
     return e;
 }
 
-::testing::AssertionResult grid_matches(const shown_month &m, int week_start, const std::map<int, day_look> &special)
-{
+::testing::AssertionResult grid_matches(const shown_month &m, int week_start,
+                                        const std::map<int, day_look> &special) {
     show(m, week_start, 1);
     fill_buffer_with_sentinel();
     draw_grid();
     return buffer_matches(expected_grid(m, week_start, special));
 }
 
-TEST(grid, month_starting_in_column_zero)
-{
+TEST(grid, month_starting_in_column_zero) {
     // 1 September 2024 is a Sunday: column 0 at y 20 with Sunday first,
     // day 8 opens the second row at y 27. Today red, a highlighted day.
     reset_face_state();
@@ -152,8 +143,7 @@ TEST(grid, month_starting_in_column_zero)
     EXPECT_TRUE(grid_matches(september, 1, {{5, {0, 1, 0}}, {12, {3, 0, 0}}}));
 }
 
-TEST(grid, month_needing_six_rows)
-{
+TEST(grid, month_needing_six_rows) {
     // 1 December 2024 is a Sunday, the last column with Monday first; 30
     // and 31 fall in columns 0 and 1 at y 55. A highlighted today shows
     // white on black, not red.
@@ -166,8 +156,7 @@ TEST(grid, month_needing_six_rows)
     EXPECT_TRUE(grid_matches(december, 7, {{31, {3, 0, 0}}}));
 }
 
-TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight)
-{
+TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight) {
     // January 2024: last quarter 3rd, new moon 10th, first quarter 17th,
     // full moon 25th.
     reset_face_state();
@@ -182,8 +171,7 @@ TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight)
 }
 
 // An all-day event on 2024-01-<day>.
-std::string all_day_event(int day, bool free_time)
-{
+std::string all_day_event(int day, bool free_time) {
     char text[256];
     std::snprintf(text, sizeof text,
                   "BEGIN:VEVENT\r\nUID:face-%d\r\nDTSTART;VALUE=DATE:202401%02d\r\n"
@@ -192,15 +180,14 @@ std::string all_day_event(int day, bool free_time)
     return text;
 }
 
-TEST(grid, event_colours_under_today_and_the_moon)
-{
+TEST(grid, event_colours_under_today_and_the_moon) {
     // Busy on the 5th, 15th and 17th (a first quarter), free on the 9th.
     char path[] = "/tmp/face-events-XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
-    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//face tests//EN\r\n" + all_day_event(5, false) +
-                      all_day_event(9, true) + all_day_event(15, false) + all_day_event(17, false) +
-                      "END:VCALENDAR\r\n";
+    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//face tests//EN\r\n" +
+                      all_day_event(5, false) + all_day_event(9, true) + all_day_event(15, false) +
+                      all_day_event(17, false) + "END:VCALENDAR\r\n";
     ASSERT_EQ(write(fd, ics.data(), ics.size()), static_cast<ssize_t>(ics.size()));
     close(fd);
     reset_face_state();
@@ -209,20 +196,25 @@ TEST(grid, event_colours_under_today_and_the_moon)
 
     shown_month january = gregorian_month(2024, 1);
     app_state.today_gregorian = make_date(2024, 1, 15);
-    EXPECT_TRUE(grid_matches(january, 7, {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {17, {1, 0, 0}}}));
+    EXPECT_TRUE(grid_matches(january, 7,
+                             {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {17, {1, 0, 0}}}));
     app_state.today_gregorian = make_date(2024, 1, 9);
     app_state.moon_view = 1;
     EXPECT_TRUE(grid_matches(january, 7,
-                             {{3, {0, 0, 4}}, {5, {1, 0, 0}}, {9, {2, 1, 0}}, {10, {0, 0, 1}}, {15, {1, 0, 0}},
-                              {17, {0, 0, 2}}, {25, {0, 0, 3}}}));
+                             {{3, {0, 0, 4}},
+                              {5, {1, 0, 0}},
+                              {9, {2, 1, 0}},
+                              {10, {0, 0, 1}},
+                              {15, {1, 0, 0}},
+                              {17, {0, 0, 2}},
+                              {25, {0, 0, 3}}}));
 
     free_events();
     app_state.ics_path[0] = 0;
     unlink(path);
 }
 
-TEST(grid, persian_and_islamic_months_with_farsi_digits)
-{
+TEST(grid, persian_and_islamic_months_with_farsi_digits) {
     reset_face_state();
     app_state.farsi = 1;
     app_state.today_gregorian = make_date(2024, 3, 25);  // Farvardin 6
@@ -232,16 +224,15 @@ TEST(grid, persian_and_islamic_months_with_farsi_digits)
     EXPECT_TRUE(grid_matches(ramadan_1445(), 2, {{1, {0, 1, 0}}}));
 }
 
-TEST(grid, week_start_out_of_range_lays_out_as_monday_first)
-{
+TEST(grid, week_start_out_of_range_lays_out_as_monday_first) {
     reset_face_state();
     for (int week_start : {8, -1, -7, 1000000})
-        EXPECT_TRUE(grid_matches(gregorian_month(2024, 9), week_start, {})) << "week start " << week_start;
+        EXPECT_TRUE(grid_matches(gregorian_month(2024, 9), week_start, {}))
+            << "week start " << week_start;
 }
 
 // Every pixel of the tile against the model.
-void expect_pointer_model(const shown_month &m, int week_start, int today_day)
-{
+void expect_pointer_model(const shown_month &m, int week_start, int today_day) {
     reset_face_state();
     show(m, week_start, today_day);
     int wrong = 0;
@@ -251,19 +242,20 @@ void expect_pointer_model(const shown_month &m, int week_start, int today_day)
             int found = day_at_point(x, y);
             bool right = found == (day != 0);
             if (right && day) {
-                icaltimetype want = gregorian_after(m.first.year, m.first.month, m.first.day, day - 1);
+                icaltimetype want =
+                    gregorian_after(m.first.year, m.first.month, m.first.day, day - 1);
                 right = date_equal(app_state.work_date, want);
             }
             if (!right && ++wrong <= 5)
-                ADD_FAILURE() << "kind " << m.kind << " " << m.year << "-" << m.month << " week start " << week_start
-                              << ": (" << x << ", " << y << ") should give day " << day << ", got " << found << " "
+                ADD_FAILURE() << "kind " << m.kind << " " << m.year << "-" << m.month
+                              << " week start " << week_start << ": (" << x << ", " << y
+                              << ") should give day " << day << ", got " << found << " "
                               << app_state.work_date.year << "-" << app_state.work_date.month << "-"
                               << app_state.work_date.day;
         }
 }
 
-TEST(day_at_point, every_pixel_of_several_months)
-{
+TEST(day_at_point, every_pixel_of_several_months) {
     expect_pointer_model(gregorian_month(2024, 3), 7, 15);
     expect_pointer_model(gregorian_month(2024, 12), 7, 1);
     expect_pointer_model(gregorian_month(2024, 9), 1, 30);
@@ -275,8 +267,7 @@ TEST(day_at_point, every_pixel_of_several_months)
     expect_pointer_model(gregorian_month(2024, 9), -4, 3);
 }
 
-TEST(day_at_point, known_points)
-{
+TEST(day_at_point, known_points) {
     reset_face_state();
     show(gregorian_month(2024, 3), 7, 9);
     ASSERT_EQ(day_at_point(40, 30), 1);

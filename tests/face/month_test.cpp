@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(month_range, navigation_stops_nine_hundred_years_out)
-{
+TEST(month_range, navigation_stops_nine_hundred_years_out) {
     EXPECT_TRUE(month_offset_in_range(0));
     EXPECT_TRUE(month_offset_in_range(10800));
     EXPECT_TRUE(month_offset_in_range(-10800));
@@ -20,8 +19,7 @@ TEST(month_range, navigation_stops_nine_hundred_years_out)
     EXPECT_FALSE(month_offset_in_range(INT_MIN));
 }
 
-TEST(month_range, offsets_past_the_range_are_held_at_its_end)
-{
+TEST(month_range, offsets_past_the_range_are_held_at_its_end) {
     time_t now = time(nullptr);
     struct tm local {};
     localtime_r(&now, &local);
@@ -48,8 +46,7 @@ TEST(month_range, offsets_past_the_range_are_held_at_its_end)
     }
 }
 
-TEST(month_range, whole_refresh_at_both_ends_in_every_calendar)
-{
+TEST(month_range, whole_refresh_at_both_ends_in_every_calendar) {
     // Run under the sanitizers, this reads every table the face indexes.
     for (int kind = 0; kind < 3; kind++)
         for (int farsi = 0; farsi < 2; farsi++)
@@ -69,8 +66,7 @@ TEST(month_range, whole_refresh_at_both_ends_in_every_calendar)
                 draw_header();
                 int found = 0;
                 for (int y = 0; y < 64; y += 3)
-                    for (int x = 0; x < 64; x += 3)
-                        found += day_at_point(x, y);
+                    for (int x = 0; x < 64; x += 3) found += day_at_point(x, y);
                 EXPECT_GT(found, 0) << "kind " << kind << " offset " << offset;
             }
 }

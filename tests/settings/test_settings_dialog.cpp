@@ -56,8 +56,15 @@ std::string option_menu_text(GtkWidget *option_menu) {
 }
 
 // Rows of the table, counted from 0.
-enum row { icon_row = 1, command_row = 4, language_row = 7, week_row = 10, change_row = 12,
-           save_row = 13, close_row = 14 };
+enum row {
+    icon_row = 1,
+    command_row = 4,
+    language_row = 7,
+    week_row = 10,
+    change_row = 12,
+    save_row = 13,
+    close_row = 14
+};
 
 GtkWidget *radio(GtkWidget *window, int row_index, int button) {
     return children_of(dialog_rows(window)[row_index])[button];
@@ -129,17 +136,20 @@ void run_dialog(std::function<void(GtkWidget *)> step) {
 // Runs step on the file selection once "change iCalendar file" has opened it.
 void on_file_selection(std::function<void(GtkFileSelection *)> step) {
     auto *pending = new std::function<void(GtkFileSelection *)>(std::move(step));
-    g_timeout_add(20, [](gpointer data) -> gboolean {
-        if (!ics_file_selection || !gtk_widget_get_realized(ics_file_selection)) return TRUE;
-        auto *f = static_cast<std::function<void(GtkFileSelection *)> *>(data);
-        (*f)(GTK_FILE_SELECTION(ics_file_selection));
-        delete f;
-        return FALSE;
-    }, pending);
+    g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+            if (!ics_file_selection || !gtk_widget_get_realized(ics_file_selection)) return TRUE;
+            auto *f = static_cast<std::function<void(GtkFileSelection *)> *>(data);
+            (*f)(GTK_FILE_SELECTION(ics_file_selection));
+            delete f;
+            return FALSE;
+        },
+        pending);
 }
 
 class settings_dialog : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!gtk_ready) GTEST_SKIP() << "no X display";
         reset_settings_state();
@@ -244,7 +254,7 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             items.push_back(label ? gtk_label_get_text(GTK_LABEL(label))
                                   : option_menu_text(children[week_row]));
         }
-        const std::vector<std::string> week = {"Monday", "Tuesday", "Wednesday", "Thursday",
+        const std::vector<std::string> week = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                                "Friday", "Saturday", "Sunday"};
         EXPECT_EQ(items, week);
     });
@@ -320,12 +330,13 @@ TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
         EXPECT_EQ(app_state.week_start, 7);
         std::string written = read_file(home.settings);
-        EXPECT_EQ(written, "ICS=" + home.dir + "/evolution/local/Calendar/calendar.ics\n"
-                           "APP=evolution\nICON=mozilla\nLANG=default\nVERSION=0.5.1\n"
-                           "STARTOFWEEK=7\n");
+        EXPECT_EQ(written, "ICS=" + home.dir +
+                               "/evolution/local/Calendar/calendar.ics\n"
+                               "APP=evolution\nICON=mozilla\nLANG=default\nVERSION=0.5.1\n"
+                               "STARTOFWEEK=7\n");
         gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 3);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
-        EXPECT_EQ(app_state.week_start, 4);  // Thursday
+        EXPECT_EQ(app_state.week_start, 4);               // Thursday
         EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
     });
 }
@@ -401,13 +412,16 @@ TEST_F(settings_dialog, dialog_closed_under_the_file_selection_returns_after_it)
     run_dialog([&](GtkWidget *window) {
         on_file_selection([&](GtkFileSelection *) {
             gtk_widget_destroy(window);
-            g_timeout_add(50, [](gpointer) -> gboolean {
-                EXPECT_NE(ics_file_selection, nullptr);
-                if (ics_file_selection)
-                    gtk_button_clicked(
-                        GTK_BUTTON(GTK_FILE_SELECTION(ics_file_selection)->cancel_button));
-                return FALSE;
-            }, nullptr);
+            g_timeout_add(
+                50,
+                [](gpointer) -> gboolean {
+                    EXPECT_NE(ics_file_selection, nullptr);
+                    if (ics_file_selection)
+                        gtk_button_clicked(
+                            GTK_BUTTON(GTK_FILE_SELECTION(ics_file_selection)->cancel_button));
+                    return FALSE;
+                },
+                nullptr);
         });
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
     });
@@ -424,9 +438,8 @@ TEST_F(settings_dialog, close_ends_the_nested_loop) {
     });
     EXPECT_TRUE(clicked);
     // A second dialog opens and closes the same way after the first.
-    run_dialog([](GtkWidget *window) {
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
-    });
+    run_dialog(
+        [](GtkWidget *window) { gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row])); });
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include "settings/settings.h"
 #include "tests/settings/settings_test_util.h"
 
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -38,7 +37,8 @@ load_output run_load() {
 }
 
 std::string default_file(const std::string &home) {
-    return "ICS=" + home + "/evolution/local/Calendar/calendar.ics\nAPP=evolution\n"
+    return "ICS=" + home +
+           "/evolution/local/Calendar/calendar.ics\nAPP=evolution\n"
            "ICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=0\n";
 }
 
@@ -62,7 +62,7 @@ bool whole_utf8(const std::string &s) {
 }
 
 class settings_file : public testing::Test {
-protected:
+  protected:
     void SetUp() override { reset_settings_state(); }
     temp_home home;
 };
@@ -71,14 +71,15 @@ TEST_F(settings_file, missing_file_is_created_with_the_defaults) {
     load_output o = run_load();
     EXPECT_EQ(std::string(app_state.settings_path), home.settings);
     EXPECT_EQ(read_file(home.settings), default_file(home.dir));
-    EXPECT_EQ(o.out, "created " + home.settings + " with default settings:\nICON:evolution\n"
-                     "LANG:default\nAPP:evolution\nICS:" + home.dir +
-                     "/evolution/local/Calendar/calendar.ics\n\n");
+    EXPECT_EQ(o.out, "created " + home.settings +
+                         " with default settings:\nICON:evolution\n"
+                         "LANG:default\nAPP:evolution\nICS:" +
+                         home.dir + "/evolution/local/Calendar/calendar.ics\n\n");
     EXPECT_EQ(o.err, "");
 
     // The POSIX locale's names, in entry order 1 (Sunday) ... 7 (Monday).
-    const char *names[] = {"Sunday", "Saturday", "Friday", "Thursday",
-                           "Wednesday", "Tuesday", "Monday"};
+    const char *names[] = {"Sunday",    "Saturday", "Friday", "Thursday",
+                           "Wednesday", "Tuesday",  "Monday"};
     for (int k = 0; k < 7; ++k) EXPECT_STREQ(app_state.weekday_names[k], names[k]) << k;
 
     // A second start finds a current file and neither writes nor prints.
@@ -135,12 +136,13 @@ TEST_F(settings_file, out_of_date_files_are_rewritten_keeping_their_values) {
     write_file(home.settings, "ICON=mozilla\nLANG=farsi\nSTARTOFWEEK=3\nAPP=xterm\nVERSION=0.4\n");
     load_output o = run_load();
     const std::string ics = home.dir + "/evolution/local/Calendar/calendar.ics";
-    EXPECT_EQ(read_file(home.settings), "ICS=" + ics + "\nAPP=xterm\nICON=mozilla\nLANG=farsi\n"
-                                        "VERSION=0.5.1\nSTARTOFWEEK=3\n");
+    EXPECT_EQ(read_file(home.settings), "ICS=" + ics +
+                                            "\nAPP=xterm\nICON=mozilla\nLANG=farsi\n"
+                                            "VERSION=0.5.1\nSTARTOFWEEK=3\n");
     // The ICON and LANG lines of the message are fixed text.
     EXPECT_EQ(o.out, "Old rcfile detected!\nCreated new " + home.settings +
-                     " with default settings:\nICON:evolution\nLANG:default\nAPP:xterm\nICS:" +
-                     ics + "\n\n");
+                         " with default settings:\nICON:evolution\nLANG:default\nAPP:xterm\nICS:" +
+                         ics + "\n\n");
 
     // An empty file has no token at all.
     reset_settings_state();
@@ -170,9 +172,10 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     save_settings();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "write settings\n");
     app_state.debug_level = 0;
-    EXPECT_EQ(read_file(home.settings), "ICS=" + home.dir + "/evolution/local/Calendar/calendar.ics"
-                                        "\nAPP=xterm -e top\nICON=mozilla\nLANG=farsi\n"
-                                        "VERSION=0.5.1\nSTARTOFWEEK=-2147483648\n");
+    EXPECT_EQ(read_file(home.settings), "ICS=" + home.dir +
+                                            "/evolution/local/Calendar/calendar.ics"
+                                            "\nAPP=xterm -e top\nICON=mozilla\nLANG=farsi\n"
+                                            "VERSION=0.5.1\nSTARTOFWEEK=-2147483648\n");
     app_state.icon_kind = 2;
     save_settings();
     EXPECT_NE(read_file(home.settings).find("\nICON=other\n"), std::string::npos);
