@@ -49,10 +49,10 @@ icaltimetype last_day(icaltimetype e) {
 
 std::string summary_with_location(const event_node *node) {
     std::string text = valid_utf8(node->summary.c_str());
-    icalproperty *p = icalcomponent_get_first_property(node->component.get(), ICAL_LOCATION_PROPERTY);
+    icalproperty *p =
+        icalcomponent_get_first_property(node->component.get(), ICAL_LOCATION_PROPERTY);
     const char *location = p ? icalproperty_get_location(p) : nullptr;
-    if (location)
-        text += "\n" + valid_utf8(location);
+    if (location) text += "\n" + valid_utf8(location);
     cut_utf8(text, summary_text_size - 1);
     return text;
 }
@@ -90,8 +90,7 @@ void on_view_destroy(GtkWidget *, gpointer) {
 int fill_day_view(GtkWidget *table, icaltimetype day) {
     int r = 2;
     for (const event_node *node = event_list; node; node = node->next) {
-        if (!event_on_day(node, day))
-            continue;
+        if (!event_on_day(node, day)) continue;
         icaltimetype s = node->start, e = node->end;
         attach(table, gtk_hseparator_new(), 0, 4, r++);
         if (date_equal(s, e)) {
@@ -104,9 +103,10 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
         icaltimetype l = last_day(e);
         if (l.year == day.year && l.month == day.month && l.day < day.day)
             continue;  // a later occurrence of a rule: only its separator
-        std::string when = date_equal(s, l)
-                               ? std::string("<i>all day event</i>")
-                               : markup_escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
+        std::string when =
+            date_equal(s, l)
+                ? std::string("<i>all day event</i>")
+                : markup_escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
         attach(table, markup_label(when), 1, 2, r);
         GtkWidget *summary = gtk_label_new(summary_with_location(node).c_str());
         gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);

@@ -23,7 +23,8 @@ struct recur_state_free {
 struct event_node {
     icaltimetype start{};  // DTSTART as the file gives it
     icaltimetype end{};    // exclusive end; start plus one day when missing
-    std::unique_ptr<icalcomponent, component_free> component;  // the whole component, taken out of the parsed file
+    std::unique_ptr<icalcomponent, component_free>
+        component;         // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
     std::string summary;   // copy of the SUMMARY text, as the file gives it
     event_node *next = nullptr;
@@ -41,12 +42,12 @@ struct day_status_slot {
 constexpr int day_status_cache_size = 31;
 extern day_status_slot day_status_cache[day_status_cache_size];
 
-void load_events();              // re-reads the calendar file when it changed
-void free_events();              // empties event_list and invalidates day_status_cache
+void load_events();  // re-reads the calendar file when it changed
+void free_events();  // empties event_list and invalidates day_status_cache
 char *read_ics_line(char *buffer, std::size_t size, void *file);  // fgets on a FILE *
-int event_on_day(const event_node *node, icaltimetype day);  // 1 when the event falls on day
-int day_status(icaltimetype day);  // 0 none, 1 busy, 2 free only
-void open_day_view(icaltimetype day);  // returns when the view has been closed
+int event_on_day(const event_node *node, icaltimetype day);       // 1 when the event falls on day
+int day_status(icaltimetype day);                                 // 0 none, 1 busy, 2 free only
+void open_day_view(icaltimetype day);                   // returns when the view has been closed
 int fill_day_view(GtkWidget *table, icaltimetype day);  // 1 when a row was added
 
 // Counters for tests and benchmarks: how often the file was parsed, and how

@@ -60,8 +60,7 @@ void add_component(icalcomponent *c) {
     }
     const char *transp = property_text(c, ICAL_TRANSP_PROPERTY);
     int transparency = transp && strcmp(transp, "TRANSPARENT") == 0 ? 2 : 1;
-    if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY))
-        return;
+    if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY)) return;
     const char *summary = property_text(c, ICAL_SUMMARY_PROPERTY);
 
     auto node = new event_node;
@@ -84,13 +83,12 @@ void parse_file(FILE *file) {
     do {
         line = icalparser_get_line(parser.get(), read_ics_line);
         std::unique_ptr<icalcomponent, component_free> top(icalparser_add_line(parser.get(), line));
-        if (line)
-            icalmemory_free_buffer(line);
-        if (!top)
-            continue;
+        if (line) icalmemory_free_buffer(line);
+        if (!top) continue;
         // Each direct sub-component, of every kind, is taken out of the
         // calendar rather than copied; the calendar is released without them.
-        while (icalcomponent *c = icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
+        while (icalcomponent *c =
+                   icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
             icalcomponent_remove_component(top.get(), c);
             add_component(c);
         }
@@ -100,19 +98,16 @@ void parse_file(FILE *file) {
 }  // namespace
 
 char *read_ics_line(char *buffer, std::size_t size, void *file) {
-    if (size > INT32_MAX)
-        size = INT32_MAX;
+    if (size > INT32_MAX) size = INT32_MAX;
     return fgets(buffer, static_cast<int>(size), static_cast<FILE *>(file));
 }
 
 void load_events() {
-    if (app_state.debug_level)
-        printf("check for new calendar data\n");
+    if (app_state.debug_level) printf("check for new calendar data\n");
     // Non-blocking, so that a FIFO named as the calendar file cannot hold the
     // open; only regular files are read.
     int fd = open(app_state.ics_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > max_ics_size ||
         same_identity(ics_identity, st)) {
@@ -124,8 +119,7 @@ void load_events() {
         close(fd);
         return;
     }
-    if (app_state.debug_level)
-        printf("read calendar data\n");
+    if (app_state.debug_level) printf("read calendar data\n");
     free_events();
     ics_identity = {1, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
     ++events_parse_count;
@@ -138,6 +132,5 @@ void free_events() {
         event_list = node->next;
         delete node;
     }
-    for (auto &slot : day_status_cache)
-        slot.day = 0;
+    for (auto &slot : day_status_cache) slot.day = 0;
 }

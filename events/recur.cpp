@@ -35,8 +35,7 @@ int valid_date(icaltimetype t) {
 
 int has(const short *list) { return list[0] != ICAL_RECURRENCE_ARRAY_MAX; }
 
-template <std::size_t n>
-std::vector<int> values(const short (&list)[n]) {
+template <std::size_t n> std::vector<int> values(const short (&list)[n]) {
     std::vector<int> out;
     for (std::size_t i = 0; i < n && list[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
         out.push_back(list[i]);
@@ -49,7 +48,7 @@ struct day_filter {
     int month[13] = {};  // 1: month allowed
     int any_month = 1;
     std::vector<int> month_days, year_days;  // negative counts from the end
-    int weekday[8] = {};  // libical numbering, 1 Sunday ... 7 Saturday
+    int weekday[8] = {};                     // libical numbering, 1 Sunday ... 7 Saturday
     int any_weekday = 1;
     int ordinal_weekday = 0;  // a BYDAY entry with a position, such as 2MO
 };
@@ -59,18 +58,15 @@ day_filter make_filter(const icalrecurrencetype &r) {
     for (int m : values(r.by_month)) {
         f.any_month = 0;
         int month = icalrecurrencetype_month_month(static_cast<short>(m));
-        if (month >= 1 && month <= 12)
-            f.month[month] = 1;
+        if (month >= 1 && month <= 12) f.month[month] = 1;
     }
     f.month_days = values(r.by_month_day);
     f.year_days = values(r.by_year_day);
     for (int d : values(r.by_day)) {
         f.any_weekday = 0;
         int w = icalrecurrencetype_day_day_of_week(static_cast<short>(d));
-        if (w >= 1 && w <= 7)
-            f.weekday[w] = 1;
-        if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0)
-            f.ordinal_weekday = 1;
+        if (w >= 1 && w <= 7) f.weekday[w] = 1;
+        if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0) f.ordinal_weekday = 1;
     }
     return f;
 }
@@ -81,8 +77,7 @@ int filter_empty(const day_filter &f) {
 
 int in_list(const std::vector<int> &list, int value, int length) {
     for (int v : list)
-        if (v == value || v == value - length - 1)
-            return 1;
+        if (v == value || v == value - length - 1) return 1;
     return 0;
 }
 
@@ -119,40 +114,32 @@ int64_t longest_failing_run(const std::vector<char> &pass, int64_t first, int64_
     int64_t run = 0, longest = 0, leading = -1;
     for (int64_t k = 0; k < period; ++k) {
         if (pass[(first + k * stride) % cycle_days]) {
-            if (leading < 0)
-                leading = run;
+            if (leading < 0) leading = run;
             longest = std::max(longest, run);
             run = 0;
         } else {
             ++run;
         }
     }
-    if (leading < 0)
-        return -1;
+    if (leading < 0) return -1;
     return std::max(longest, run + leading);
 }
 
 // A quick bound on the longest run of failing days, or -1 when the filter
 // needs the scan (month days past the 28th, year days).
 int64_t quick_day_gap(const day_filter &f) {
-    if (!f.year_days.empty())
-        return -1;
+    if (!f.year_days.empty()) return -1;
     for (int d : f.month_days)
-        if (d > 28 || d < -28)
-            return -1;
+        if (d > 28 || d < -28) return -1;
     int64_t gap = 0;
     if (!f.any_month) {
         int months = 0;
-        for (int m = 1; m <= 12; ++m)
-            months += f.month[m];
-        if (!months)
-            return -1;
+        for (int m = 1; m <= 12; ++m) months += f.month[m];
+        if (!months) return -1;
         gap += 31 * (13 - months);  // at most the days of the months left out
     }
-    if (!f.month_days.empty())
-        gap += 31;
-    if (!f.any_weekday)
-        gap += 6;
+    if (!f.month_days.empty()) gap += 31;
+    if (!f.any_weekday) gap += 6;
     return gap;
 }
 
@@ -166,27 +153,20 @@ int time_allowed(const icalrecurrencetype &r, int seconds_of_day) {
     icalrecurrencetype_frequency f = r.freq;
     int h = seconds_of_day / 3600, m = seconds_of_day / 60 % 60, s = seconds_of_day % 60;
     auto ok = [](const short *list, int n, int v) {
-        if (list[0] == ICAL_RECURRENCE_ARRAY_MAX)
-            return 1;
+        if (list[0] == ICAL_RECURRENCE_ARRAY_MAX) return 1;
         for (int i = 0; i < n && list[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
-            if (list[i] == v)
-                return 1;
+            if (list[i] == v) return 1;
         return 0;
     };
-    if (!ok(r.by_hour, ICAL_BY_HOUR_SIZE, h))
-        return 0;
-    if (f != ICAL_HOURLY_RECURRENCE && !ok(r.by_minute, ICAL_BY_MINUTE_SIZE, m))
-        return 0;
-    if (f == ICAL_SECONDLY_RECURRENCE && !ok(r.by_second, ICAL_BY_SECOND_SIZE, s))
-        return 0;
+    if (!ok(r.by_hour, ICAL_BY_HOUR_SIZE, h)) return 0;
+    if (f != ICAL_HOURLY_RECURRENCE && !ok(r.by_minute, ICAL_BY_MINUTE_SIZE, m)) return 0;
+    if (f == ICAL_SECONDLY_RECURRENCE && !ok(r.by_second, ICAL_BY_SECOND_SIZE, s)) return 0;
     return 1;
 }
 
 int has_time_limits(const icalrecurrencetype &r) {
-    if (has(r.by_hour))
-        return 1;
-    if (r.freq != ICAL_HOURLY_RECURRENCE && has(r.by_minute))
-        return 1;
+    if (has(r.by_hour)) return 1;
+    if (r.freq != ICAL_HOURLY_RECURRENCE && has(r.by_minute)) return 1;
     return r.freq == ICAL_SECONDLY_RECURRENCE && has(r.by_second);
 }
 
@@ -208,8 +188,7 @@ int rule_in_bound(const icalrecurrencetype &r, icaltimetype dtstart) {
         // never match; only a month that no interval step reaches is caught.
         if (r.freq == ICAL_MONTHLY_RECURRENCE && !f.any_month) {
             for (int64_t k = 0; k < 12; ++k)
-                if (f.month[(dtstart.month - 1 + k * interval) % 12 + 1])
-                    return 1;
+                if (f.month[(dtstart.month - 1 + k * interval) % 12 + 1]) return 1;
             return 0;
         }
         return 1;
@@ -217,9 +196,12 @@ int rule_in_bound(const icalrecurrencetype &r, icaltimetype dtstart) {
     if (has(r.by_week_no) || has(r.by_set_pos) || f.ordinal_weekday)
         return 0;  // not modelled for these frequencies; stay on the safe side
 
-    int64_t unit = r.freq == ICAL_HOURLY_RECURRENCE ? 3600 : r.freq == ICAL_MINUTELY_RECURRENCE ? 60 : 1;
+    int64_t unit = r.freq == ICAL_HOURLY_RECURRENCE     ? 3600
+                   : r.freq == ICAL_MINUTELY_RECURRENCE ? 60
+                                                        : 1;
     int64_t step = daily ? 86400 * interval : unit * interval;  // seconds per base step
-    int start_time = dtstart.is_date ? 0 : dtstart.hour * 3600 + dtstart.minute * 60 + dtstart.second;
+    int start_time =
+        dtstart.is_date ? 0 : dtstart.hour * 3600 + dtstart.minute * 60 + dtstart.second;
     int64_t steps_per_day = 1, day_stride = 1;
     if (step % 86400 == 0) {
         day_stride = step / 86400;
@@ -231,21 +213,17 @@ int rule_in_bound(const icalrecurrencetype &r, icaltimetype dtstart) {
             int hit = 0;
             for (int64_t k = 0; k < steps_per_day && !hit; ++k)
                 hit = time_allowed(r, static_cast<int>((start_time + k * step) % 86400));
-            if (!hit)
-                return 0;
+            if (!hit) return 0;
         }
     } else {
         return filter_empty(f) && !has_time_limits(r);
     }
 
-    if (filter_empty(f))
-        return 1;
+    if (filter_empty(f)) return 1;
     if (day_stride > 1 || gap < 0) {
-        if (pass.empty())
-            scan_cycle(f, pass);
+        if (pass.empty()) scan_cycle(f, pass);
         gap = longest_failing_run(pass, cycle_index(dtstart), day_stride);
-        if (gap < 0)
-            return 0;
+        if (gap < 0) return 0;
     }
     // A call walks at most the failing days plus the steps of one day that
     // passes the day parts but not the time parts.
@@ -253,7 +231,7 @@ int rule_in_bound(const icalrecurrencetype &r, icaltimetype dtstart) {
 }
 
 struct recur_state {
-    int usable = 0;  // 0: no rule, no iterator, or a rule over the bound
+    int usable = 0;   // 0: no rule, no iterator, or a rule over the bound
     int counted = 0;  // 1: COUNT rule, walked from its first instance as far as asked
     icalrecurrencetype rule{};
     // A COUNT rule's walk from the first instance; a rule without COUNT is
@@ -262,7 +240,7 @@ struct recur_state {
     std::vector<int64_t> exdates;  // day numbers, sorted
     std::vector<int64_t> days;     // occurrence days: a COUNT rule's so far, or the window's
     int64_t window_from = 1, window_to = 0;  // days known for a rule without COUNT
-    int64_t none_from = INT64_MAX;  // no occurrence on or after this day
+    int64_t none_from = INT64_MAX;           // no occurrence on or after this day
     // A COUNT rule: every occurrence up to walked_to is in days; walk_steps
     // counts the iterator steps taken, bounded by max_count_expansion.
     int64_t walked_to = INT64_MIN;
@@ -284,10 +262,8 @@ void report_over_bound(const event_node *node, const char *why) {
 // from the first instance stops at the first occurrence after the day asked
 // for, so an occurrence behind an earlier one is never reached.
 void push_day(std::vector<int64_t> &days, int64_t key, int64_t &highest) {
-    if (key < highest)
-        return;
-    if (days.empty() || days.back() != key)
-        days.push_back(key);
+    if (key < highest) return;
+    if (days.empty() || days.back() != key) days.push_back(key);
     highest = key;
 }
 
@@ -301,17 +277,13 @@ int64_t count_rule_last_day(const icalrecurrencetype &r, icaltimetype start) {
     int by_day_only = !has(r.by_second) && !has(r.by_minute) && !has(r.by_hour) &&
                       !has(r.by_month_day) && !has(r.by_year_day) && !has(r.by_week_no) &&
                       !has(r.by_month) && !has(r.by_set_pos);
-    if (!by_day_only || r.count <= 0)
-        return INT64_MAX;
+    if (!by_day_only || r.count <= 0) return INT64_MAX;
     int64_t interval = r.interval > 0 ? r.interval : 1, periods = int64_t(r.count) + 2, days = 0;
     switch (r.freq) {
-    case ICAL_DAILY_RECURRENCE:
-        days = has(r.by_day) ? -1 : interval;
-        break;
+    case ICAL_DAILY_RECURRENCE: days = has(r.by_day) ? -1 : interval; break;
     case ICAL_WEEKLY_RECURRENCE:
         for (int d : values(r.by_day))
-            if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0)
-                return INT64_MAX;
+            if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0) return INT64_MAX;
         days = 7 * interval;
         break;
     case ICAL_MONTHLY_RECURRENCE:
@@ -320,11 +292,9 @@ int64_t count_rule_last_day(const icalrecurrencetype &r, icaltimetype start) {
     case ICAL_YEARLY_RECURRENCE:
         days = has(r.by_day) || (start.month == 2 && start.day == 29) ? -1 : 366 * interval;
         break;
-    default:
-        days = -1;
+    default: days = -1;
     }
-    if (days < 0)
-        return INT64_MAX;
+    if (days < 0) return INT64_MAX;
     return day_key(start) + periods * days;  // under 2^31 * 2^31 * 366: no overflow
 }
 
@@ -364,8 +334,7 @@ recur_state *build_state(const event_node *node) {
     node->recur.reset(s);
     icalcomponent *c = node->component.get();
     icalproperty *rrule = c ? icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) : nullptr;
-    if (!rrule || icaltime_is_null_time(node->start))
-        return s;
+    if (!rrule || icaltime_is_null_time(node->start)) return s;
     s->rule = icalproperty_get_rrule(rrule);
     if (!rule_in_bound(s->rule, node->start)) {
         report_over_bound(node, "needs too much work");
@@ -374,8 +343,7 @@ recur_state *build_state(const event_node *node) {
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
         icaltimetype t = icalproperty_get_exdate(p);
-        if (valid_date(t))
-            s->exdates.push_back(day_key(t));
+        if (valid_date(t)) s->exdates.push_back(day_key(t));
     }
     std::sort(s->exdates.begin(), s->exdates.end());
     s->usable = 1;
@@ -384,8 +352,7 @@ recur_state *build_state(const event_node *node) {
     if (s->rule.count > 0) {
         s->counted = 1;
         int64_t last = count_rule_last_day(s->rule, node->start);
-        if (last < INT64_MAX)
-            s->none_from = last + 1;
+        if (last < INT64_MAX) s->none_from = last + 1;
     }
     return s;
 }
@@ -403,9 +370,7 @@ int shifted_start(const recur_state &s, icaltimetype start, int64_t key, icaltim
     int start_time = start.is_date ? 0 : start.hour * 3600 + start.minute * 60 + start.second;
     *out = start;
     switch (s.rule.freq) {
-    case ICAL_DAILY_RECURRENCE:
-        period = interval;
-        break;
+    case ICAL_DAILY_RECURRENCE: period = interval; break;
     case ICAL_WEEKLY_RECURRENCE:
         period = 7 * interval;
         latest = key - 7;  // the week of the shifted start ends before the day's week
@@ -413,12 +378,13 @@ int shifted_start(const recur_state &s, icaltimetype start, int64_t key, icaltim
     case ICAL_HOURLY_RECURRENCE:
     case ICAL_MINUTELY_RECURRENCE:
     case ICAL_SECONDLY_RECURRENCE: {
-        int64_t unit = s.rule.freq == ICAL_HOURLY_RECURRENCE ? 3600 : s.rule.freq == ICAL_MINUTELY_RECURRENCE ? 60 : 1;
+        int64_t unit = s.rule.freq == ICAL_HOURLY_RECURRENCE     ? 3600
+                       : s.rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
+                                                                 : 1;
         int64_t step = unit * interval;
         if (86400 % step == 0) {
             // The steps fall at the same times every day: start at the day's first.
-            if (key <= first)
-                return 1;
+            if (key <= first) return 1;
             int t = start_time % static_cast<int>(step);
             icaltime_adjust(out, static_cast<int>(key - first), 0, 0, t - start_time);
             return 1;
@@ -428,26 +394,21 @@ int shifted_start(const recur_state &s, icaltimetype start, int64_t key, icaltim
     }
     case ICAL_MONTHLY_RECURRENCE: {
         // Months repeat too, when the start's day exists in every month.
-        if (start.day > 28 || start.is_daylight)
-            return 0;
+        if (start.day > 28 || start.is_daylight) return 0;
         icaltimetype target = icaltime_null_date();
         jdn_to_gregorian(key, &target);
         int64_t months = (int64_t(target.year) - start.year) * 12 + target.month - start.month - 1;
-        if (months < interval)
-            return 1;
+        if (months < interval) return 1;
         int64_t shift = months / interval * interval + (start.month - 1);
         out->year = static_cast<int>(start.year + shift / 12);
         out->month = static_cast<int>(shift % 12 + 1);
         return 1;
     }
-    default:
-        return 0;
+    default: return 0;
     }
-    if (latest - first < period)
-        return 1;
+    if (latest - first < period) return 1;
     int64_t shift = (latest - first) / period * period;
-    if (shift > INT32_MAX)
-        return 0;
+    if (shift > INT32_MAX) return 0;
     icaltime_adjust(out, static_cast<int>(shift), 0, 0, 0);
     return 1;
 }
@@ -469,8 +430,7 @@ void fill_window(const event_node *node, recur_state &s, icaltimetype day, int64
         from.month = day.month;
         from.day = day.day;
         from.hour = from.minute = from.second = 0;
-        if (!s.iterator)
-            s.iterator.reset(icalrecur_iterator_new(s.rule, node->start));
+        if (!s.iterator) s.iterator.reset(icalrecur_iterator_new(s.rule, node->start));
         if (!s.iterator || !icalrecur_iterator_set_start(s.iterator.get(), from))
             s.iterator.reset();
     }
@@ -499,8 +459,7 @@ void fill_window(const event_node *node, recur_state &s, icaltimetype day, int64
         ++n;
         push_day(s.days, k, highest);
         s.window_to = std::max(s.window_to, k);
-        if (k > key + window_days)
-            return;
+        if (k > key + window_days) return;
     }
 }
 
@@ -508,23 +467,16 @@ void fill_window(const event_node *node, recur_state &s, icaltimetype day, int64
 
 int rule_occurs_on(const event_node *node, icaltimetype day) {
     recur_state *s = node->recur ? node->recur.get() : build_state(node);
-    if (!s->usable || !valid_date(day))
-        return 0;
+    if (!s->usable || !valid_date(day)) return 0;
     int64_t key = day_key(day);
-    if (std::binary_search(s->exdates.begin(), s->exdates.end(), key))
-        return 0;
-    if (key >= s->none_from)
-        return 0;
+    if (std::binary_search(s->exdates.begin(), s->exdates.end(), key)) return 0;
+    if (key >= s->none_from) return 0;
     if (s->counted) {
-        if (key > s->walked_to)
-            walk_count_rule(node, *s, key);
-        if (!s->usable)
-            return 0;
+        if (key > s->walked_to) walk_count_rule(node, *s, key);
+        if (!s->usable) return 0;
     } else {
-        if (key < s->window_from || key > s->window_to)
-            fill_window(node, *s, day, key);
-        if (!s->usable)
-            return 0;
+        if (key < s->window_from || key > s->window_to) fill_window(node, *s, day, key);
+        if (!s->usable) return 0;
     }
     return std::binary_search(s->days.begin(), s->days.end(), key) ? 1 : 0;
 }

@@ -18,7 +18,7 @@ using gstring = std::unique_ptr<char, gfree>;
 // The calendar fields as a broken-down time, with no zone conversion; the
 // weekday and day of the year come from the day number.
 struct tm broken_down(icaltimetype t) {
-    struct tm out{};
+    struct tm out {};
     out.tm_year = t.year - 1900;
     out.tm_mon = t.month - 1;
     out.tm_mday = t.day;
@@ -51,8 +51,7 @@ std::string format_time(const char *format, icaltimetype t) {
         }
     }
     gstring utf8(g_locale_to_utf8(out.c_str(), -1, nullptr, nullptr, nullptr));
-    if (utf8)
-        return utf8.get();
+    if (utf8) return utf8.get();
     gstring valid(g_utf8_make_valid(out.c_str(), -1));
     return valid.get();
 }
@@ -69,11 +68,8 @@ std::string valid_utf8(const char *text) {
 
 // Cuts text to at most limit bytes without splitting a UTF-8 sequence.
 void cut_utf8(std::string &text, std::size_t limit) {
-    if (text.size() <= limit)
-        return;
+    if (text.size() <= limit) return;
     std::size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
-        --n;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80) --n;
     text.resize(n);
 }
-

@@ -11,6 +11,6 @@
 // conversion, in UTF-8; the buffer grows until the whole text fits.
 std::string format_time(const char *format, icaltimetype t);
 std::string markup_escaped(const std::string &text);  // "<", "&" and the rest as entities
-std::string valid_utf8(const char *text);  // invalid sequences replaced
+std::string valid_utf8(const char *text);             // invalid sequences replaced
 // Cuts text to at most limit bytes without splitting a UTF-8 sequence.
 void cut_utf8(std::string &text, std::size_t limit);

@@ -44,15 +44,17 @@ file_pair &calendar_file(int n) {
     static std::map<int, file_pair> files;
     auto it = files.find(n);
     if (it == files.end())
-        it = files.emplace(n, make_pair_of("gen" + std::to_string(n) + "-", generated_calendar(n, 7))).first;
+        it =
+            files
+                .emplace(n, make_pair_of("gen" + std::to_string(n) + "-", generated_calendar(n, 7)))
+                .first;
     return it->second;
 }
 
 void bm_load_events(benchmark::State &state) {
     file_pair &file = calendar_file(static_cast<int>(state.range(0)));
     uint64_t parses = events_parse_count;
-    for (auto _ : state)
-        file.load();
+    for (auto _ : state) file.load();
     state.counters["parses"] = static_cast<double>(events_parse_count - parses);
     free_events();
 }
@@ -65,8 +67,7 @@ void bm_bare_parse(benchmark::State &state) {
         icalparser_set_gen_data(parser, f);
         icalcomponent *c = icalparser_parse(parser, read_ics_line);
         benchmark::DoNotOptimize(c);
-        if (c)
-            icalcomponent_free(c);
+        if (c) icalcomponent_free(c);
         icalparser_free(parser);
         fclose(f);
     }
@@ -80,10 +81,12 @@ std::string recurring_file(int base_year) {
     for (int i = 0; i < 500; ++i) {
         char rule[64];
         snprintf(rule, sizeof rule, rules[i % 3], i % 28 + 1);
-        std::string r = std::string("RRULE:") + rule + (i % 3 == 1 ? ";COUNT=" + std::to_string(20 + i % 50) : "");
-        out += vevent({"DTSTART:" + ymd(base_year, 1, i % 28 + 1) + "T090000",
-                       "DTEND:" + ymd(base_year, 1, i % 28 + 1) + "T100000", "SUMMARY:r" + std::to_string(i),
-                       r, "EXDATE:" + ymd(2026, 1, 14) + "T090000"});
+        std::string r = std::string("RRULE:") + rule +
+                        (i % 3 == 1 ? ";COUNT=" + std::to_string(20 + i % 50) : "");
+        out +=
+            vevent({"DTSTART:" + ymd(base_year, 1, i % 28 + 1) + "T090000",
+                    "DTEND:" + ymd(base_year, 1, i % 28 + 1) + "T100000",
+                    "SUMMARY:r" + std::to_string(i), r, "EXDATE:" + ymd(2026, 1, 14) + "T090000"});
     }
     return calendar(out);
 }
@@ -106,7 +109,8 @@ void bm_month_marks(benchmark::State &state) {
     }
     // 31 per iteration: every month was computed, none answered from the cache.
     state.counters["evaluations"] =
-        benchmark::Counter(static_cast<double>(day_status_evaluations - evaluations), benchmark::Counter::kAvgIterations);
+        benchmark::Counter(static_cast<double>(day_status_evaluations - evaluations),
+                           benchmark::Counter::kAvgIterations);
     free_events();
 }
 
@@ -114,8 +118,7 @@ long resident_kb() {
     long pages = 0, resident = 0;
     FILE *f = fopen("/proc/self/statm", "r");
     if (f) {
-        if (fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
+        if (fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
         fclose(f);
     }
     return resident * 4;
@@ -147,16 +150,14 @@ void bm_resident_over_reloads(benchmark::State &state) {
         for (int i = 0; i < 50; ++i) {
             large.load();
             ask_month();
-            if (i == 4)
-                reference = resident_kb();
+            if (i == 4) reference = resident_kb();
         }
         state.counters["growth_45_reloads_50k_MB"] = (resident_kb() - reference) / 1024.0;
         free_events();
         for (int i = 0; i < 1000; ++i) {
             small.load();
             ask_month();
-            if (i == 9)
-                reference = resident_kb();
+            if (i == 9) reference = resident_kb();
         }
         state.counters["growth_990_reloads_1k_MB"] = (resident_kb() - reference) / 1024.0;
     }

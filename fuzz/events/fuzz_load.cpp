@@ -12,12 +12,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static char path[] = "/tmp/ds-fuzz-XXXXXX";
     static int fd = mkstemp(path);
-    if (fd < 0)
-        return 0;
+    if (fd < 0) return 0;
     snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path);
     FILE *f = fopen(path, "wb");
-    if (!f)
-        return 0;
+    if (!f) return 0;
     fwrite(data, 1, size, f);
     fclose(f);
     load_events();
@@ -33,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         day.month = 1;
         day.day = d;
         day_status(day);
-        if (d % 8 == 1)
-            fill_day_view(table, day);
+        if (d % 8 == 1) fill_day_view(table, day);
     }
     free_events();
     return 0;

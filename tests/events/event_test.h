@@ -21,7 +21,7 @@ inline icaltimetype day_of(int y, int m, int d) {
 }
 
 class event_file_test : public ::testing::Test {
-protected:
+  protected:
     temp_dir dir;
     std::string path = dir.file("calendar.ics");
     void SetUp() override {
@@ -36,8 +36,7 @@ protected:
     }
     std::vector<std::string> summaries() const {
         std::vector<std::string> out;
-        for (const event_node *n = event_list; n; n = n->next)
-            out.push_back(n->summary);
+        for (const event_node *n = event_list; n; n = n->next) out.push_back(n->summary);
         return out;
     }
     // Days of one month on which the first node falls, as day numbers.

@@ -17,16 +17,14 @@ struct temp_dir {
     }
     ~temp_dir() {
         std::string command = "rm -rf '" + path + "'";
-        if (path != "/tmp" && system(command.c_str()) != 0)
-            perror("rm");
+        if (path != "/tmp" && system(command.c_str()) != 0) perror("rm");
     }
     std::string file(const char *name) const { return path + "/" + name; }
 };
 
 inline void write_file(const std::string &path, const std::string &text) {
     FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return;
+    if (!f) return;
     fwrite(text.data(), 1, text.size(), f);
     fclose(f);
 }
@@ -39,8 +37,7 @@ inline std::string calendar(const std::string &components) {
 // One VEVENT from its property lines (each without the line end).
 inline std::string vevent(std::initializer_list<std::string> lines) {
     std::string out = "BEGIN:VEVENT\r\n";
-    for (const auto &l : lines)
-        out += l + "\r\n";
+    for (const auto &l : lines) out += l + "\r\n";
     return out + "END:VEVENT\r\n";
 }
 
@@ -66,25 +63,30 @@ inline std::string generated_calendar(int n, unsigned seed, int base_year = 2020
         char start[32], end[32];
         snprintf(start, sizeof start, "DTSTART:%sT%02d0000", day.c_str(), h);
         snprintf(end, sizeof end, "DTEND:%sT%02d3000", day.c_str(), h + 1);
-        std::string ex = "EXDATE:" + ymd(y, m, std::min(d + 7, 28)) + "T" + std::to_string(h) + "0000";
+        std::string ex =
+            "EXDATE:" + ymd(y, m, std::min(d + 7, 28)) + "T" + std::to_string(h) + "0000";
         if (h < 10)
             ex = "EXDATE:" + ymd(y, m, std::min(d + 7, 28)) + "T0" + std::to_string(h) + "0000";
         int kind = pick(0, 99);
         if (kind < 40)
-            out += vevent({uid, stamp, start, end, summary, "LOCATION:Room " + std::to_string(i % 40)});
+            out += vevent(
+                {uid, stamp, start, end, summary, "LOCATION:Room " + std::to_string(i % 40)});
         else if (kind < 55)
-            out += vevent({uid, stamp, "DTSTART;VALUE=DATE:" + day, "DTEND;VALUE=DATE:" + ymd(y, m, d + 1),
-                           summary, "TRANSP:TRANSPARENT"});
+            out += vevent({uid, stamp, "DTSTART;VALUE=DATE:" + day,
+                           "DTEND;VALUE=DATE:" + ymd(y, m, d + 1), summary, "TRANSP:TRANSPARENT"});
         else if (kind < 65)
-            out += vevent({uid, stamp, "DTSTART;VALUE=DATE:" + day, "DTEND;VALUE=DATE:" + ymd(y, m, d + 3),
-                           summary, "LOCATION:Conference centre"});
+            out += vevent({uid, stamp, "DTSTART;VALUE=DATE:" + day,
+                           "DTEND;VALUE=DATE:" + ymd(y, m, d + 3), summary,
+                           "LOCATION:Conference centre"});
         else if (kind < 75)
-            out += vevent({uid, stamp, start, end, summary, "RRULE:FREQ=DAILY;COUNT=" + std::to_string(pick(5, 30)), ex});
+            out += vevent({uid, stamp, start, end, summary,
+                           "RRULE:FREQ=DAILY;COUNT=" + std::to_string(pick(5, 30)), ex});
         else if (kind < 90)
             out += vevent({uid, stamp, start, end, summary, "RRULE:FREQ=WEEKLY;BYDAY=MO,WE", ex});
         else
             out += vevent({uid, stamp, start, end, summary,
-                           "RRULE:FREQ=MONTHLY;BYMONTHDAY=" + std::to_string(d) + ";UNTIL=" + ymd(y + 2, m, d) + "T235959",
+                           "RRULE:FREQ=MONTHLY;BYMONTHDAY=" + std::to_string(d) +
+                               ";UNTIL=" + ymd(y + 2, m, d) + "T235959",
                            ex});
     }
     return calendar(out);

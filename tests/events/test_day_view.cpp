@@ -31,9 +31,10 @@ std::vector<cell> cells_of(GtkWidget *table) {
     for (GList *l = children; l; l = l->next) {
         GtkWidget *child = GTK_WIDGET(l->data);
         guint left = 0, right = 0, top = 0;
-        gtk_container_child_get(GTK_CONTAINER(table), child, "left-attach", &left, "right-attach", &right,
-                                "top-attach", &top, nullptr);
-        cell c{static_cast<int>(top), static_cast<int>(left), static_cast<int>(right), "other", "", 0};
+        gtk_container_child_get(GTK_CONTAINER(table), child, "left-attach", &left, "right-attach",
+                                &right, "top-attach", &top, nullptr);
+        cell c{
+            static_cast<int>(top), static_cast<int>(left), static_cast<int>(right), "other", "", 0};
         if (GTK_IS_SEPARATOR(child)) {
             c.kind = "separator";
         } else if (GTK_IS_LABEL(child)) {
@@ -50,12 +51,14 @@ std::vector<cell> cells_of(GtkWidget *table) {
 
 cell separator(int top) { return {top, 0, 4, "separator", "", 0}; }
 cell when(int top, const std::string &text) { return {top, 1, 2, "label", text, 0}; }
-cell what(int top, const std::string &text, int centred) { return {top, 2, 3, "label", text, centred}; }
+cell what(int top, const std::string &text, int centred) {
+    return {top, 2, 3, "label", text, centred};
+}
 cell closing(int top) { return {top, 2, 3, "label", "", 0}; }
 
 std::ostream &operator<<(std::ostream &o, const cell &c) {
-    return o << "{row " << c.top << ", columns " << c.left << "-" << c.right << ", " << c.kind << " \""
-             << c.text << "\"" << (c.centred ? ", centred" : "") << "}";
+    return o << "{row " << c.top << ", columns " << c.left << "-" << c.right << ", " << c.kind
+             << " \"" << c.text << "\"" << (c.centred ? ", centred" : "") << "}";
 }
 bool operator==(const cell &a, const cell &b) {
     return std::tie(a.top, a.left, a.right, a.kind, a.text, a.centred) ==
@@ -63,10 +66,9 @@ bool operator==(const cell &a, const cell &b) {
 }
 
 class day_view_test : public event_file_test {
-protected:
+  protected:
     void SetUp() override {
-        if (!gtk_ready)
-            GTEST_SKIP() << "no X display";
+        if (!gtk_ready) GTEST_SKIP() << "no X display";
         event_file_test::SetUp();
     }
     // The rows fill_day_view attaches for day to a fresh table, and its result.
@@ -74,8 +76,7 @@ protected:
         GtkWidget *table = gtk_table_new(1, 4, FALSE);
         g_object_ref_sink(table);
         int r = fill_day_view(table, day);
-        if (result)
-            *result = r;
+        if (result) *result = r;
         std::vector<cell> out = cells_of(table);
         gtk_widget_destroy(table);
         g_object_unref(table);
@@ -85,30 +86,37 @@ protected:
 
 TEST_F(day_view_test, times_dates_and_summaries_of_each_kind_of_event) {
     // Timed: its two times, the summary without its location.
-    load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:Stand-up", "LOCATION:Room 4"}));
+    load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:Stand-up",
+                 "LOCATION:Room 4"}));
     int result = 0;
     EXPECT_EQ(rows(day_of(2026, 1, 5), &result),
-              (std::vector<cell>{separator(2), when(3, "10:00:00 - 11:00:00"), what(3, "Stand-up", 0), closing(5)}));
+              (std::vector<cell>{separator(2), when(3, "10:00:00 - 11:00:00"),
+                                 what(3, "Stand-up", 0), closing(5)}));
     EXPECT_EQ(result, 1);
 
     // One day, all day: the location on a second line, centred.
-    load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260106", "SUMMARY:Lunch", "LOCATION:Cafe"}));
-    EXPECT_EQ(rows(day_of(2026, 1, 5)), (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
-                                                           what(3, "Lunch\nCafe", 1), closing(5)}));
+    load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260106", "SUMMARY:Lunch",
+                 "LOCATION:Cafe"}));
+    EXPECT_EQ(rows(day_of(2026, 1, 5)),
+              (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
+                                 what(3, "Lunch\nCafe", 1), closing(5)}));
 
     // Monday to Wednesday, asked on the Tuesday: first and last day.
     load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260108", "SUMMARY:Trip"}));
-    EXPECT_EQ(rows(day_of(2026, 1, 6)), (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Wed, 01/07/26"),
-                                                           what(3, "Trip", 1), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 1, 6)),
+              (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Wed, 01/07/26"),
+                                 what(3, "Trip", 1), closing(5)}));
 
     // Ends at midnight on the first of a month, and on 1 January: the last
     // day is the last of the month before, of the year before.
     load(vevent({"DTSTART:20260130T090000", "DTEND:20260201T000000", "SUMMARY:Month end"}));
-    EXPECT_EQ(rows(day_of(2026, 1, 31)), (std::vector<cell>{separator(2), when(3, "Fri, 01/30/26 - Sat, 01/31/26"),
-                                                            what(3, "Month end", 1), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 1, 31)),
+              (std::vector<cell>{separator(2), when(3, "Fri, 01/30/26 - Sat, 01/31/26"),
+                                 what(3, "Month end", 1), closing(5)}));
     load(vevent({"DTSTART:20261230T090000", "DTEND:20270101T000000", "SUMMARY:Year end"}));
-    EXPECT_EQ(rows(day_of(2026, 12, 30)), (std::vector<cell>{separator(2), when(3, "Wed, 12/30/26 - Thu, 12/31/26"),
-                                                             what(3, "Year end", 1), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 12, 30)),
+              (std::vector<cell>{separator(2), when(3, "Wed, 12/30/26 - Thu, 12/31/26"),
+                                 what(3, "Year end", 1), closing(5)}));
 
     // No event on the day: nothing but the closing label, and 0.
     EXPECT_EQ(rows(day_of(2026, 12, 29), &result), (std::vector<cell>{closing(3)}));
@@ -124,11 +132,13 @@ TEST_F(day_view_test, later_occurrence_keeps_only_its_separator_and_the_list_run
                  "RRULE:FREQ=WEEKLY"}));
     EXPECT_EQ(rows(day_of(2026, 1, 12)),
               (std::vector<cell>{separator(2), separator(3), when(4, "<i>all day event</i>"),
-                                 what(4, "second in file", 1), separator(5), when(6, "10:00:00 - 11:00:00"),
-                                 what(6, "first in file", 0), closing(8)}));
+                                 what(4, "second in file", 1), separator(5),
+                                 when(6, "10:00:00 - 11:00:00"), what(6, "first in file", 0),
+                                 closing(8)}));
     // Its first week lists it in full.
-    EXPECT_EQ(rows(day_of(2026, 1, 6)), (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Tue, 01/06/26"),
-                                                           what(3, "two days", 1), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 1, 6)),
+              (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Tue, 01/06/26"),
+                                 what(3, "two days", 1), closing(5)}));
     // Alone on its day it still gives a view: the heading and the separator.
     load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
                  "RRULE:FREQ=WEEKLY"}));
@@ -139,12 +149,15 @@ TEST_F(day_view_test, later_occurrence_keeps_only_its_separator_and_the_list_run
 
 TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     // Bytes that are not UTF-8 in a summary and a location.
-    load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:bad \xff\xfe name", "LOCATION:room \xc3"}) +
-         vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:\xc3\x28 timed"}));
+    load(
+        vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:bad \xff\xfe name", "LOCATION:room \xc3"}) +
+        vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:\xc3\x28 timed"}));
     for (const cell &c : rows(day_of(2026, 1, 5))) {
         EXPECT_TRUE(g_utf8_validate(c.text.c_str(), -1, nullptr)) << c;
         if (c.left == 2 && c.top == 5) {
-            EXPECT_TRUE(c.text.find("bad ") == 0 && c.text.find(" name\nroom ") != std::string::npos) << c;
+            EXPECT_TRUE(c.text.find("bad ") == 0 &&
+                        c.text.find(" name\nroom ") != std::string::npos)
+                << c;
         }
     }
 
@@ -156,8 +169,7 @@ TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     // would not fit whole ("\xe2\x82\xac" takes three bytes; 1001 + 7 * 3
     // is 1022, and the terminator needs the last byte).
     std::string summary(1000, 's'), location;
-    for (int i = 0; i < 20; ++i)
-        location += "\xe2\x82\xac";
+    for (int i = 0; i < 20; ++i) location += "\xe2\x82\xac";
     load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:" + summary, "LOCATION:" + location}));
     std::string text = rows(day_of(2026, 1, 5))[2].text;
     EXPECT_EQ(text, summary + "\n" + location.substr(0, 21));
@@ -169,11 +181,9 @@ TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     icaltimetype monday = day_of(2026, 1, 5);
     EXPECT_EQ(format_time("%A, %B %d, %Y (%a)", monday), "Monday, January 05, 2026 (Mon)");
     std::string many;
-    for (int i = 0; i < 40; ++i)
-        many += "%A ";
+    for (int i = 0; i < 40; ++i) many += "%A ";
     std::string expected;
-    for (int i = 0; i < 40; ++i)
-        expected += "Monday ";
+    for (int i = 0; i < 40; ++i) expected += "Monday ";
     EXPECT_EQ(format_time(many.c_str(), monday), expected);
     icaltimetype timed = icaltime_from_string("20261231T235958");
     EXPECT_EQ(format_time("%a %x %X", timed), "Thu 12/31/26 23:59:58");
@@ -196,16 +206,14 @@ GtkWidget *shown_toplevel() {
     GtkWidget *found = nullptr;
     GList *list = gtk_window_list_toplevels();
     for (GList *l = list; l; l = l->next)
-        if (GTK_WIDGET_VISIBLE(GTK_WIDGET(l->data)))
-            found = GTK_WIDGET(l->data);
+        if (GTK_WIDGET_VISIBLE(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
     g_list_free(list);
     return found;
 }
 
 void pump() {
     gdk_display_sync(gdk_display_get_default());
-    while (gtk_events_pending())
-        gtk_main_iteration();
+    while (gtk_events_pending()) gtk_main_iteration();
 }
 
 int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
@@ -215,8 +223,7 @@ int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
         [](gpointer data) -> gboolean {
             auto *run = static_cast<view_run *>(data);
             GtkWidget *window = shown_toplevel();
-            if (!window || !GTK_WIDGET_MAPPED(window))
-                return TRUE;
+            if (!window || !GTK_WIDGET_MAPPED(window)) return TRUE;
             run->driven = 1;
             run->drive(window);
             return FALSE;
@@ -226,24 +233,22 @@ int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
         10000,
         [](gpointer data) -> gboolean {
             static_cast<view_run *>(data)->guarded = 1;
-            if (GtkWidget *window = shown_toplevel())
-                gtk_widget_destroy(window);
+            if (GtkWidget *window = shown_toplevel()) gtk_widget_destroy(window);
             gtk_main_quit();
             return FALSE;
         },
         &run);
     open_day_view(day);
-    if (!run.guarded)
-        g_source_remove(guard);
-    if (!run.driven)
-        g_source_remove(driver);
+    if (!run.guarded) g_source_remove(guard);
+    if (!run.driven) g_source_remove(driver);
     pump();
     return run.driven && !run.guarded;
 }
 
 // A press or motion of the pointer, as the X server would report it, put
 // into GDK's queue for widget's window.
-void put_pointer_event(GdkEventType type, GtkWidget *widget, double x, double y, double x_root, double y_root) {
+void put_pointer_event(GdkEventType type, GtkWidget *widget, double x, double y, double x_root,
+                       double y_root) {
     GdkEvent *event = gdk_event_new(type);
     GdkWindow *window = widget->window;
     if (type == GDK_BUTTON_PRESS) {
@@ -276,10 +281,10 @@ void boxes_of(GtkWidget *window, GtkWidget **heading, GtkWidget **close) {
     ASSERT_TRUE(table && GTK_IS_TABLE(table));
     GList *children = gtk_container_get_children(GTK_CONTAINER(table));
     for (GList *l = children; l; l = l->next) {
-        if (!GTK_IS_EVENT_BOX(l->data))
-            continue;
+        if (!GTK_IS_EVENT_BOX(l->data)) continue;
         guint left = 0;
-        gtk_container_child_get(GTK_CONTAINER(table), GTK_WIDGET(l->data), "left-attach", &left, nullptr);
+        gtk_container_child_get(GTK_CONTAINER(table), GTK_WIDGET(l->data), "left-attach", &left,
+                                nullptr);
         (left == 0 ? *heading : *close) = GTK_WIDGET(l->data);
     }
     g_list_free(children);
@@ -296,8 +301,7 @@ std::pair<int, int> origin_after_move(GtkWidget *window, int x, int y) {
     for (int i = 0; i < 100; ++i) {
         pump();
         gdk_window_get_origin(window->window, &ox, &oy);
-        if (ox == x && oy == y)
-            break;
+        if (ox == x && oy == y) break;
         g_usleep(20000);
     }
     return {ox, oy};
@@ -323,8 +327,7 @@ TEST_F(day_view_test, window_names_the_day_follows_a_drag_and_closes_on_its_x) {
         EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(window)));
         GtkWidget *heading, *close;
         boxes_of(window, &heading, &close);
-        if (!heading || !close)
-            return gtk_widget_destroy(window);
+        if (!heading || !close) return gtk_widget_destroy(window);
         EXPECT_EQ(label_in(heading), "<b>Monday, 01/05/26</b>");
         EXPECT_EQ(label_in(close), " X ");
         std::vector<cell> table = cells_of(gtk_bin_get_child(GTK_BIN(window)));
@@ -358,7 +361,8 @@ TEST_F(day_view_test, close_request_or_kill_of_the_window_ends_the_loop) {
         event.xclient.window = GDK_WINDOW_XID(window->window);
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
         XFlush(display);
@@ -368,19 +372,20 @@ TEST_F(day_view_test, close_request_or_kill_of_the_window_ends_the_loop) {
 
     // The window destroyed without any press, as by a kill request; then a
     // second view opens and closes as the first did.
-    EXPECT_TRUE(run_view(day_of(2026, 1, 5), [](GtkWidget *window) { gtk_widget_destroy(window); }));
+    EXPECT_TRUE(
+        run_view(day_of(2026, 1, 5), [](GtkWidget *window) { gtk_widget_destroy(window); }));
     EXPECT_TRUE(run_view(day_of(2026, 1, 5), [](GtkWidget *window) {
         GtkWidget *heading, *close;
         boxes_of(window, &heading, &close);
-        if (close)
-            put_pointer_event(GDK_BUTTON_PRESS, close, 3, 3, 0, 0);
+        if (close) put_pointer_event(GDK_BUTTON_PRESS, close, 3, 3, 0, 0);
     }));
 }
 
 TEST_F(day_view_test, day_without_events_opens_no_window) {
     load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:Holiday"}));
     GList *before = gtk_window_list_toplevels();
-    int driven = run_view(day_of(2026, 1, 6), [](GtkWidget *window) { gtk_widget_destroy(window); });
+    int driven =
+        run_view(day_of(2026, 1, 6), [](GtkWidget *window) { gtk_widget_destroy(window); });
     GList *after = gtk_window_list_toplevels();
     EXPECT_FALSE(driven);
     EXPECT_EQ(shown_toplevel(), nullptr);
@@ -393,7 +398,8 @@ TEST_F(day_view_test, day_without_events_opens_no_window) {
 
 int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
-    setenv("LC_ALL", "C.UTF-8", 1);  // English names and the C formats, whatever the caller's locale
+    setenv("LC_ALL", "C.UTF-8",
+           1);  // English names and the C formats, whatever the caller's locale
     gtk_ready = gtk_init_check(&argc, &argv);
     // Any GTK or GLib critical is a fault of the view.
     g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR));

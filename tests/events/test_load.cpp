@@ -21,11 +21,13 @@ TEST_F(load_test, list_runs_in_reverse_file_order_with_fields_of_each_component)
          vevent({"DTSTART:20260106T100000", "DTEND:20260106T110000", "SUMMARY:second"}) +
          vevent({"DTSTART:20260107T100000", "LOCATION:nowhere"}) +  // no SUMMARY: dropped
          "BEGIN:VTODO\r\nDTSTART:20260108T090000\r\nSUMMARY:task\r\nEND:VTODO\r\n" +
-         vevent({"DTSTART:20260109T100000", "SUMMARY:alarmed", "TRANSP:OPAQUE",
-                 "BEGIN:VALARM\r\nACTION:DISPLAY\r\nSUMMARY:nested\r\nTRIGGER:-PT5M\r\nEND:VALARM"}));
+         vevent(
+             {"DTSTART:20260109T100000", "SUMMARY:alarmed", "TRANSP:OPAQUE",
+              "BEGIN:VALARM\r\nACTION:DISPLAY\r\nSUMMARY:nested\r\nTRIGGER:-PT5M\r\nEND:VALARM"}));
     EXPECT_EQ(summaries(), (std::vector<std::string>{"alarmed", "task", "second", "first"}));
 
-    const event_node *alarmed = event_list, *task = alarmed->next, *second = task->next, *first = second->next;
+    const event_node *alarmed = event_list, *task = alarmed->next, *second = task->next,
+                     *first = second->next;
     EXPECT_EQ(alarmed->transparency, 1);
     EXPECT_EQ(second->transparency, 1);  // follows a transparent event, has none of its own
     EXPECT_EQ(first->transparency, 2);
@@ -37,7 +39,8 @@ TEST_F(load_test, list_runs_in_reverse_file_order_with_fields_of_each_component)
     EXPECT_EQ(task->end.hour, 9);
     EXPECT_EQ(second->end.hour, 11);
     // The node owns a copy that still holds the nested alarm.
-    EXPECT_NE(icalcomponent_get_first_component(alarmed->component.get(), ICAL_VALARM_COMPONENT), nullptr);
+    EXPECT_NE(icalcomponent_get_first_component(alarmed->component.get(), ICAL_VALARM_COMPONENT),
+              nullptr);
 }
 
 TEST_F(load_test, final_line_without_line_end_and_later_calendars_are_read) {
@@ -67,8 +70,7 @@ TEST_F(load_test, reloads_on_every_change_of_identity_and_never_otherwise) {
     uint64_t evaluations = day_status_evaluations;
 
     // Unchanged: neither parsed again nor the marks recomputed.
-    for (int i = 0; i < 5; ++i)
-        load_events();
+    for (int i = 0; i < 5; ++i) load_events();
     EXPECT_EQ(events_parse_count, parses);
     EXPECT_EQ(day_status(day_of(2026, 1, 5)), 1);
     EXPECT_EQ(day_status_evaluations, evaluations);

@@ -12,17 +12,24 @@ namespace {
 std::string changing_calendar(int n) {
     std::string day = ymd(2026, 1, 1 + n % 28), next = ymd(2026, 1, 2 + n % 28);
     std::string out;
-    out += vevent({"DTSTART:" + day + "T100000", "DTEND:" + day + "T110000", "SUMMARY:timed " + std::to_string(n),
-                   "LOCATION:Room"});
-    out += vevent({"DTSTART;VALUE=DATE:" + day, "DTEND;VALUE=DATE:" + next, "SUMMARY:all day", "TRANSP:TRANSPARENT"});
-    out += vevent({"DTSTART;VALUE=DATE:20251230", "DTEND;VALUE=DATE:20260103", "SUMMARY:across the year"});
+    out += vevent({"DTSTART:" + day + "T100000", "DTEND:" + day + "T110000",
+                   "SUMMARY:timed " + std::to_string(n), "LOCATION:Room"});
+    out += vevent({"DTSTART;VALUE=DATE:" + day, "DTEND;VALUE=DATE:" + next, "SUMMARY:all day",
+                   "TRANSP:TRANSPARENT"});
+    out += vevent(
+        {"DTSTART;VALUE=DATE:20251230", "DTEND;VALUE=DATE:20260103", "SUMMARY:across the year"});
     out += vevent({"DTSTART:20251201T090000", "DTEND:20251201T093000", "SUMMARY:daily",
                    "RRULE:FREQ=DAILY", "EXDATE:" + day + "T090000"});
-    out += vevent({"DTSTART:19960105T090000", "SUMMARY:weekly, counted", "RRULE:FREQ=WEEKLY;BYDAY=MO,TH;COUNT=40"});
-    out += vevent({"DTSTART:20250105T090000", "SUMMARY:weekly, counted, near", "RRULE:FREQ=WEEKLY;COUNT=80"});
-    out += vevent({"DTSTART:19960115T090000", "SUMMARY:monthly", "RRULE:FREQ=MONTHLY;BYMONTHDAY=15,-1"});
-    out += vevent({"DTSTART:20260105T090000", "SUMMARY:never", "RRULE:FREQ=HOURLY;BYMONTH=2;BYMONTHDAY=30"});
-    out += vevent({"DTSTART:20260105T090000", "SUMMARY:no interval", "RRULE:FREQ=DAILY;INTERVAL=0"});
+    out += vevent({"DTSTART:19960105T090000", "SUMMARY:weekly, counted",
+                   "RRULE:FREQ=WEEKLY;BYDAY=MO,TH;COUNT=40"});
+    out += vevent(
+        {"DTSTART:20250105T090000", "SUMMARY:weekly, counted, near", "RRULE:FREQ=WEEKLY;COUNT=80"});
+    out += vevent(
+        {"DTSTART:19960115T090000", "SUMMARY:monthly", "RRULE:FREQ=MONTHLY;BYMONTHDAY=15,-1"});
+    out += vevent(
+        {"DTSTART:20260105T090000", "SUMMARY:never", "RRULE:FREQ=HOURLY;BYMONTH=2;BYMONTHDAY=30"});
+    out +=
+        vevent({"DTSTART:20260105T090000", "SUMMARY:no interval", "RRULE:FREQ=DAILY;INTERVAL=0"});
     out += "BEGIN:VTODO\r\nDTSTART:" + day + "T080000\r\nSUMMARY:to do\r\nEND:VTODO\r\n";
     out += vevent({"DTSTART:" + day + "T120000", "LOCATION:no summary"});
     return calendar(out);
@@ -42,8 +49,7 @@ TEST_F(event_file_test, thousand_reloads_of_a_changing_file_release_everything) 
         load_events();
         ASSERT_EQ(summaries().size(), 10u) << n;
         ASSERT_EQ(summaries().front(), "to do");
-        for (int d = 1; d <= 31; ++d)
-            day_status(day_of(2026, 1, d));
+        for (int d = 1; d <= 31; ++d) day_status(day_of(2026, 1, d));
         if (n % 100 == 50) {
             unlink(path.c_str());
             load_events();  // a vanished file keeps the list
