@@ -8,7 +8,12 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
+
 int main(int argc, char **argv) {
+    // Messages and debugging lines reach a log or a pipe as they happen, not
+    // when a buffer fills: the tile may run for months.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     load_settings();
     parse_options(argc, argv);
     print_banners();
