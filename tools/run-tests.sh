@@ -5,6 +5,10 @@ set -eu
 cd "$(dirname "$0")/.."
 sh tools/install-deps.sh
 
+# Formatting, clang-tidy and cppcheck findings fail the run, but only after the tests ran.
+code_status=0
+sh tools/check-code.sh || code_status=1
+
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
@@ -23,4 +27,5 @@ sh tools/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j 2 || st
 # A short libFuzzer run of the settings reader and the calendar loader (clang, ASan, UBSan).
 sh fuzz/run-brief.sh >build-fuzz.log 2>&1 || { tail -n 40 build-fuzz.log; status=1; }
 grep -E '^fuzzing|^stat::number_of_executed_units' build-fuzz.log || true
+[ $code_status -eq 0 ] || { echo "code checks failed: see the findings above"; status=1; }
 exit $status
