@@ -8,6 +8,7 @@ void parse_options(int argc, char **argv);
 void print_usage();
 void print_banners();  // the two debugging banners, only with debugging on
 [[noreturn]] void main_loop();
+void refresh_face();  // one refresh: the clock, the calendar file, then every drawing step
 void handle_button(unsigned button, int x, int y, uint64_t time);
 
 // The application button's launch line: the command followed by " &" so that

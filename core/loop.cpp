@@ -15,7 +15,7 @@
 constexpr unsigned wait_timeout_ms = 150;
 constexpr int refresh_waits = 2000;
 
-static void refresh_face() {
+void refresh_face() {
     refresh_today();
     load_events();
     check_new_day();

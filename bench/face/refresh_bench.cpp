@@ -2,6 +2,7 @@
 // clock, events, repaint, bar, grid, header, each step flushed. Prints the
 // X requests one refresh sends besides the time. Needs DISPLAY (run it
 // through tools/with-xvfb.sh).
+#include "core/core.h"
 #include "core/state.h"
 #include "dock/dock.h"
 #include "events/events.h"
@@ -13,15 +14,6 @@
 #include <cstdio>
 
 namespace {
-
-void whole_refresh() {
-    refresh_today();
-    load_events();
-    check_new_day();
-    draw_button_bar();
-    draw_grid();
-    draw_header();
-}
 
 void open_face() {
     static bool opened = false;
@@ -45,7 +37,7 @@ void refresh_after_press(benchmark::State &state) {
     for (auto _ : state) {
         app_state.last_face_date.month = 0;
         unsigned long before = XNextRequest(display);
-        whole_refresh();
+        refresh_face();
         requests = XNextRequest(display) - before;
         XSync(display, False);  // the server's work belongs to the refresh
     }
@@ -65,11 +57,11 @@ void refresh_steady(benchmark::State &state) {
     app_state.calendar_kind = 0;
     app_state.moon_view = 0;
     Display *display = dock_surface.display;
-    whole_refresh();
+    refresh_face();
     unsigned long requests = 0;
     for (auto _ : state) {
         unsigned long before = XNextRequest(display);
-        whole_refresh();
+        refresh_face();
         requests = XNextRequest(display) - before;
         XSync(display, False);
     }
