@@ -22,8 +22,8 @@ def read_xpm(path):
     width, height, colours, per_pixel = (int(v) for v in lines[0].split()[:4])
     table = {}
     for line in lines[1:1 + colours]:
-        key, spec = line[:per_pixel], line[per_pixel:].split()
-        value = spec[spec.index("c") + 1]
+        key, definition = line[:per_pixel], line[per_pixel:].split()
+        value = definition[definition.index("c") + 1]
         table[key] = None if value.lower() == "none" else (
             int(value[1:3], 16), int(value[3:5], 16), int(value[5:7], 16))
     rows = []
