@@ -278,6 +278,7 @@ class Driver:
                                   "changed" if harness.wait_for(
                                       lambda: self.tile.image().differs(before), 3)
                                   else "did not change"))
+            self.buttons_shown = True  # the toggle showed it
             self.click(*self.point(47, 51, 56, 63))
             dialogs = harness.wait_for(lambda: self.visible("--name", DIALOG_TITLE), 8)
         if not dialogs:
