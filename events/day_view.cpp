@@ -159,9 +159,12 @@ void open_day_view(icaltimetype day) {
         g_object_unref(table);
         return;
     }
-    gtk_widget_show(day_view_window);
-    gtk_widget_show(day_view_table);
+    // The table goes in before the window is shown: a window mapped empty is
+    // placed at the pointer as a tiny one and then grows past the screen edge,
+    // out of reach of its " X ", when the tile sits at the right of the screen.
     gtk_container_add(GTK_CONTAINER(day_view_window), day_view_table);
+    gtk_widget_show(day_view_table);
+    gtk_widget_show(day_view_window);
     g_signal_connect(heading_box, "motion_notify_event", G_CALLBACK(on_heading_motion), nullptr);
     g_signal_connect(heading_box, "button_press_event", G_CALLBACK(on_heading_press), nullptr);
     g_signal_connect(close_box, "button_press_event", G_CALLBACK(on_close_press), nullptr);

@@ -117,13 +117,22 @@ class EventsTest(unittest.TestCase):
     def test_busy_and_free_days_follow_the_file_and_the_day_view_closes_on_its_x(self):
         self.wait_marks({10}, {12}, "busy 10 and free 12 January")
         window = self.open_view_on_20th()
-        # The view opens at the pointer, by the dock at the screen's edge, and
-        # may reach past it: move it into the open first (dragging it by its
-        # heading is tested in-process).
-        self.session.xdotool("windowmove", "--sync", window, 200, 200)
-        moved = harness.wait_for(lambda: (lambda g: g if (g["X"], g["Y"]) == (200, 200) else None)(
-            self.geometry(window)), 5)
-        self.assertIsNotNone(moved, "the view did not move: %r" % self.geometry(window))
+        # The view opens at the pointer, by the dock at the screen's right
+        # edge, and must lie wholly on the 1024 x 768 screen.
+        g = self.geometry(window)
+        self.assertTrue(g["X"] >= 0 and g["Y"] >= 0 and g["X"] + g["WIDTH"] <= 1024
+                        and g["Y"] + g["HEIGHT"] <= 768, "the day view reaches off the screen: %r" % g)
+        # Its right end, with the " X ", lies under the dock, which Window
+        # Maker keeps above other windows: drag the view away by its heading.
+        self.session.xdotool("mousemove", "--sync", "--window", window, 20, 8)
+        self.session.xdotool("mousedown", 1)
+        for _ in range(10):
+            self.session.xdotool("mousemove_relative", "--", -30, 20)
+            time.sleep(0.05)
+        self.session.xdotool("mouseup", 1)
+        moved = harness.wait_for(lambda: (lambda m: m if m["X"] <= g["X"] - 250 and m["Y"] >= g["Y"] + 150
+                                          else None)(self.geometry(window)), 5)
+        self.assertIsNotNone(moved, "dragging the heading did not move the view: %r" % self.geometry(window))
         # " X " ends the heading row, at the right edge of the window.
         self.session.xdotool("mousemove", "--sync", "--window", window, moved["WIDTH"] - 6, 8)
         self.session.xdotool("click", 1)
