@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;  // the day view's widgets; face/ needs no GTK
 
@@ -27,6 +28,9 @@ struct event_node {
         component;         // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
     std::string summary;   // copy of the SUMMARY text, as the file gives it
+    // Day numbers of the EXDATEs, sorted: no rule occurrence counts on them,
+    // which settles such a day before any recurrence state is built.
+    std::vector<int64_t> exdate_days;
     event_node *next = nullptr;
     // Built on the first question about the rule, dropped with the node.
     mutable std::unique_ptr<recur_state, recur_state_free> recur;

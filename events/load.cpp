@@ -1,5 +1,6 @@
 // The event list and its loading from the calendar file.
 #include "events/events.h"
+#include "events/recur.h"
 
 #include "core/state.h"
 
@@ -69,6 +70,7 @@ void add_component(icalcomponent *c) {
     node->transparency = transparency;
     node->summary = summary ? summary : "";  // the value text lives in libical's ring buffer
     node->component = std::move(owned);
+    node->exdate_days = exdate_days_of(node->component.get());
     node->next = event_list;
     event_list = node;
     if (app_state.debug_level)

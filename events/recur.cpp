@@ -237,8 +237,7 @@ struct recur_state {
     // A COUNT rule's walk from the first instance; a rule without COUNT is
     // jumped near each day asked about.
     iterator_ptr iterator;
-    std::vector<int64_t> exdates;  // day numbers, sorted
-    std::vector<int64_t> days;     // occurrence days: a COUNT rule's so far, or the window's
+    std::vector<int64_t> days;  // occurrence days: a COUNT rule's so far, or the window's
     int64_t window_from = 1, window_to = 0;  // days known for a rule without COUNT
     int64_t none_from = INT64_MAX;           // no occurrence on or after this day
     // A COUNT rule: every occurrence up to walked_to is in days; walk_steps
@@ -340,12 +339,6 @@ recur_state *build_state(const event_node *node) {
         report_over_bound(node, "needs too much work");
         return s;
     }
-    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
-        icaltimetype t = icalproperty_get_exdate(p);
-        if (valid_date(t)) s->exdates.push_back(day_key(t));
-    }
-    std::sort(s->exdates.begin(), s->exdates.end());
     s->usable = 1;
     // The iterator is made when a day first needs it: many questions are
     // answered by an exception date or by the end of a COUNT rule alone.
@@ -465,11 +458,24 @@ void fill_window(const event_node *node, recur_state &s, icaltimetype day, int64
 
 }  // namespace
 
+std::vector<int64_t> exdate_days_of(icalcomponent *component) {
+    std::vector<int64_t> days;
+    for (icalproperty *p = icalcomponent_get_first_property(component, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_EXDATE_PROPERTY)) {
+        icaltimetype t = icalproperty_get_exdate(p);
+        if (valid_date(t)) days.push_back(day_key(t));
+    }
+    std::sort(days.begin(), days.end());
+    return days;
+}
+
 int rule_occurs_on(const event_node *node, icaltimetype day) {
-    recur_state *s = node->recur ? node->recur.get() : build_state(node);
-    if (!s->usable || !valid_date(day)) return 0;
+    if (!valid_date(day)) return 0;
     int64_t key = day_key(day);
-    if (std::binary_search(s->exdates.begin(), s->exdates.end(), key)) return 0;
+    // Every occurrence on an excluded day is removed, whatever the rule.
+    if (std::binary_search(node->exdate_days.begin(), node->exdate_days.end(), key)) return 0;
+    recur_state *s = node->recur ? node->recur.get() : build_state(node);
+    if (!s->usable) return 0;
     if (key >= s->none_from) return 0;
     if (s->counted) {
         if (key > s->walked_to) walk_count_rule(node, *s, key);

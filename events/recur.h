@@ -13,6 +13,10 @@
 #include "events/events.h"
 
 #include <cstdint>
+#include <vector>
+
+// Day numbers of a component's EXDATE properties that name real dates, sorted.
+std::vector<int64_t> exdate_days_of(icalcomponent *component);
 
 // 1 when a rule occurrence falls on day (a valid Gregorian date on or after
 // the event's start). Builds node->recur on the first call.
