@@ -174,7 +174,7 @@ class Result:
 
 def _stop(process, timeout=3):
     """Stops a process started in a session of its own, with all its children."""
-    if process is None or process.poll() is not None:
+    if process is None:
         return
     for sig in (signal.SIGTERM, signal.SIGKILL):
         try:
@@ -183,9 +183,15 @@ def _stop(process, timeout=3):
             return
         try:
             process.wait(timeout)
-            return
+            break
         except subprocess.TimeoutExpired:
             continue
+    # Children can outlive the leader (Window Maker's launcher exits on
+    # SIGTERM and leaves its real process behind): none of the group stays.
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
 
 
 # Window Maker's own defaults for the private HOME: the dock at the top right
