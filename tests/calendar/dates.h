@@ -1,6 +1,7 @@
 // Small helpers shared by the calendar tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <libical/ical.h>
 
 inline icaltimetype ymd(int year, int month, int day) {
@@ -9,4 +10,11 @@ inline icaltimetype ymd(int year, int month, int day) {
     t.month = month;
     t.day = day;
     return t;
+}
+
+// Checks the year, month and day of a date; other fields are not looked at.
+inline void expect_date(icaltimetype d, int year, int month, int day) {
+    EXPECT_EQ(d.year, year);
+    EXPECT_EQ(d.month, month);
+    EXPECT_EQ(d.day, day);
 }

@@ -16,12 +16,6 @@ icaltimetype islamic_of(int64_t jdn) {
 
 icaltimetype islamic_of(icaltimetype gregorian) { return islamic_of(gregorian_to_jdn(gregorian)); }
 
-void expect_date(icaltimetype d, int year, int month, int day) {
-    EXPECT_EQ(d.year, year);
-    EXPECT_EQ(d.month, month);
-    EXPECT_EQ(d.day, day);
-}
-
 // First day of the month of lunation k.
 int64_t first_day_of(int64_t k) { return static_cast<int64_t>(std::trunc(new_moon_jd(k))) + 1; }
 

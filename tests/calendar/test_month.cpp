@@ -12,12 +12,6 @@ icaltimetype gregorian_of(int kind, int year, int month, int day) {
     return g;
 }
 
-void expect_date(icaltimetype d, int year, int month, int day) {
-    EXPECT_EQ(d.year, year);
-    EXPECT_EQ(d.month, month);
-    EXPECT_EQ(d.day, day);
-}
-
 }  // namespace
 
 TEST(month, to_gregorian_of_each_kind) {

@@ -12,12 +12,6 @@ icaltimetype persian_of(int32_t jdn) {
     return d;
 }
 
-void expect_date(icaltimetype d, int year, int month, int day) {
-    EXPECT_EQ(d.year, year);
-    EXPECT_EQ(d.month, month);
-    EXPECT_EQ(d.day, day);
-}
-
 }  // namespace
 
 TEST(persian, known_dates) {
