@@ -4,12 +4,15 @@
 // than '=' and line feed, and a known key takes the next token as its value.
 // Files written by hand years ago rely on exactly that, quirks included.
 // The writer replaces the file atomically so that a crash, a full disk or a
-// signal never leaves it half-written.
+// signal never leaves it half-written. It writes through one temporary of a
+// fixed name beside the file, locked while in use, so a save killed half way
+// leaves at most that one file, which the next save or start reuses or removes.
 #include "settings/settings.h"
 
 #include "core/state.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +27,8 @@
 
 namespace {
 
-constexpr const char *settings_name = "/.zeruvivizodo";
+constexpr const char *settings_name = "/.dayspinnerrc";
+constexpr const char *temp_suffix = ".tmp";  // the temporary is the target's name and this
 constexpr const char *default_ics_suffix = "/evolution/local/Calendar/calendar.ics";
 constexpr const char *default_app_command = "evolution";
 constexpr const char *current_version = "0.5.1";
@@ -155,6 +159,78 @@ void report_save_failure(const char *path, const char *why) {
     fprintf(stderr, "%s: settings not saved to %s: %s\n", program_name, path, why);
 }
 
+// The file a save replaces: the settings file, or where its symbolic link
+// points, so that the link is kept.
+std::string save_target() {
+    std::string target = app_state.settings_path;
+    if (char *resolved = realpath(app_state.settings_path, nullptr)) {
+        target = resolved;
+        free(resolved);
+    }
+    return target;
+}
+
+int lock_file(int fd, int operation) {
+    int rc;
+    do rc = flock(fd, operation);
+    while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+// 1 when fd is the regular file that path names right now (not a link).
+int names_same_file(int fd, const std::string &path) {
+    struct stat held {
+    }, named{};
+    return fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Opens the temporary and locks it against another tile saving at the same
+// moment; returns -1 with errno set on failure. A save that held the lock
+// before renames the file away, so the name is checked again once the lock
+// is held.
+int open_locked_temp(const std::string &temp) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        // O_NONBLOCK: a FIFO put in its place must not stall the save.
+        int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) return -1;
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            close(fd);
+            errno = EEXIST;
+            return -1;
+        }
+        if (lock_file(fd, LOCK_EX) == 0 && names_same_file(fd, temp)) return fd;
+        int saved_errno = errno;
+        close(fd);
+        errno = saved_errno;
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+// Removes the temporary that a killed save left, unless another save holds it.
+void remove_stale_temp() {
+    std::string temp = save_target() + temp_suffix;
+    int fd = open(temp.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    if (lock_file(fd, LOCK_EX | LOCK_NB) == 0 && names_same_file(fd, temp)) unlink(temp.c_str());
+    close(fd);
+}
+
+// Writes text into the locked temporary fd and renames it over target.
+// Returns 0 or an errno value; on failure the temporary is gone.
+int replace_file(int fd, const std::string &temp, const std::string &target, const char *text,
+                 size_t length, mode_t mode) {
+    errno = 0;
+    int error = 0;
+    if (ftruncate(fd, 0) != 0 || !write_all(fd, text, length) || fsync(fd) != 0 ||
+        fchmod(fd, mode) != 0 || rename(temp.c_str(), target.c_str()) != 0)
+        error = errno ? errno : EIO;
+    if (error) unlink(temp.c_str());
+    return error;  // the caller's close releases the lock only now, after the rename
+}
+
 }  // namespace
 
 void copy_utf8_cut(char *dst, size_t dst_size, const char *src, size_t src_len) {
@@ -215,12 +291,7 @@ int write_settings_file() {
         app_state.ics_path, app_state.app_command, icon_words[icon],
         app_state.farsi == 1 ? "farsi" : "default", current_version, app_state.week_start);
 
-    // A symbolic link is kept: the file it points to is the one replaced.
-    std::string target = app_state.settings_path;
-    if (char *resolved = realpath(app_state.settings_path, nullptr)) {
-        target = resolved;
-        free(resolved);
-    }
+    std::string target = save_target();
     mode_t mode;
     struct stat old {};
     if (stat(target.c_str(), &old) == 0) {
@@ -235,26 +306,16 @@ int write_settings_file() {
         mode = 0666 & ~mask;
     }
 
-    std::string temp = target + ".XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp = target + temp_suffix;
+    int fd = open_locked_temp(temp);
     if (fd < 0) {
         report_save_failure(target.c_str(), strerror(errno));
         return 0;
     }
-    int ok =
-        write_all(fd, text, static_cast<size_t>(length)) && fsync(fd) == 0 && fchmod(fd, mode) == 0;
-    int saved_errno = errno;
-    if (close(fd) != 0 && ok) {
-        ok = 0;
-        saved_errno = errno;
-    }
-    if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-        ok = 0;
-        saved_errno = errno;
-    }
-    if (!ok) {
-        unlink(temp.c_str());
-        report_save_failure(target.c_str(), strerror(saved_errno ? saved_errno : EIO));
+    int error = replace_file(fd, temp, target, text, static_cast<size_t>(length), mode);
+    close(fd);
+    if (error) {
+        report_save_failure(target.c_str(), strerror(error));
         return 0;
     }
     sync_directory_of(target);
@@ -281,6 +342,7 @@ void load_settings() {
         return;
     }
 
+    remove_stale_temp();
     // O_NONBLOCK: a FIFO in its place must not stall start-up.
     int fd = open(app_state.settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {

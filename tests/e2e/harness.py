@@ -14,7 +14,7 @@ API in brief
 
 Session(settings=None, calendar=None, files=None, window_manager=True)
     Makes a private temporary HOME, writes `settings` (text or bytes) to
-    $HOME/.zeruvivizodo and `calendar` (text or bytes) to the default calendar
+    $HOME/.dayspinnerrc and `calendar` (text or bytes) to the default calendar
     file $HOME/evolution/local/Calendar/calendar.ics, and every
     {relative path: text or bytes} of `files` under $HOME. Starts Xvfb
     (-displayfd, a free display) and, unless window_manager is False, Window
@@ -76,7 +76,7 @@ import tempfile
 import time
 import zlib
 
-SETTINGS_NAME = ".zeruvivizodo"
+SETTINGS_NAME = ".dayspinnerrc"
 CALENDAR_PATH = "evolution/local/Calendar/calendar.ics"
 TILE_NAME = "Dayspinner"
 

@@ -18,7 +18,7 @@ class DockTest(unittest.TestCase):
         self.session = harness.Session()
         self.addCleanup(self.session.close)
         home = self.session.home
-        (home / ".zeruvivizodo").write_text(settings(home, "touch %s/launched" % home))
+        (home / ".dayspinnerrc").write_text(settings(home, "touch %s/launched" % home))
 
     def test_docks_as_a_64_by_64_tile_in_the_dock_slot(self):
         tile = self.session.start_tile()

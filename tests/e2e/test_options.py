@@ -35,7 +35,7 @@ class Session(harness.Session):
 
     def __init__(self, **kw):
         super().__init__(**kw)
-        (self.home / ".zeruvivizodo").write_text(settings_text(self.home))
+        (self.home / ".dayspinnerrc").write_text(settings_text(self.home))
 
 
 class ExitingOptionsTest(unittest.TestCase):

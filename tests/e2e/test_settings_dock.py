@@ -21,7 +21,7 @@ class SettingsDockTest(unittest.TestCase):
     def setUp(self):
         self.session = harness.Session()
         self.addCleanup(self.session.close)
-        self.settings = self.session.home / ".zeruvivizodo"
+        self.settings = self.session.home / ".dayspinnerrc"
 
     def find_dialog(self):
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE],

@@ -14,7 +14,7 @@
 temp_home::temp_home() {
     char pattern[] = "/tmp/settings-home-XXXXXX";
     dir = mkdtemp(pattern);
-    settings = dir + "/.zeruvivizodo";
+    settings = dir + "/.dayspinnerrc";
     setenv("HOME", dir.c_str(), 1);
 }
 

@@ -5,7 +5,7 @@
 
 struct temp_home {
     std::string dir;
-    std::string settings;  // dir + "/.zeruvivizodo"
+    std::string settings;  // dir + "/.dayspinnerrc"
     temp_home();
     ~temp_home();
     temp_home(const temp_home &) = delete;
