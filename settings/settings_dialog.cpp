@@ -9,12 +9,62 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 GtkWidget *ics_file_selection = nullptr;
 
 namespace {
 
-constexpr int entry_max_chars = 100;
+// The entry shows everything the settings file holds; typing stops at what
+// the launch line, the command and " &" in the command's 250 bytes, can run.
+constexpr int entry_max_chars = sizeof app_state.app_command - 1;
+constexpr size_t command_max_bytes = sizeof app_state.app_command - sizeof " &";
+
+struct g_free_deleter {
+    void operator()(gchar *p) const { g_free(p); }
+};
+using g_text = std::unique_ptr<gchar, g_free_deleter>;
+
+// The charset of a locale whose bytes are not UTF-8, or null. The C locale
+// counts as UTF-8: its commands are bytes the shell passes on unchanged, and
+// those are UTF-8 nearly always.
+const char *legacy_charset() {
+    const char *charset = nullptr;
+    if (g_get_charset(&charset) || !charset) return nullptr;
+    for (const char *ascii : {"ANSI_X3.4-1968", "ASCII", "US-ASCII"})
+        if (g_ascii_strcasecmp(charset, ascii) == 0) return nullptr;
+    return charset;
+}
+
+// Bytes the command would store for UTF-8 text typed into the entry.
+size_t stored_size(const char *utf8, gssize length) {
+    if (length < 0) length = static_cast<gssize>(strlen(utf8));
+    if (!legacy_charset()) return static_cast<size_t>(length);
+    return command_from_entry(std::string(utf8, static_cast<size_t>(length)).c_str()).size();
+}
+
+// Cuts an insertion to the whole characters that still fit the command;
+// connected to "insert-text" only after the entry has been filled, so the
+// text from the file is shown whole.
+void on_command_insert(GtkEditable *editable, gchar *text, gint length, gint *position, gpointer) {
+    if (length < 0) length = static_cast<gint>(strlen(text));
+    size_t used = stored_size(gtk_entry_get_text(GTK_ENTRY(editable)), -1);
+    if (used + stored_size(text, length) <= command_max_bytes) return;
+    gint keep = 0;
+    for (const gchar *p = text; p < text + length; p = g_utf8_next_char(p)) {
+        used += stored_size(p, g_utf8_next_char(p) - p);
+        if (used > command_max_bytes) break;
+        keep = static_cast<gint>(g_utf8_next_char(p) - text);
+    }
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (keep == 0) return;
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_command_insert),
+                                    nullptr);
+    gtk_editable_insert_text(editable, text, keep, position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_command_insert),
+                                      nullptr);
+}
 
 void pack(GtkWidget *box, GtkWidget *child, gboolean expand, gboolean fill, guint padding) {
     gtk_box_pack_start(GTK_BOX(box), child, expand, fill, padding);
@@ -58,11 +108,30 @@ GtkWidget *make_button(GtkWidget *box, const char *label, gboolean fill) {
 
 }  // namespace
 
-// The entry counts characters and app_command bytes: 100 characters can be
-// 400 bytes, so the copy is cut to the field on a character boundary.
+std::string command_for_entry(const char *command) {
+    if (const char *charset = legacy_charset()) {
+        g_text converted(g_convert(command, -1, "UTF-8", charset, nullptr, nullptr, nullptr));
+        if (converted) return converted.get();
+    }
+    g_text valid(g_utf8_make_valid(command, -1));
+    return valid.get();
+}
+
+std::string command_from_entry(const char *text) {
+    const char *charset = legacy_charset();
+    if (!charset) return text;
+    g_text converted(
+        g_convert_with_fallback(text, -1, charset, "UTF-8", "?", nullptr, nullptr, nullptr));
+    return converted ? converted.get() : text;
+}
+
+// Runs only when the user edits: the command keeps its bytes until then.
+// The insert handler keeps the text within the command, so the cut is only
+// a last guard.
 void on_app_command_changed(GtkEntry *entry, gpointer) {
-    const char *text = gtk_entry_get_text(entry);
-    copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, text, strlen(text));
+    std::string command = command_from_entry(gtk_entry_get_text(entry));
+    copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, command.data(),
+                  command.size());
 }
 
 // The option menu shows the chosen item's label as its child; the name maps
@@ -138,8 +207,9 @@ void open_settings_dialog() {
 
     pack_heading(box, "Rovazazur command");
     GtkWidget *entry = gtk_entry_new_with_max_length(entry_max_chars);
+    gtk_entry_set_text(GTK_ENTRY(entry), command_for_entry(app_state.app_command).c_str());
+    g_signal_connect(entry, "insert-text", G_CALLBACK(on_command_insert), nullptr);
     g_signal_connect(entry, "changed", G_CALLBACK(on_app_command_changed), nullptr);
-    gtk_entry_set_text(GTK_ENTRY(entry), app_state.app_command);
     pack(box, entry, TRUE, TRUE, 3);
     pack_separator(box);
 

@@ -3,6 +3,8 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
 // The open "iCalendar file" selection, or null.
 extern GtkWidget *ics_file_selection;
 
@@ -11,3 +13,9 @@ void on_save_clicked(GtkButton *button, GtkOptionMenu *option_menu);
 void on_change_ics_clicked(GtkButton *button, gpointer unused);
 void on_ics_chosen(GtkButton *button, GtkFileSelection *file_selection);
 void quit_nested_loop(GtkWidget *widget, gpointer unused);
+
+// The command is kept in the bytes of the user's locale, the entry shows
+// UTF-8. Bytes that do not convert are shown replaced, and stay as they are
+// until the text is edited; a character the locale cannot hold is saved as '?'.
+std::string command_for_entry(const char *command);
+std::string command_from_entry(const char *text);

@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -243,7 +244,7 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             }
         }
 
-        EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(children[command_row])), 100);
+        EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(children[command_row])), 249);
         EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(children[command_row])), "evolution");
 
         GtkWidget *menu = gtk_option_menu_get_menu(GTK_OPTION_MENU(children[week_row]));
@@ -294,28 +295,111 @@ TEST_F(settings_dialog, radio_clicks_apply_at_once_but_are_saved_only_on_save) {
     EXPECT_EQ(read_file(home.settings), saved);  // still LANG=default
 }
 
-TEST_F(settings_dialog, typing_changes_the_command_at_every_key_up_to_100_characters) {
+// The launch line holds the command and " &" in 250 bytes: typing stops at
+// 247 bytes, whatever the characters.
+TEST_F(settings_dialog, typing_changes_the_command_at_every_key_up_to_what_can_run) {
     app_state.app_command[0] = '\0';
     run_dialog([](GtkWidget *window) {
         GtkWidget *entry = dialog_rows(window)[command_row];
         gtk_widget_grab_focus(entry);
-        for (size_t typed = 1; typed <= 101; ++typed) {
+        for (size_t typed = 1; typed <= 250; ++typed) {
             type_key(window, GDK_KEY_a + static_cast<guint>(typed % 26));
-            size_t expected = typed <= 100 ? typed : 100;
+            size_t expected = typed <= 247 ? typed : 247;
             ASSERT_EQ(strlen(app_state.app_command), expected) << "after key " << typed;
             EXPECT_EQ(g_utf8_strlen(gtk_entry_get_text(GTK_ENTRY(entry)), -1),
                       static_cast<glong>(expected));
         }
         EXPECT_EQ(app_state.app_command[0], 'b');
-        EXPECT_EQ(app_state.app_command[99], 'w');  // key 100, 'a' + 100 % 26
+        EXPECT_EQ(app_state.app_command[246], 'n');  // key 247, 'a' + 247 % 26
 
-        // 100 characters of three bytes each are 300 bytes: the command keeps
-        // as many whole characters as its 249 bytes hold.
+        // Three bytes a sign: 82 signs (246 bytes) fit, the 83rd would not.
         std::string euros;
         for (int i = 0; i < 100; ++i) euros += "\xe2\x82\xac";
         gtk_entry_set_text(GTK_ENTRY(entry), euros.c_str());
-        EXPECT_EQ(std::string(app_state.app_command), euros.substr(0, 249));
+        EXPECT_EQ(std::string(app_state.app_command), euros.substr(0, 246));
+        EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(entry))), euros.substr(0, 246));
+        // Pasting into the middle keeps what fits and the text around it.
+        gtk_entry_set_text(GTK_ENTRY(entry), "ab");
+        gint position = 1;
+        gtk_editable_insert_text(GTK_EDITABLE(entry), std::string(300, 'x').c_str(), 300,
+                                 &position);
+        EXPECT_EQ(std::string(app_state.app_command), "a" + std::string(245, 'x') + "b");
     });
+}
+
+// Commands from the file of every length it holds are shown whole, and
+// neither opening, closing nor saving the dialog changes them.
+TEST_F(settings_dialog, a_long_command_survives_opening_closing_and_saving) {
+    for (size_t length : {240u, 247u, 249u}) {
+        std::string command = "sh -c 'touch \"" + home.dir + "/ran\"'; :";
+        command += std::string(length - command.size(), 'x');
+        write_file(home.settings, "APP=" + command + "\nVERSION=0.5.1\n");
+        reset_settings_state();
+        testing::internal::CaptureStdout();
+        load_settings();
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(std::string(app_state.app_command), command);
+        run_dialog([&](GtkWidget *window) {
+            EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row]))),
+                      command);
+            gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
+        });
+        EXPECT_EQ(std::string(app_state.app_command), command) << length;
+        run_dialog([](GtkWidget *window) {
+            gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+        });
+        EXPECT_NE(read_file(home.settings).find("\nAPP=" + command + "\n"), std::string::npos)
+            << length;
+    }
+}
+
+// Under a legacy 8-bit locale the command is shown converted, kept byte for
+// byte when not edited, and an edit is stored in the locale's charset.
+TEST_F(settings_dialog, koi8_r_command_round_trip) {
+    std::string old_locale = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "ru_RU.KOI8-R")) GTEST_SKIP() << "no ru_RU.KOI8-R locale";
+    const std::string koi8 = "echo \xf0\xd2\xc9\xd7\xc5\xd4";  // echo Привет
+    const std::string utf8 = "echo Привет";
+
+    // Every byte and back: KOI8-R gives each of the 256 a character.
+    for (int b = 1; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        std::string shown = command_for_entry(one.c_str());
+        EXPECT_TRUE(g_utf8_validate(shown.c_str(), -1, nullptr)) << b;
+        EXPECT_EQ(command_from_entry(shown.c_str()), one) << b;
+    }
+    EXPECT_EQ(command_for_entry(koi8.c_str()), utf8);
+    EXPECT_EQ(command_from_entry("echo €"), "echo ?");  // no euro sign in KOI8-R
+
+    snprintf(app_state.app_command, sizeof app_state.app_command, "%s", koi8.c_str());
+    run_dialog([&](GtkWidget *window) {
+        EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row])), utf8);
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+    });
+    EXPECT_EQ(std::string(app_state.app_command), koi8);
+    EXPECT_NE(read_file(home.settings).find("\nAPP=" + koi8 + "\n"), std::string::npos);
+
+    // One byte a letter: 247 Cyrillic letters fit, as many as Latin ones.
+    run_dialog([&](GtkWidget *window) {
+        GtkWidget *entry = dialog_rows(window)[command_row];
+        gtk_entry_set_text(GTK_ENTRY(entry), "echo мир");
+        EXPECT_EQ(std::string(app_state.app_command), "echo \xcd\xc9\xd2");
+        std::string letters;
+        for (int i = 0; i < 250; ++i) letters += "ж";
+        gtk_entry_set_text(GTK_ENTRY(entry), letters.c_str());
+        EXPECT_EQ(std::string(app_state.app_command), std::string(247, '\xd6'));
+    });
+
+    // Bytes that are not UTF-8 under a UTF-8 locale: shown replaced, kept.
+    setlocale(LC_ALL, "C.UTF-8");
+    snprintf(app_state.app_command, sizeof app_state.app_command, "%s", koi8.c_str());
+    run_dialog([&](GtkWidget *window) {
+        std::string shown = gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row]));
+        EXPECT_TRUE(g_utf8_validate(shown.c_str(), -1, nullptr));
+        EXPECT_EQ(shown.rfind("echo ", 0), 0u);
+    });
+    EXPECT_EQ(std::string(app_state.app_command), koi8);
+    setlocale(LC_ALL, old_locale.c_str());
 }
 
 TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
