@@ -201,11 +201,11 @@ void open_settings_dialog() {
     static const char *const icon_labels[] = {"Evolution", "Mozilla", "Other"};
     static const char *const language_labels[] = {"default", "farsi"};
 
-    pack_heading(box, "Rovazazur icon");
+    pack_heading(box, "Application icon");
     pack_radio_row(box, icon_labels, 3, set_icon_kind, app_state.icon_kind);
     pack_separator(box);
 
-    pack_heading(box, "Rovazazur command");
+    pack_heading(box, "Application command");
     GtkWidget *entry = gtk_entry_new_with_max_length(entry_max_chars);
     gtk_entry_set_text(GTK_ENTRY(entry), command_for_entry(app_state.app_command).c_str());
     g_signal_connect(entry, "insert-text", G_CALLBACK(on_command_insert), nullptr);

@@ -180,10 +180,10 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             guint padding;
         };
         const expected_row rows[] = {
-            {GTK_TYPE_LABEL, "Rovazazur icon", TRUE, TRUE, 3},
+            {GTK_TYPE_LABEL, "Application icon", TRUE, TRUE, 3},
             {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
-            {GTK_TYPE_LABEL, "Rovazazur command", TRUE, TRUE, 3},
+            {GTK_TYPE_LABEL, "Application command", TRUE, TRUE, 3},
             {GTK_TYPE_ENTRY, nullptr, TRUE, TRUE, 3},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
             {GTK_TYPE_LABEL, "Language", TRUE, TRUE, 3},
