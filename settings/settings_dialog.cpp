@@ -1,11 +1,13 @@
 // The settings dialog: a GTK+ 2 window run in a nested main loop inside the
 // handling of the tile's settings button. The icon, the language and the
 // command apply to app_state at once; the week start on "save"; the calendar
-// file when it is chosen.
+// file or folder when it is chosen.
 #include "settings/settings_dialog.h"
 
 #include "core/state.h"
 #include "settings/settings.h"
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -155,11 +157,15 @@ void quit_nested_loop(GtkWidget *widget, gpointer) {
 
 // A name that does not fit ics_path is refused rather than cut: a cut path
 // names another file. The old path and the settings file stay as they were.
+// A name ending in '/' (a folder opened and OK pressed with no file name, or
+// the folder selection) names that folder, kept without the slash.
 void on_ics_chosen(GtkButton *, GtkFileSelection *file_selection) {
-    const gchar *name = gtk_file_selection_get_filename(file_selection);
-    int fits = name && strlen(name) < sizeof app_state.ics_path;
+    const gchar *chosen = gtk_file_selection_get_filename(file_selection);
+    std::string name = chosen ? chosen : "";
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    int fits = !name.empty() && name.size() < sizeof app_state.ics_path;
     if (fits)
-        snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", name);
+        snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", name.c_str());
     else
         fprintf(stderr, "%s: calendar file name longer than %zu bytes refused\n", program_name,
                 sizeof app_state.ics_path - 1);
@@ -167,16 +173,51 @@ void on_ics_chosen(GtkButton *, GtkFileSelection *file_selection) {
     if (fits) save_settings();
 }
 
-void on_change_ics_clicked(GtkButton *, gpointer) {
-    // A second click while the selection is open brings it forward instead
-    // of stacking another nested loop on it.
+namespace {
+
+int is_directory(const char *path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The nearest existing folder at or above the one that holds path, with a
+// trailing slash; empty when there is none.
+std::string nearest_folder(std::string path) {
+    for (;;) {
+        size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return std::string();
+        path.resize(slash + 1);
+        if (is_directory(path.c_str())) return path;
+        path.resize(slash);
+    }
+}
+
+// Where the selection starts: inside the calendar folder, at the calendar
+// file, or (choosing a folder, or when the file's folder is gone) in the
+// nearest folder that holds it.
+std::string selection_start(bool folder) {
+    std::string path = app_state.ics_path;
+    if (is_directory(path.c_str())) return path + "/";
+    std::string holder = nearest_folder(path);
+    size_t slash = path.rfind('/');
+    bool in_its_folder = slash != std::string::npos && holder.size() == slash + 1;
+    if ((!folder && in_its_folder) || holder.empty()) return path;
+    return holder;
+}
+
+// The file selection in a nested loop of its own. To choose a folder it
+// shows only the folder list: OK takes the folder it shows.
+void run_ics_selection(bool folder) {
+    // A second click while a selection is open brings it forward instead of
+    // stacking another nested loop on it.
     if (ics_file_selection) {
         gtk_window_present(GTK_WINDOW(ics_file_selection));
         return;
     }
-    ics_file_selection = gtk_file_selection_new("iCalendar file");
+    ics_file_selection = gtk_file_selection_new(folder ? "iCalendar folder" : "iCalendar file");
     GtkFileSelection *selection = GTK_FILE_SELECTION(ics_file_selection);
-    gtk_file_selection_set_filename(selection, app_state.ics_path);
+    gtk_file_selection_set_filename(selection, selection_start(folder).c_str());
+    if (folder) gtk_widget_hide(gtk_widget_get_parent(selection->file_list));
     g_signal_connect(selection->ok_button, "clicked", G_CALLBACK(on_ics_chosen), selection);
     g_signal_connect(ics_file_selection, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
     g_signal_connect_swapped(selection->cancel_button, "clicked", G_CALLBACK(gtk_widget_destroy),
@@ -185,6 +226,12 @@ void on_change_ics_clicked(GtkButton *, gpointer) {
     gtk_widget_show(ics_file_selection);
     gtk_main();
 }
+
+}  // namespace
+
+void on_change_ics_clicked(GtkButton *, gpointer) { run_ics_selection(false); }
+
+void on_change_ics_folder_clicked(GtkButton *, gpointer) { run_ics_selection(true); }
 
 void open_settings_dialog() {
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -235,9 +282,11 @@ void open_settings_dialog() {
     pack_separator(box);
 
     GtkWidget *change = make_button(box, "change iCalendar file", TRUE);
+    GtkWidget *change_folder = make_button(box, "change iCalendar folder", TRUE);
     GtkWidget *save = make_button(box, "save", FALSE);
     GtkWidget *close = make_button(box, "close", TRUE);
     g_signal_connect(change, "clicked", G_CALLBACK(on_change_ics_clicked), nullptr);
+    g_signal_connect(change_folder, "clicked", G_CALLBACK(on_change_ics_folder_clicked), nullptr);
     g_signal_connect(save, "clicked", G_CALLBACK(on_save_clicked), option_menu);
     g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), window);
 

@@ -5,12 +5,13 @@
 
 #include <string>
 
-// The open "iCalendar file" selection, or null.
+// The open "iCalendar file" or "iCalendar folder" selection, or null.
 extern GtkWidget *ics_file_selection;
 
 void on_app_command_changed(GtkEntry *entry, gpointer unused);
 void on_save_clicked(GtkButton *button, GtkOptionMenu *option_menu);
 void on_change_ics_clicked(GtkButton *button, gpointer unused);
+void on_change_ics_folder_clicked(GtkButton *button, gpointer unused);
 void on_ics_chosen(GtkButton *button, GtkFileSelection *file_selection);
 void quit_nested_loop(GtkWidget *widget, gpointer unused);
 

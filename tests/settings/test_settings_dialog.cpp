@@ -63,8 +63,9 @@ enum row {
     language_row = 7,
     week_row = 10,
     change_row = 12,
-    save_row = 13,
-    close_row = 14
+    change_folder_row = 13,
+    save_row = 14,
+    close_row = 15
 };
 
 GtkWidget *radio(GtkWidget *window, int row_index, int button) {
@@ -193,12 +194,13 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             {GTK_TYPE_OPTION_MENU, nullptr, TRUE, TRUE, 5},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
             {GTK_TYPE_BUTTON, "change iCalendar file", TRUE, TRUE, 2},
+            {GTK_TYPE_BUTTON, "change iCalendar folder", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "save", TRUE, FALSE, 2},
             {GTK_TYPE_BUTTON, "close", TRUE, TRUE, 2},
         };
         std::vector<GtkWidget *> children = children_of(box);
-        ASSERT_EQ(children.size(), 15u);
-        for (size_t i = 0; i < 15; ++i) {
+        ASSERT_EQ(children.size(), 16u);
+        for (size_t i = 0; i < 16; ++i) {
             GtkWidget *child = children[i];
             EXPECT_EQ(G_OBJECT_TYPE(child), rows[i].type) << "row " << i;
             EXPECT_TRUE(gtk_widget_get_visible(child)) << "row " << i;
@@ -487,6 +489,61 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
         EXPECT_EQ(std::string(app_state.ics_path), chosen);
         EXPECT_EQ(read_file(home.settings).rfind("ICS=" + chosen + "\n", 0), 0u);
     });
+}
+
+// A folder is chosen by the folder selection, which shows only folders and
+// takes the one it shows, or by OK in the file selection with no file name.
+TEST_F(settings_dialog, choosing_a_calendar_folder) {
+    const std::string calendars = home.dir + "/calendars";
+    const std::string work = calendars + "/work";
+    ASSERT_EQ(mkdir(calendars.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(work.c_str(), 0755), 0);
+    write_file(calendars + "/home.ics", "");
+    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s/home.ics", calendars.c_str());
+
+    run_dialog([&](GtkWidget *window) {
+        // Folder selection, starting in the folder of the current file.
+        on_file_selection([&](GtkFileSelection *selection) {
+            EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(selection)), "iCalendar folder");
+            EXPECT_FALSE(gtk_widget_get_visible(gtk_widget_get_parent(selection->file_list)));
+            EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), calendars);
+            gtk_button_clicked(GTK_BUTTON(selection->ok_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_folder_row]));
+        EXPECT_EQ(std::string(app_state.ics_path), calendars);
+        EXPECT_EQ(read_file(home.settings).rfind("ICS=" + calendars + "\n", 0), 0u);
+
+        // With a folder set, both selections start inside it.
+        on_file_selection([&](GtkFileSelection *selection) {
+            EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), calendars);
+            gtk_file_selection_set_filename(selection, (work + "/").c_str());
+            gtk_button_clicked(GTK_BUTTON(selection->ok_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        EXPECT_EQ(std::string(app_state.ics_path), work);
+
+        on_file_selection([&](GtkFileSelection *selection) {
+            EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), work);
+            gtk_file_selection_set_filename(selection, "/");
+            gtk_button_clicked(GTK_BUTTON(selection->ok_button));
+        });
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_folder_row]));
+        EXPECT_STREQ(app_state.ics_path, "/");
+    });
+    EXPECT_EQ(read_file(home.settings).rfind("ICS=/\n", 0), 0u);
+
+    // A path whose folders are gone starts both in the nearest one left.
+    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s/gone/away/x.ics",
+             calendars.c_str());
+    for (int row : {change_row, change_folder_row}) {
+        run_dialog([&](GtkWidget *window) {
+            on_file_selection([&](GtkFileSelection *selection) {
+                EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), calendars);
+                gtk_button_clicked(GTK_BUTTON(selection->cancel_button));
+            });
+            gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[row]));
+        });
+    }
 }
 
 // The window manager may close the dialog while the file selection is open
