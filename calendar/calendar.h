@@ -22,7 +22,7 @@ enum calendar_kind_value { calendar_gregorian = 0, calendar_persian = 1, calenda
 // navigation inside these years.
 constexpr int gregorian_year_min = 1000;
 constexpr int gregorian_year_max = 3000;
-constexpr int persian_year_min = 475;   // starts 1096-03-21; earlier years are not exact
+constexpr int persian_year_min = 475;   // starts 1096-03-20
 constexpr int persian_year_max = 2378;  // ends 3000-03-20
 constexpr int islamic_year_min = 391;   // starts 1000-12-06
 constexpr int islamic_year_max = 2451;  // ends 3000-07-24
@@ -52,9 +52,12 @@ int date_equal(icaltimetype a, icaltimetype b);
 int date_before(icaltimetype a, icaltimetype b);
 int date_on_or_after(icaltimetype a, icaltimetype b);
 
-// Persian, the arithmetic 2820-year cycle. Exact, and inverse to each other,
-// from year 475 (day number 2121446) on (checked day by day to 3000 and at the
-// end of the cycle, 3294); earlier years differ from the published calendar.
+// Persian (solar Hijri) by the 33-year rule: year y is a leap year when
+// (25 y + 11) mod 33 < 8. That is the official calendar (the year begins on
+// the day of the March equinox at 52.5 E, or the next day when the equinox
+// falls after apparent noon there) in every year from 1179 to 1502 (begun in 1800 to
+// 2123 CE); the rule goes on unchanged outside them. Inverse to each other for
+// every 32-bit day number (checked day by day from 475 to 3000).
 int32_t persian_to_jdn(int year, int month, int day);
 void jdn_to_persian(int32_t jdn, icaltimetype *dest);  // writes year, month, day, is_date
 int persian_month_length(int month, int year);         // months 12 and above: the month-12 rule

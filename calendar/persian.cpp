@@ -1,21 +1,23 @@
-// The arithmetic Persian calendar of the 2820-year cycle: 1,029,983 days,
-// 683 of the years leap years. Years are counted from 474 (y = year - 474); the
-// cycle that starts with year 475 starts on day number 2121446.
+// The Persian (solar Hijri) calendar by the 33-year arithmetic rule: year y is
+// a leap year when (25 y + 11) mod 33 < 8, eight leap years in every 33. From
+// 1800 to 2123 CE this gives exactly the years of the official calendar, whose
+// year begins on the March equinox's day at 52.5 E (UTC+03:30) when the
+// equinox falls before apparent noon there, else on the next day. The same
+// rule carries on, without a break, before and after those years.
 //
-// The formulas are those of 32-bit code, evaluated in 64 bits: identical
-// wherever the 32-bit evaluation does not overflow, and defined beyond it.
+// Months 1 to 6 have 31 days, 7 to 11 have 30, month 12 has 29 or, in a leap
+// year, 30. 1 Farvardin 1 is day number 1948320 (622-03-21 Gregorian).
 #include "calendar/calendar.h"
 
 #include "calendar/range.h"
 
 namespace {
 
-// Day number of the day before 1 Farvardin of year y + 474. The third term
-// counts the leap days of the cycle before year r, (31 r + 14689) / 128.
-int64_t day_before_year(int64_t y) {
-    int64_t c = y / 2820, r = y % 2820;
-    return 365 * r + (682 * r + 323158) / 2816 + 1029983 * c + 2120965;
-}
+constexpr int64_t epoch = 1948320;  // 1 Farvardin 1
+
+// Day number of 1 Farvardin of year y. (8 y - 12) / 33 + 1, floored, counts
+// the leap years from 1 to y - 1; both sides of year 1 alike.
+int64_t year_start(int64_t y) { return epoch + 365 * (y - 1) + floor_div(8 * y - 12, 33) + 1; }
 
 }  // namespace
 
@@ -24,26 +26,18 @@ int32_t persian_to_jdn(int year, int month, int day) {
     // Months 1 to 6 have 31 days, 7 to 11 have 30: 31 (m - 1) days precede
     // month m up to month 7, 30 m - 24 from month 8 on.
     int64_t before = m <= 7 ? 31 * (m - 1) : 30 * m - 24;
-    return saturate_jdn(day + before + day_before_year(static_cast<int64_t>(year) - 474));
+    return saturate_jdn(year_start(year) + before + day - 1);
 }
 
 void jdn_to_persian(int32_t jdn, icaltimetype *dest) {
-    int64_t d = static_cast<int64_t>(jdn) - 2121446;
-    int64_t cycle = d / 1029983, cyear = d % 1029983;
-    int64_t ycycle;
-    if (cyear == 1029982) {
-        ycycle = 2820;  // the last day of a cycle
-    } else {
-        // 2816 cyear - 1028522 a1 written as 2134 a1 + 2816 a2: the plain
-        // form passes 2^31 in the last third of a cycle.
-        int64_t a1 = cyear / 366, a2 = cyear % 366;
-        ycycle = a1 + (2134 * a1 + 2816 * a2 + 2815) / 1028522 + 1;
-    }
-    int64_t y = 2820 * cycle + ycycle;
-    if (y < -473) y -= 1;                     // no year 0
-    int64_t yday = jdn - day_before_year(y);  // 1 on 1 Farvardin
+    // 33 years have 12,053 days; the estimate is within a year of the answer.
+    int64_t j = jdn;
+    int64_t y = floor_div(33 * (j - epoch), 12053) + 1;
+    while (year_start(y) > j) --y;
+    while (year_start(y + 1) <= j) ++y;
+    int64_t yday = j - year_start(y) + 1;  // 1 on 1 Farvardin
     int64_t m0 = yday <= 186 ? (yday - 1) / 31 : (yday - 7) / 30;
-    dest->year = static_cast<int>(y + 474);
+    dest->year = static_cast<int>(y);
     dest->month = static_cast<int>(m0 + 1);
     dest->day = static_cast<int>(m0 < 7 ? yday - 31 * m0 : yday - (30 * m0 + 6));
     dest->is_date = 1;
@@ -52,11 +46,8 @@ void jdn_to_persian(int32_t jdn, icaltimetype *dest) {
 int persian_month_length(int month, int year) {
     if (month < 7) return 31;
     if (month <= 11) return 30;
-    // Month 12 (and any month above): the 366th day of a common year is
-    // 1 Farvardin of the next year, that of a leap year 30 Esfand.
-    icaltimetype probe = icaltime_null_time();
-    jdn_to_persian(saturate_jdn(static_cast<int64_t>(persian_to_jdn(year, 1, 1)) + 365), &probe);
-    return probe.day == 1 ? 29 : 30;
+    // Month 12 (and any month above) holds the days up to the next 1 Farvardin.
+    return static_cast<int>(year_start(int64_t{year} + 1) - year_start(year) - 336);
 }
 
 void gregorian_to_persian(icaltimetype date, icaltimetype *dest) {

@@ -1,4 +1,4 @@
-// Internal helpers that keep day numbers inside 32 bits.
+// Internal helpers: day numbers kept inside 32 bits, floored division.
 #pragma once
 
 #include <cstdint>
@@ -13,3 +13,6 @@ inline int64_t clamp_jdn(int64_t jdn) {
 }
 
 inline int32_t saturate_jdn(int64_t jdn) { return static_cast<int32_t>(clamp_jdn(jdn)); }
+
+// Division rounded toward minus infinity, for a positive divisor.
+constexpr int64_t floor_div(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
