@@ -24,7 +24,7 @@ constexpr int gregorian_year_min = 1000;
 constexpr int gregorian_year_max = 3000;
 constexpr int persian_year_min = 475;   // starts 1096-03-20
 constexpr int persian_year_max = 2378;  // ends 3000-03-20
-constexpr int islamic_year_min = 391;   // starts 1000-12-06
+constexpr int islamic_year_min = 391;   // starts 1000-12-07
 constexpr int islamic_year_max = 2451;  // ends 3000-07-24
 
 constexpr int calendar_year_min(int kind) {
@@ -68,22 +68,22 @@ void gregorian_to_persian(icaltimetype date, icaltimetype *dest);
 // within a few minutes of an ephemeris from 1900 to 2100. Defined for every k;
 // p outside 0 to 3 prints "tmoonphase: illegal phase number" and exits with 1.
 double moon_phase_jd(int64_t k, int p);
-double new_moon_jd(int64_t k);  // month-start instant of lunation k
 
-// Days for which the lunation estimates of jdn_to_islamic and
-// moon_phase_of_day are known to lie at or above the lunation their downward
-// searches seek: Gregorian 0001-01-01 to 6000-12-31.
+// Days for which moon_phase_of_day's lunation estimate is known to lie at or
+// above the lunation its downward search seeks: Gregorian 0001-01-01 to
+// 6000-12-31.
 constexpr int32_t lunar_jdn_min = 1721426;
 constexpr int32_t lunar_jdn_max = 3912880;
 
-// Islamic, months begun by the computed new moon. The conversions are exact,
-// and month lengths agree with them, for Islamic year 1 (622) on, up to
-// lunar_jdn_max; jdn_to_islamic clamps its day number to the lunar range.
-// Islamic years 0 and below are not undone by islamic_to_jdn (jdn_to_islamic
-// skips year 0), so they are outside the range.
+// Islamic (lunar Hijri): the Umm al-Qura calendar, day for day, from 1300 to
+// 1600 AH (1882-11-12 to 2174-11-25), and the arithmetic (civil) calendar of
+// the 30-year cycle before and after it, which meets the table at both ends
+// with no month of other than 29 or 30 days. Years run on through 0 and below.
+// Inverse to each other for every 32-bit day number; jdn_to_islamic clamps its
+// day number to 32 bits, and a month outside 1 to 12 carries into the year.
 int64_t islamic_to_jdn(int year, int month, int day);
 void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0
-int islamic_month_length(int month, int year);         // month 1 to 12; 28 to 31
+int islamic_month_length(int month, int year);         // 29 or 30
 void gregorian_to_islamic(icaltimetype date, icaltimetype *dest);
 
 // Any calendar kind; kinds other than 1 and 2 act as Gregorian.

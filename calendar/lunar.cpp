@@ -4,8 +4,6 @@
 // Results are Julian dates (fraction 0 at noon UT).
 #include "calendar/calendar.h"
 
-#include "calendar/lunar.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,17 +74,3 @@ double moon_phase_jd(int64_t k, int p) {
     // Delta T (TT - UT) in minutes.
     return mean + s - (0.41 + 1.2053 * t + 0.4992 * t2) / 1440;
 }
-
-double new_moon_day_rule(double jd) {
-    // The fraction and the clock hour are single precision: the month-start
-    // day of a new moon near a border depends on that rounding.
-    float f = static_cast<float>(jd - std::trunc(jd));
-    if (f <= 0.5f) return jd + 1;  // 12:00 to 24:00 UT
-    // Hour in a zone three hours ahead of UT; past 6 (UT 03:00) the month
-    // starts a day later.
-    float h = static_cast<float>((static_cast<double>(f) - 0.5) * 24 + 3);
-    if (h > 6) return jd + 1;
-    return jd;
-}
-
-double new_moon_jd(int64_t k) { return new_moon_day_rule(moon_phase_jd(k, 0)); }

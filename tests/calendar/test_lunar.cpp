@@ -1,7 +1,5 @@
 #include "calendar/calendar.h"
 
-#include "calendar/lunar.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,35 +17,6 @@ TEST(lunar, phase_instants_of_known_lunations) {
     EXPECT_NEAR(moon_phase_jd(0, 3), 2415043.4953, tolerance);
     EXPECT_NEAR(moon_phase_jd(1534, 0), 2460320.9968, tolerance);  // 2024-01-11 11:55 UT
     EXPECT_NEAR(moon_phase_jd(1534, 2), 2460335.2445, tolerance);  // 2024-01-25 17:52 UT
-}
-
-TEST(lunar, month_start_instants) {
-    constexpr double tolerance = 0.0001;
-    // f about 0.076: the moon falls after noon UT, a day is added.
-    EXPECT_NEAR(new_moon_jd(0), 2415022.0764, tolerance);
-    EXPECT_DOUBLE_EQ(new_moon_jd(0), moon_phase_jd(0, 0) + 1);
-    // f about 0.5565, h about 4.4: 01:21 UT, the instant itself.
-    EXPECT_NEAR(new_moon_jd(1), 2415050.5565, tolerance);
-    EXPECT_DOUBLE_EQ(new_moon_jd(1), moon_phase_jd(1, 0));
-    // f about 0.875, h about 12: a day added.
-    EXPECT_NEAR(new_moon_jd(1536), 2460380.8751, tolerance);
-}
-
-TEST(lunar, day_rule_borders_in_single_precision) {
-    const double day = 2415021.0;
-    // f = 0.5 adds the day; f just past it goes on to the hour test (h = 3).
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.5), day + 1.5);
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.51), day + 0.51);
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.25), day + 1.25);
-    // h = 6 (f = 0.625) keeps the day; just past it adds one.
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.625), day + 0.625);
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.6251), day + 1.6251);
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.9), day + 1.9);
-    // The fraction is rounded to single precision before either test: these
-    // round to exactly 0.5 and 0.625, where double precision would decide the
-    // other way.
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.500000001), day + 1.500000001);
-    EXPECT_DOUBLE_EQ(new_moon_day_rule(day + 0.625000001), day + 0.625000001);
 }
 
 TEST(lunar, illegal_phase_selector_ends_the_process) {

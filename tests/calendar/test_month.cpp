@@ -61,8 +61,9 @@ TEST(month, days_in_month_of_each_kind) {
     EXPECT_EQ(days_in_month(12, 1402, calendar_persian), 29);
     EXPECT_EQ(days_in_month(12, 1403, calendar_persian), 30);
     EXPECT_EQ(days_in_month(12, 1404, calendar_persian), 29);
-    EXPECT_EQ(days_in_month(3, 1445, calendar_islamic), 31);
-    EXPECT_EQ(days_in_month(12, 1441, calendar_islamic), 28);
+    EXPECT_EQ(days_in_month(3, 1445, calendar_islamic), 30);
+    EXPECT_EQ(days_in_month(8, 1445, calendar_islamic), 29);
+    EXPECT_EQ(days_in_month(12, 1441, calendar_islamic), 29);
 }
 
 TEST(month, supported_ranges_lie_in_the_gregorian_window) {
