@@ -91,6 +91,8 @@ void to_gregorian(int kind, icaltimetype date, icaltimetype *dest);
 int days_in_month(int month, int year, int kind);
 
 // Moon phase code of a Gregorian day: 0 none, 1 new, 2 first quarter, 3 full, 4 last quarter.
+// A phase marks the civil date on which it falls in local time (localtime of
+// the process's TZ, which must not change while the process runs).
 // Answers, the same whatever the earlier questions, for the days from
 // lunar_jdn_min to lunar_jdn_max; other days answer 0 and leave the cache alone.
 struct moon_phase_slot {

@@ -157,17 +157,17 @@ TEST(grid, month_needing_six_rows) {
 }
 
 TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight) {
-    // January 2024: last quarter 3rd, new moon 10th, first quarter 17th,
-    // full moon 25th.
+    // January 2024 in UTC: last quarter 4th, new moon 11th, first quarter
+    // 18th, full moon 25th.
     reset_face_state();
     app_state.moon_view = 1;
-    app_state.today_gregorian = make_date(2024, 1, 10);
+    app_state.today_gregorian = make_date(2024, 1, 11);
     app_state.highlight_date = make_date(2024, 1, 25);
     EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7,
-                             {{3, {0, 0, 4}}, {10, {0, 0, 1}}, {17, {0, 0, 2}}, {25, {3, 0, 0}}}));
+                             {{4, {0, 0, 4}}, {11, {0, 0, 1}}, {18, {0, 0, 2}}, {25, {3, 0, 0}}}));
     // With the view off the same days are plain numbers, today red.
     app_state.moon_view = 0;
-    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7, {{10, {0, 1, 0}}, {25, {3, 0, 0}}}));
+    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7, {{11, {0, 1, 0}}, {25, {3, 0, 0}}}));
 }
 
 // An all-day event on 2024-01-<day>.
@@ -181,13 +181,13 @@ std::string all_day_event(int day, bool free_time) {
 }
 
 TEST(grid, event_colours_under_today_and_the_moon) {
-    // Busy on the 5th, 15th and 17th (a first quarter), free on the 9th.
+    // Busy on the 5th, 15th and 18th (a first quarter), free on the 9th.
     char path[] = "/tmp/face-events-XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//face tests//EN\r\n" +
                       all_day_event(5, false) + all_day_event(9, true) + all_day_event(15, false) +
-                      all_day_event(17, false) + "END:VCALENDAR\r\n";
+                      all_day_event(18, false) + "END:VCALENDAR\r\n";
     ASSERT_EQ(write(fd, ics.data(), ics.size()), static_cast<ssize_t>(ics.size()));
     close(fd);
     reset_face_state();
@@ -197,16 +197,16 @@ TEST(grid, event_colours_under_today_and_the_moon) {
     shown_month january = gregorian_month(2024, 1);
     app_state.today_gregorian = make_date(2024, 1, 15);
     EXPECT_TRUE(grid_matches(january, 7,
-                             {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {17, {1, 0, 0}}}));
+                             {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {18, {1, 0, 0}}}));
     app_state.today_gregorian = make_date(2024, 1, 9);
     app_state.moon_view = 1;
     EXPECT_TRUE(grid_matches(january, 7,
-                             {{3, {0, 0, 4}},
+                             {{4, {0, 0, 4}},
                               {5, {1, 0, 0}},
                               {9, {2, 1, 0}},
-                              {10, {0, 0, 1}},
+                              {11, {0, 0, 1}},
                               {15, {1, 0, 0}},
-                              {17, {0, 0, 2}},
+                              {18, {0, 0, 2}},
                               {25, {0, 0, 3}}}));
 
     free_events();
