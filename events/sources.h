@@ -1,0 +1,55 @@
+// The files behind the calendar: the one file the calendar path names, or the
+// .ics files of the folder it names and of that folder's immediate subfolders
+// (one subfolder per calendar, one file per event, as synchronising clients
+// keep them).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// One file and its identity as the file system reports it. A second write
+// within one clock tick changes the nanoseconds or the size, a replacement by
+// rename the inode, a change of permissions the status-change time.
+struct source_file {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;  // bytes
+    timespec mtime{};
+    timespec ctime{};
+};
+
+struct source_bounds {
+    std::size_t max_files;  // files taken from a folder
+    off_t max_file_bytes;   // a folder's file larger than this is left out
+    off_t max_total_bytes;  // all files taken from a folder together
+};
+
+struct source_list {
+    int found = 0;   // 0: the path names no regular file and no readable folder
+    int folder = 0;  // 1: the path names a folder
+    // Sorted by path. A folder's files in path order until the first that
+    // would pass a bound; a file reached twice (through a link) only once.
+    std::vector<source_file> files;
+    std::size_t left_out = 0;  // a folder's .ics files not taken because of the bounds
+    int scan_cut = 0;          // 1: the folder had more entries than are looked at
+};
+
+// Lists the sources of the calendar at path. Follows symbolic links to files
+// and to subfolders; skips names that begin with a dot, entries that are not
+// regular files (FIFOs, devices) and everything below the immediate subfolders.
+source_list list_sources(const char *path, const source_bounds &bounds);
+
+// 1 when the two lists name the same files with the same identities: nothing
+// needs to be read again.
+int same_sources(const source_list &a, const source_list &b);
+
+// The directories whose changes can change the calendar at path: the file's
+// own directory for a file (a client that renames a new file over it changes
+// the directory, not the file), the folder and its immediate subfolders for a
+// folder. Sorted; the folder first.
+std::vector<std::string> watch_directories(const char *path);
