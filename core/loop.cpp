@@ -32,8 +32,9 @@ void main_loop() {
             countdown = refresh_waits;
         }
         countdown--;
-        if (wait_event(&app_state.x_event, wait_timeout_ms) == 1 &&
-            app_state.x_event.type == ButtonPress) {
+        if (wait_event(&app_state.x_event, wait_timeout_ms) == 0) continue;
+        if (app_state.x_event.type == Expose) repaint_exposed(app_state.x_event.xexpose);
+        if (app_state.x_event.type == ButtonPress) {
             const XButtonEvent &press = app_state.x_event.xbutton;
             handle_button(press.button, press.x, press.y, press.time);
             countdown = 0;

@@ -21,5 +21,6 @@ int main(int argc, char **argv) {
     init_skin();
     // GTK+ opens a connection of its own; it serves only the dialog and the day view.
     gtk_init(&argc, &argv);
+    watch_dock_connection();
     main_loop();
 }

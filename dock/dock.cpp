@@ -1,5 +1,7 @@
-// The dock window pair: a 1 x 1 withdrawn group leader that carries the hints,
-// and the 64 x 64 icon window that the window manager swallows into its dock.
+// The dock window pair: a withdrawn group leader that carries the hints, and
+// the icon window that the window manager swallows into its dock. Both are
+// 64 x 64, shaped alike and show the same face: some docks swallow the leader
+// instead, and without a dock the window manager frames the leader.
 #include "dock/dock.h"
 
 #include <X11/Xutil.h>
@@ -28,7 +30,8 @@ void open_dock_window(const char *display_name, const char *window_name, int wid
     d.width = width;
     d.height = height;
     d.icon_window = XCreateSimpleWindow(d.display, root, 0, 0, width, height, 0, 0, 0);
-    d.leader_window = XCreateSimpleWindow(d.display, root, 0, 0, 1, 1, 0, 0, 0);
+    d.leader_window = XCreateSimpleWindow(d.display, root, 0, 0, width, height, 0, 0, 0);
+    d.name = invocation_name(argv);
 
     XClassHint *class_hint = XAllocClassHint();
     if (class_hint == nullptr) {
@@ -57,6 +60,7 @@ void open_dock_window(const char *display_name, const char *window_name, int wid
 
     d.delete_atom = XInternAtom(d.display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(d.display, d.icon_window, &d.delete_atom, 1);
+    XSetWMProtocols(d.display, d.leader_window, &d.delete_atom, 1);
 
     XSizeHints size_hints{};
     size_hints.flags = USPosition | USSize;
@@ -65,6 +69,11 @@ void open_dock_window(const char *display_name, const char *window_name, int wid
     size_hints.width = width;
     size_hints.height = height;
     XSetWMNormalHints(d.display, d.icon_window, &size_hints);
+    // A framed leader keeps the size of the face.
+    size_hints.flags |= PMinSize | PMaxSize;
+    size_hints.min_width = size_hints.max_width = width;
+    size_hints.min_height = size_hints.max_height = height;
+    XSetWMNormalHints(d.display, d.leader_window, &size_hints);
 
     XTextProperty name_property{};
     char *name_list[1] = {const_cast<char *>(window_name)};
@@ -99,6 +108,7 @@ void set_face_background(Pixmap pixmap) {
     XSetWindowBackgroundPixmap(dock_surface.display, dock_surface.icon_window, pixmap);
     XSetWindowBackgroundPixmap(dock_surface.display, dock_surface.leader_window, pixmap);
     XClearWindow(dock_surface.display, dock_surface.icon_window);
+    XClearWindow(dock_surface.display, dock_surface.leader_window);
     XFlush(dock_surface.display);
 }
 

@@ -8,7 +8,9 @@
 struct dock_surface_record {
     Display *display = nullptr;  // open until the process ends
     Window icon_window = 0;      // 64 x 64, shown by the dock, receives the pointer
-    Window leader_window = 0;    // 1 x 1 group leader, withdrawn, carries the hints
+    Window leader_window = 0;    // 64 x 64 group leader, withdrawn, carries the hints; shows
+                                 // the face too where a dock swallows it or there is no dock
+    const char *name = nullptr;  // the invocation name, first word of every message
     Atom delete_atom = 0;        // WM_DELETE_WINDOW
     int depth = 0;               // default depth; depth of every pixmap
     GC gc = nullptr;             // default GC of the screen; used for every copy
@@ -36,9 +38,19 @@ void map_dock_window();
 int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out);
 Pixmap create_buffer(int width, int height);
 void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int dst_x, int dst_y);
+// Copies the whole pixmap into both windows.
 void flush_buffer(Pixmap pixmap);
+// Copies the exposed rectangle of the buffer into the exposed window, when it
+// is one of the pair.
+void repaint_exposed(const XExposeEvent &expose);
 // 1 with one event stored, 0 when none arrived within the time-out. Ends the
-// process with status 0 when the event is the window manager's close request.
+// process with status 0 when the event is the window manager's close request,
+// and with status 1 and one line on stderr when another client destroyed one
+// of the pair or the connection to the server broke.
 int wait_event(XEvent *event_out, unsigned timeout_ms);
+// Installs the handlers that end the process with one line on stderr and
+// status 1 when the server connection breaks or a request finds the pair
+// destroyed. Call after GTK+ is initialised: it installs handlers of its own.
+void watch_dock_connection();
 // The select() time-out of a wait: whole seconds and the remaining milliseconds in microseconds.
 timeval select_timeout(unsigned timeout_ms);

@@ -6,7 +6,9 @@
 
 #include <sys/select.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out) {
     XpmAttributes attributes{};
@@ -30,8 +32,57 @@ void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int ds
 }
 
 void flush_buffer(Pixmap pixmap) {
-    XCopyArea(dock_surface.display, pixmap, dock_surface.icon_window, dock_surface.gc, 0, 0,
-              dock_surface.width, dock_surface.height, 0, 0);
+    for (Window w : {dock_surface.icon_window, dock_surface.leader_window})
+        XCopyArea(dock_surface.display, pixmap, w, dock_surface.gc, 0, 0, dock_surface.width,
+                  dock_surface.height, 0, 0);
+}
+
+void repaint_exposed(const XExposeEvent &expose) {
+    if (expose.window != dock_surface.icon_window && expose.window != dock_surface.leader_window)
+        return;
+    if (dock_surface.buffer_pixmap == 0) return;
+    XCopyArea(dock_surface.display, dock_surface.buffer_pixmap, expose.window, dock_surface.gc,
+              expose.x, expose.y, static_cast<unsigned>(expose.width),
+              static_cast<unsigned>(expose.height), expose.x, expose.y);
+}
+
+static bool is_dock_window(Window w) {
+    return w != 0 && (w == dock_surface.icon_window || w == dock_surface.leader_window);
+}
+
+[[noreturn]] static void end_without_windows() {
+    std::fprintf(stderr, "%s: the tile's windows were destroyed by another client\n",
+                 dock_surface.name != nullptr ? dock_surface.name : "dayspinner");
+    std::exit(1);
+}
+
+// Handlers of the client library are process-wide; those found when ours
+// were installed (GDK's) keep serving every other connection.
+static XErrorHandler earlier_error_handler;
+static XIOErrorHandler earlier_io_error_handler;
+
+// A request that names one of the pair after another client destroyed it
+// fails before the DestroyNotify is read: the same end.
+static int on_x_error(Display *display, XErrorEvent *error) {
+    bool gone = error->error_code == BadWindow || error->error_code == BadDrawable;
+    if (display == dock_surface.display && gone && is_dock_window(error->resourceid))
+        end_without_windows();
+    return earlier_error_handler != nullptr ? earlier_error_handler(display, error) : 0;
+}
+
+static int on_x_io_error(Display *display) {
+    if (display == dock_surface.display || earlier_io_error_handler == nullptr) {
+        std::fprintf(stderr, "%s: connection to the X server %s broken\n",
+                     dock_surface.name != nullptr ? dock_surface.name : "dayspinner",
+                     DisplayString(display));
+        std::exit(1);
+    }
+    return earlier_io_error_handler(display);
+}
+
+void watch_dock_connection() {
+    earlier_error_handler = XSetErrorHandler(on_x_error);
+    earlier_io_error_handler = XSetIOErrorHandler(on_x_io_error);
 }
 
 timeval select_timeout(unsigned timeout_ms) {
@@ -51,6 +102,8 @@ static int take_event(XEvent *event_out) {
         XCloseDisplay(dock_surface.display);
         std::exit(0);
     }
+    if (event_out->type == DestroyNotify && is_dock_window(event_out->xdestroywindow.window))
+        end_without_windows();
     return 1;
 }
 

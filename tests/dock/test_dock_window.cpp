@@ -80,6 +80,24 @@ TEST_F(dock_test, icon_window_carries_size_hints_and_the_close_protocol) {
     XFree(protocols);
 }
 
+// A window manager that frames the leader offers it a close and keeps it at
+// the face's size; the icon window's hints are unchanged.
+TEST_F(dock_test, leader_carries_fixed_size_hints_and_the_close_protocol) {
+    XSizeHints size{};
+    long supplied = 0;
+    ASSERT_NE(XGetWMNormalHints(observer, dock_surface.leader_window, &size, &supplied), 0);
+    EXPECT_EQ(size.flags, USPosition | USSize | PMinSize | PMaxSize);
+    EXPECT_EQ((std::vector<int>{size.width, size.height, size.min_width, size.min_height,
+                                size.max_width, size.max_height}),
+              std::vector<int>(6, 64));
+    Atom *protocols = nullptr;
+    int count = 0;
+    ASSERT_NE(XGetWMProtocols(observer, dock_surface.leader_window, &protocols, &count), 0);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(protocols[0], dock_surface.delete_atom);
+    XFree(protocols);
+}
+
 TEST_F(dock_test, both_windows_are_named_and_sized) {
     EXPECT_EQ(window_name(dock_surface.leader_window), "Dayspinner");
     EXPECT_EQ(window_name(dock_surface.icon_window), "Dayspinner");
@@ -88,10 +106,12 @@ TEST_F(dock_test, both_windows_are_named_and_sized) {
     EXPECT_EQ(icon.width, 64u);
     EXPECT_EQ(icon.height, 64u);
     EXPECT_EQ(icon.border, 0u);
-    // Only the icon window takes the requested size.
+    // The leader has the face's size too: a dock may swallow it, and without
+    // a dock it is the window the user sees.
     size_record leader = size_of(dock_surface.leader_window);
-    EXPECT_EQ(leader.width, 1u);
-    EXPECT_EQ(leader.height, 1u);
+    EXPECT_EQ(leader.width, 64u);
+    EXPECT_EQ(leader.height, 64u);
+    EXPECT_EQ(leader.border, 0u);
     EXPECT_EQ((dock_surface.width), 64);
     EXPECT_EQ((dock_surface.height), 64);
 

@@ -65,18 +65,43 @@ TEST_F(dock_test, blit_copies_rectangles_and_flush_shows_the_whole_buffer) {
     EXPECT_EQ(rgb_at(buffer, 0, 0), 0x00FF00u);
     EXPECT_EQ(rgb_at(buffer, 30, 30), 0x0000FFu);
 
-    // The window manager maps the icon window; here the test does.
+    // A dock maps one of the two windows; here the test maps both, and both
+    // show every flush, whichever a dock swallowed.
     set_face_background(buffer);
-    XMapWindow(dock_surface.display, dock_surface.icon_window);
+    XMoveWindow(dock_surface.display, dock_surface.leader_window, 100, 0);  // side by side
+    for (Window w : {dock_surface.icon_window, dock_surface.leader_window})
+        XMapWindow(dock_surface.display, w);
     XSync(dock_surface.display, False);
     EXPECT_EQ(rgb_at(dock_surface.icon_window, 30, 30), 0x0000FFu) << "background is the buffer";
     blit(skin, buffer, 0, 0, 1, 1, 30, 30);
     flush_buffer(buffer);
     XSync(dock_surface.display, False);
-    EXPECT_EQ(rgb_at(dock_surface.icon_window, 30, 30), 0xFF0000u);
-    EXPECT_EQ(rgb_at(dock_surface.icon_window, 63, 63), 0xFF0000u);
-    EXPECT_EQ(rgb_at(dock_surface.icon_window, 0, 0), 0x00FF00u);
-    XUnmapWindow(dock_surface.display, dock_surface.icon_window);
+    for (Window w : {dock_surface.icon_window, dock_surface.leader_window}) {
+        EXPECT_EQ(rgb_at(w, 30, 30), 0xFF0000u);
+        EXPECT_EQ(rgb_at(w, 63, 63), 0xFF0000u);
+        EXPECT_EQ(rgb_at(w, 0, 0), 0x00FF00u);
+    }
+
+    // An exposure repaints only its rectangle of the exposed window, from the
+    // buffer the drawing steps use.
+    Pixmap kept = dock_surface.buffer_pixmap;
+    dock_surface.buffer_pixmap = buffer;
+    blit(skin, buffer, 0, 0, 1, 1, 10, 10);  // red, not yet flushed
+    blit(skin, buffer, 0, 0, 1, 1, 20, 20);
+    XExposeEvent expose{};
+    expose.type = Expose;
+    expose.window = dock_surface.leader_window;
+    expose.x = expose.y = 8;
+    expose.width = expose.height = 4;
+    repaint_exposed(expose);
+    XSync(dock_surface.display, False);
+    EXPECT_EQ(rgb_at(dock_surface.leader_window, 10, 10), 0xFF0000u);
+    EXPECT_EQ(rgb_at(dock_surface.leader_window, 20, 20), 0x0000FFu);
+    EXPECT_EQ(rgb_at(dock_surface.icon_window, 10, 10), 0x0000FFu);
+    dock_surface.buffer_pixmap = kept;
+    for (Window w : {dock_surface.icon_window, dock_surface.leader_window})
+        XUnmapWindow(dock_surface.display, w);
+    XMoveWindow(dock_surface.display, dock_surface.leader_window, 0, 0);
     XSync(dock_surface.display, False);
 }
 

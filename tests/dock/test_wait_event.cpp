@@ -141,4 +141,57 @@ TEST_F(dock_test, close_request_ends_with_status_0_behind_queued_events) {
     EXPECT_EXIT(close_behind_other_events(), ::testing::ExitedWithCode(0), "");
 }
 
+// Another client destroys one window of a fresh pair, while the wait blocks
+// or before a request names it: the process ends with status 1 and one line.
+enum class destroyed { icon_while_waiting, leader_while_waiting, before_a_copy };
+
+void windows_destroyed_by_another_client(destroyed which) {
+    open_dock_window("", "Dayspinner", 64, 64, 3, dock_test_argv);
+    select_dock_input();
+    watch_dock_connection();
+    dock_surface.buffer_pixmap = create_buffer(64, 64);
+    Display *other = XOpenDisplay(nullptr);
+    Window victim = which == destroyed::icon_while_waiting ? dock_surface.icon_window
+                                                           : dock_surface.leader_window;
+    XDestroyWindow(other, victim);
+    XSync(other, False);
+    if (which == destroyed::before_a_copy) {
+        flush_buffer(dock_surface.buffer_pixmap);
+        XSync(dock_surface.display, False);
+        _exit(20);
+    }
+    XEvent e{};
+    int handed_back = 0;
+    for (int i = 0; i < 10; i++) handed_back += wait_event(&e, 200);
+    _exit(10 + handed_back);
+}
+
+TEST_F(dock_test, windows_destroyed_by_another_client_end_with_status_1_and_one_line) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (destroyed which :
+         {destroyed::icon_while_waiting, destroyed::leader_while_waiting, destroyed::before_a_copy})
+        EXPECT_EXIT(windows_destroyed_by_another_client(which), ::testing::ExitedWithCode(1),
+                    "^dock-test: the tile's windows were destroyed by another client\n$")
+            << static_cast<int>(which);
+}
+
+// The server closes the connection (another client kills it): one line, status 1.
+void connection_killed() {
+    open_dock_window("", "Dayspinner", 64, 64, 3, dock_test_argv);
+    select_dock_input();
+    watch_dock_connection();
+    Display *other = XOpenDisplay(nullptr);
+    XKillClient(other, dock_surface.icon_window);
+    XSync(other, False);
+    XEvent e{};
+    for (int i = 0; i < 10; i++) wait_event(&e, 200);
+    _exit(10);
+}
+
+TEST_F(dock_test, a_broken_connection_ends_with_status_1_and_one_line) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(connection_killed(), ::testing::ExitedWithCode(1),
+                "^dock-test: connection to the X server .* broken\n$");
+}
+
 }  // namespace
