@@ -7,6 +7,7 @@ packages="build-essential cmake pkg-config
 libx11-dev libxext-dev libxpm-dev libgtk2.0-dev libical-dev
 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
 xvfb xauth x11-utils xdotool wmaker fluxbox faketime imagemagick
+openbox blackbox pekwm icewm fvwm afterstep twm
 fonts-dejavu-core python3 python3-ephem libicu-dev valgrind
 clang-format clang-tidy cppcheck
 python3-gi python3-gi-cairo python3-cairo gir1.2-pango-1.0 fonts-urw-base35 fonts-noto-ui-core

@@ -39,7 +39,15 @@ s.start_tile(args=(), date=None, env=None, argv0=None, wait=True, timeout=20) ->
 
 Tile
     .process, .leader, .icon (window ids), .geometry (dict from find-tile:
-    parent, viewable, width, height, x, y, root)
+    parent, viewable, width, height, x, y, root of the icon window, and the
+    same of the leader as leader_parent, leader_viewable, ...)
+    .window, .shown                   the window of the pair on screen and
+                                      "icon" or "leader": the icon window when
+                                      a dock swallowed it, else the leader (a
+                                      dock swallowed it or a window manager
+                                      framed it); clicks, images and the close
+                                      request go to it
+    .placement()                      x, y, width, height, parent of .window
     .wait_docked(timeout=20)         -> the geometry dict; raises on time-out
     .click(x, y, button=1, repeat=1, delay_ms=100)
                                       xdotool click at tile coordinates
@@ -396,7 +404,7 @@ class Tile:
         with open(self._out, "wb") as o, open(self._err, "wb") as e:
             self.process = session._spawn(_with_argv0(argv, argv0), env=env, stdout=o, stderr=e,
                                           executable=argv[0] if argv0 else None)
-        self.leader = self.icon = None
+        self.leader = self.icon = self.window = self.shown = None
         self.geometry = {}
 
     def _find(self):
@@ -409,32 +417,45 @@ class Tile:
             geometry[key] = int(value, 0)
         return geometry
 
+    @staticmethod
+    def _shown(g):
+        for prefix, name in (("", "icon"), ("leader_", "leader")):
+            if g.get(prefix + "viewable") and g.get(prefix + "parent") != g.get("root"):
+                return name
+        return None
+
     def wait_docked(self, timeout=20):
         def docked():
             if not self.running():
                 raise RuntimeError("dayspinner ended with status %r before docking:\n%s%s"
                                    % (self.process.returncode, self.stdout(), self.stderr()))
             g = self._find()
-            if g and g.get("viewable") and g.get("parent") != g.get("root"):
-                return g
-            return None
+            return g if g and self._shown(g) else None
         geometry = wait_for(docked, timeout, 0.1)
         if not geometry:
             raise RuntimeError("the tile did not dock within %s s; last seen: %r\n%s"
                                % (timeout, self._find(), self.session.wm_log()))
         self.geometry = geometry
         self.leader, self.icon = geometry["leader"], geometry["icon"]
+        self.shown = self._shown(geometry)
+        self.window = self.icon if self.shown == "icon" else self.leader
         # Window Maker maps the tile and then settles it into its slot.
         time.sleep(0.3)
         return geometry
 
     def _need_icon(self):
-        if self.icon is None:
+        if self.window is None:
             self.wait_docked()
+
+    def placement(self):
+        self._need_icon()
+        g = self._find() or self.geometry
+        prefix = "" if self.shown == "icon" else "leader_"
+        return {k: g.get(prefix + k) for k in ("x", "y", "width", "height", "parent")}
 
     def move(self, x, y):
         self._need_icon()
-        self.session.xdotool("mousemove", "--sync", "--window", self.icon, x, y)
+        self.session.xdotool("mousemove", "--sync", "--window", self.window, x, y)
 
     def click(self, x, y, button=1, repeat=1, delay_ms=100):
         self.move(x, y)
@@ -442,7 +463,7 @@ class Tile:
 
     def image(self):
         self._need_icon()
-        return Image.from_ppm(self.session.helper("snap", self.icon).stdout)
+        return Image.from_ppm(self.session.helper("snap", self.window).stdout)
 
     def pixel(self, x, y):
         return self.image().pixel(x, y)
@@ -459,11 +480,11 @@ class Tile:
 
     def send_protocol(self, atom_name):
         self._need_icon()
-        self.session.helper("message", self.icon, atom_name)
+        self.session.helper("message", self.window, atom_name)
 
     def request_close(self):
         self._need_icon()
-        self.session.helper("close", self.icon)
+        self.session.helper("close", self.window)
 
     def running(self):
         return self.process.poll() is None

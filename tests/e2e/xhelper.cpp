@@ -3,9 +3,11 @@
 //
 //   ds_e2e_xhelper wait-wm TIMEOUT_MS         status 0 once a window manager runs
 //   ds_e2e_xhelper find-tile RES_NAME         one line of key=value pairs, status 1 if not found
+//                                             (the icon window's, then the leader's as leader_*)
 //   ds_e2e_xhelper snap WINDOW                the window's pixels as a binary PPM (P6) on stdout
 //   ds_e2e_xhelper close WINDOW               WM_PROTOCOLS / WM_DELETE_WINDOW to the window
 //   ds_e2e_xhelper message WINDOW ATOM        WM_PROTOCOLS with another atom as first data item
+//   ds_e2e_xhelper destroy WINDOW...          destroys the windows, as a misbehaving client may
 //
 // WINDOW is a number in any base strtoul accepts (0x... from find-tile).
 #include <X11/Xatom.h>
@@ -29,8 +31,13 @@ Window parse_window(const char *text) {
 }
 
 // Window Maker announces itself by the EWMH check window on the root, not by
-// the WM_S<n> selection; either counts.
+// the WM_S<n> selection, and twm by neither: any of these counts, or the
+// root's substructure redirection that only a window manager selects.
 bool window_manager_running(Display *display) {
+    XWindowAttributes root{};
+    if (XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
+        (root.all_event_masks & SubstructureRedirectMask) != 0)
+        return true;
     std::string name = "WM_S" + std::to_string(DefaultScreen(display));
     if (XGetSelectionOwner(display, XInternAtom(display, name.c_str(), False)) != None) return true;
     Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
@@ -82,6 +89,24 @@ Window find_by_class(Display *display, Window w, const char *res_name) {
     return found;
 }
 
+// " <prefix>parent=... viewable=... width=... height=... x=... y=..." of one window.
+bool print_placement(Display *display, Window w, const char *prefix) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, w, &attributes) == 0) return false;
+    Window root = DefaultRootWindow(display);
+    Window root_return = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, w, &root_return, &parent, &children, &count);
+    if (children != nullptr) XFree(children);
+    int root_x = 0, root_y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, w, root, 0, 0, &root_x, &root_y, &child);
+    std::printf(" %sparent=0x%lx %sviewable=%d %swidth=%d %sheight=%d %sx=%d %sy=%d", prefix,
+                parent, prefix, attributes.map_state == IsViewable ? 1 : 0, prefix,
+                attributes.width, prefix, attributes.height, prefix, root_x, prefix, root_y);
+    return true;
+}
+
 int find_tile(Display *display, const char *res_name) {
     Window root = DefaultRootWindow(display);
     Window leader = find_by_class(display, root, res_name);
@@ -89,22 +114,16 @@ int find_tile(Display *display, const char *res_name) {
     XWMHints *hints = XGetWMHints(display, leader);
     Window icon = hints != nullptr ? hints->icon_window : 0;
     if (hints != nullptr) XFree(hints);
-    XWindowAttributes attributes{};
-    if (icon == 0 || XGetWindowAttributes(display, icon, &attributes) == 0) {
-        std::printf("leader=0x%lx icon=0x0\n", leader);
-        return 1;
-    }
-    Window root_return = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display, icon, &root_return, &parent, &children, &count);
-    if (children != nullptr) XFree(children);
-    int root_x = 0, root_y = 0;
-    Window child = 0;
-    XTranslateCoordinates(display, icon, root, 0, 0, &root_x, &root_y, &child);
-    std::printf("leader=0x%lx icon=0x%lx parent=0x%lx root=0x%lx viewable=%d width=%d height=%d "
-                "x=%d y=%d\n",
-                leader, icon, parent, root, attributes.map_state == IsViewable ? 1 : 0,
-                attributes.width, attributes.height, root_x, root_y);
+    std::printf("leader=0x%lx icon=0x%lx root=0x%lx", leader, icon, root);
+    bool found = icon != 0 && print_placement(display, icon, "");
+    if (found) print_placement(display, leader, "leader_");
+    std::printf("\n");
+    return found ? 0 : 1;
+}
+
+int destroy(Display *display, int count, char **windows) {
+    for (int i = 0; i < count; i++) XDestroyWindow(display, parse_window(windows[i]));
+    XSync(display, False);
     return 0;
 }
 
@@ -174,6 +193,8 @@ int main(int argc, char **argv) {
         status = snap(display, parse_window(argv[2]));
     else if (command == "close" && argc == 3)
         status = send_protocol(display, parse_window(argv[2]), "WM_DELETE_WINDOW");
+    else if (command == "destroy" && argc >= 3)
+        status = destroy(display, argc - 2, argv + 2);
     else if (command == "message" && argc == 4)
         status = send_protocol(display, parse_window(argv[2]), argv[3]);
     else
