@@ -145,7 +145,11 @@ TEST_F(dock_test, close_request_ends_with_status_0_behind_queued_events) {
 // or before a request names it: the process ends with status 1 and one line.
 enum class destroyed { icon_while_waiting, leader_while_waiting, before_a_copy };
 
+// The fixture's connection stays reachable while a child opens a pair of its own.
+Display *fixture_display;
+
 void windows_destroyed_by_another_client(destroyed which) {
+    fixture_display = dock_surface.display;
     open_dock_window("", "Dayspinner", 64, 64, 3, dock_test_argv);
     select_dock_input();
     watch_dock_connection();
@@ -154,7 +158,7 @@ void windows_destroyed_by_another_client(destroyed which) {
     Window victim = which == destroyed::icon_while_waiting ? dock_surface.icon_window
                                                            : dock_surface.leader_window;
     XDestroyWindow(other, victim);
-    XSync(other, False);
+    XCloseDisplay(other);
     if (which == destroyed::before_a_copy) {
         flush_buffer(dock_surface.buffer_pixmap);
         XSync(dock_surface.display, False);
@@ -177,12 +181,13 @@ TEST_F(dock_test, windows_destroyed_by_another_client_end_with_status_1_and_one_
 
 // The server closes the connection (another client kills it): one line, status 1.
 void connection_killed() {
+    fixture_display = dock_surface.display;
     open_dock_window("", "Dayspinner", 64, 64, 3, dock_test_argv);
     select_dock_input();
     watch_dock_connection();
     Display *other = XOpenDisplay(nullptr);
     XKillClient(other, dock_surface.icon_window);
-    XSync(other, False);
+    XCloseDisplay(other);
     XEvent e{};
     for (int i = 0; i < 10; i++) wait_event(&e, 200);
     _exit(10);
