@@ -80,12 +80,8 @@ FLUXBOX_FILES = {".fluxbox/init": FLUXBOX_INIT, ".fluxbox/slitlist": "",
 
 # name, command ({home} is the private HOME), files under HOME, the window of
 # the pair that is shown ("icon": the dock took the icon window; "leader":
-# a dock swallowed the leader or the window manager framed it). Openbox comes
-# first: started after a day view was shown in an earlier session of the same
-# test process, it stalls in its start-up and docks nothing (cause not found;
-# a new process is not affected).
+# a dock swallowed the leader or the window manager framed it).
 WINDOW_MANAGERS = [
-    ("openbox", ["openbox", "--config-file", "{home}/rc.xml"], {"rc.xml": openbox_rc}, "icon"),
     ("wmaker", None, {}, "icon"),
     ("fluxbox", ["fluxbox", "-rc", "{home}/.fluxbox/init"], FLUXBOX_FILES, "icon"),
     ("blackbox", ["blackbox"], {}, "icon"),
@@ -96,6 +92,11 @@ WINDOW_MANAGERS = [
                                   ".afterstep/wharf": AFTERSTEP_WHARF}, "leader"),
     ("twm", ["twm", "-f", "{home}/twmrc"], {"twmrc": TWMRC}, "leader"),
 ]
+# Openbox runs in a test process of its own (test_openbox_dock.py): started
+# after other sessions of the same test process, it sometimes stalls in its
+# start-up and docks nothing (cause not found; a new process is not affected).
+OPENBOX = ("openbox", ["openbox", "--config-file", "{home}/rc.xml"], {"rc.xml": openbox_rc},
+           "icon")
 
 
 def start_session(name, command, files):
@@ -147,27 +148,31 @@ def processes_of_session(leader_pid, command_name):
     return found
 
 
+def check_live_tile(test, session, shown):
+    """The tile shows in the session's window manager, 64 x 64, with a face
+    that follows the wheel and the middle button; a right click opens the day
+    view; the close request ends it with status 0."""
+    tile = session.start_tile(date=DATE, env=ENV)
+    test.assertEqual(tile.shown, shown, tile.geometry)
+    placed = tile.placement()
+    test.assertEqual((placed["width"], placed["height"]), (64, 64))
+    test.assertNotEqual(placed["parent"], tile.geometry["root"])
+    current = tile.wait_image(lambda im: len(set(zip(*[iter(im.rgb)] * 3))) >= 6)
+    tile.click(30, 30, button=5)
+    tile.wait_image(lambda im: im.differs(current))
+    tile.click(31, 30, button=2)
+    tile.wait_image(lambda im: not im.differs(current))
+    tile.click(*DAY_20, button=3)
+    view = harness.wait_for(lambda: find_visible(session, VIEW_TITLE), 10, 0.1)
+    test.assertIsNotNone(view, "a right click on a marked day opened no day view")
+    session.helper("close", view)
+    test.assertTrue(harness.wait_for(lambda: find_visible(session, VIEW_TITLE) is None, 10))
+    test.assertEqual(tile.close_and_wait(), 0)
+    test.assertEqual(tile.stderr(), "")
+
+
 @harness.SkipIfMissing("xdotool", "faketime")
 class WindowManagerTest(unittest.TestCase):
-    def check_live_tile(self, session, shown):
-        tile = session.start_tile(date=DATE, env=ENV)
-        self.assertEqual(tile.shown, shown, tile.geometry)
-        placed = tile.placement()
-        self.assertEqual((placed["width"], placed["height"]), (64, 64))
-        self.assertNotEqual(placed["parent"], tile.geometry["root"])
-        current = tile.wait_image(lambda im: len(set(zip(*[iter(im.rgb)] * 3))) >= 6)
-        tile.click(30, 30, button=5)
-        tile.wait_image(lambda im: im.differs(current))
-        tile.click(31, 30, button=2)
-        tile.wait_image(lambda im: not im.differs(current))
-        tile.click(*DAY_20, button=3)
-        view = harness.wait_for(lambda: find_visible(session, VIEW_TITLE), 10, 0.1)
-        self.assertIsNotNone(view, "a right click on a marked day opened no day view")
-        session.helper("close", view)
-        self.assertTrue(harness.wait_for(lambda: find_visible(session, VIEW_TITLE) is None, 10))
-        self.assertEqual(tile.close_and_wait(), 0)
-        self.assertEqual(tile.stderr(), "")
-
     def test_every_window_manager_shows_a_live_tile_that_closes_with_status_0(self):
         for name, command, files, shown in WINDOW_MANAGERS:
             with self.subTest(window_manager=name):
@@ -175,7 +180,7 @@ class WindowManagerTest(unittest.TestCase):
                     self.skipTest("not installed: " + command[0])
                 session = start_session(name, command, files)
                 try:
-                    self.check_live_tile(session, shown)
+                    check_live_tile(self, session, shown)
                 finally:
                     session.close()
 
@@ -213,7 +218,7 @@ class WindowManagerTest(unittest.TestCase):
     def test_a_window_manager_restart_keeps_the_tile(self):
         # Window Maker and Fluxbox both restart on SIGHUP: the old instance
         # gives the windows back to the root and the new one docks them again.
-        for name, command, files, _ in WINDOW_MANAGERS[1:3]:
+        for name, command, files, _ in WINDOW_MANAGERS[:2]:
             with self.subTest(window_manager=name):
                 if command is not None and harness.shutil.which(command[0]) is None:
                     self.skipTest("not installed: " + command[0])
