@@ -11,13 +11,18 @@
 
 typedef struct _GtkWidget GtkWidget;  // the day view's widgets; face/ needs no GTK
 
-struct recur_state;  // per-event recurrence bookkeeping, events/recur.h
-
 struct component_free {
     void operator()(icalcomponent *c) const { icalcomponent_free(c); }
 };
-struct recur_state_free {
-    void operator()(recur_state *r) const;
+
+// One occurrence of an event and the days it marks. Times cross the pipe
+// from the worker process without their zone.
+struct occurrence {
+    icaltimetype start{};  // as the file or the rule gives it
+    icaltimetype end{};    // exclusive: start plus the event's length
+    // Julian day numbers of the first and last day the occurrence marks;
+    // first_day > last_day when it marks none.
+    int64_t first_day = 1, last_day = 0;
 };
 
 // One loaded event. Allocated by load_events, owned by event_list.
@@ -28,12 +33,16 @@ struct event_node {
         component;         // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
     std::string summary;   // copy of the SUMMARY text, as the file gives it
-    // Day numbers of the EXDATEs, sorted: no rule occurrence counts on them,
-    // which settles such a day before any recurrence state is built.
+    // Day numbers of the EXDATEs, sorted: no rule occurrence counts on them.
     std::vector<int64_t> exdate_days;
+    occurrence first;  // the first instance, known at load without the worker
+    // The rule's further occurrences in the answered days (answered_days),
+    // as the worker reported them.
+    std::vector<occurrence> occurrences;
+    // 1: a worker died or overran its deadline on this event; its rule is not
+    // expanded again until the file is read again.
+    int faulty = 0;
     event_node *next = nullptr;
-    // Built on the first question about the rule, dropped with the node.
-    mutable std::unique_ptr<recur_state, recur_state_free> recur;
 };
 
 extern event_node *event_list;  // newest node first: the reverse of the file order
@@ -46,11 +55,25 @@ struct day_status_slot {
 constexpr int day_status_cache_size = 31;
 extern day_status_slot day_status_cache[day_status_cache_size];
 
+// The days whose occurrences the nodes hold, Julian day numbers; empty
+// (first > last) after a load.
+struct day_range {
+    int64_t first = 1, last = 0;
+};
+extern day_range answered_days;
+
 void load_events();  // re-reads the calendar file when it changed
 void free_events();  // empties event_list and invalidates day_status_cache
 char *read_ics_line(char *buffer, std::size_t size, void *file);  // fgets on a FILE *
-int event_on_day(const event_node *node, icaltimetype day);       // 1 when the event falls on day
-int day_status(icaltimetype day);                                 // 0 none, 1 busy, 2 free only
+// Makes the nodes hold the occurrences of the days around day's month: the
+// month with 15 days on either side, so that a month of any of the three
+// calendars that begins in it is covered. Runs the worker (events/worker.cpp)
+// unless those days are answered already.
+void answer_days_around(icaltimetype day);
+// The occurrence of node that marks day, or null. Answers the days first.
+const occurrence *occurrence_on_day(const event_node *node, icaltimetype day);
+int event_on_day(const event_node *node, icaltimetype day);  // 1 when the event falls on day
+int day_status(icaltimetype day);                            // 0 none, 1 busy, 2 free only
 void open_day_view(icaltimetype day);                   // returns when the view has been closed
 int fill_day_view(GtkWidget *table, icaltimetype day);  // 1 when a row was added
 
@@ -58,3 +81,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day);  // 1 when a row was adde
 // often day_status evaluated the list rather than answering from the cache.
 extern uint64_t events_parse_count;
 extern uint64_t day_status_evaluations;
+extern uint64_t worker_runs;  // worker processes started
+// For tests: a worker raises fault_signal when it reaches the event at list
+// position fault_event (counted from the head); -1 never.
+extern int worker_fault_event, worker_fault_signal;

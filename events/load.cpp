@@ -4,10 +4,15 @@
 
 #include "core/state.h"
 
+#include "calendar/calendar.h"
+
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -28,15 +33,21 @@ struct file_identity {
 };
 file_identity ics_identity;
 
-// Larger files are not read: a calendar of 50,000 events is some 20 MB, and
-// parsing a file of several hundred megabytes would hold the tile for minutes.
-constexpr off_t max_ics_size = 256L * 1024 * 1024;
+// Larger files are not read: a calendar of 50,000 events is some 17 MB and
+// parses in about 0.4 s; 32 MiB keeps the parse near a second and the list
+// under some 400 MB. A file that grows while it is read is cut there.
+constexpr off_t max_ics_size = 32L * 1024 * 1024;
+
+// The text being parsed: the whole file, read before parsing.
+struct text_cursor {
+    const char *at, *end;
+};
 
 struct parser_free {
     void operator()(icalparser *p) const { icalparser_free(p); }
 };
-struct file_close {
-    void operator()(FILE *f) const { fclose(f); }
+struct fd_close {
+    void operator()(const int *fd) const { close(*fd); }
 };
 
 int same_identity(const file_identity &a, const struct stat &st) {
@@ -51,9 +62,20 @@ const char *property_text(icalcomponent *c, icalproperty_kind kind) {
 
 // Takes c, a component already removed from its calendar: it becomes the
 // node's own, or is released when the event is dropped.
+int real_day(icaltimetype t) {
+    return !icaltime_is_null_time(t) && t.year >= 1 && t.month >= 1 && t.month <= 12 &&
+           t.day >= 1 && t.day <= gregorian_month_length(t.month, t.year);
+}
+
 void add_component(icalcomponent *c) {
     std::unique_ptr<icalcomponent, component_free> owned(c);
     icaltimetype start = icalcomponent_get_dtstart(c);
+    // A start the library cannot read (a quoted parameter that swallowed the
+    // value, text where a date belongs) places the event on no day.
+    if (!real_day(start)) {
+        if (app_state.debug_level) printf("skipped: a component without a readable start\n");
+        return;
+    }
     icaltimetype end = icalcomponent_get_dtend(c);
     if (icaltime_is_null_time(end)) {
         end = start;
@@ -71,6 +93,7 @@ void add_component(icalcomponent *c) {
     node->summary = summary ? summary : "";  // the value text lives in libical's ring buffer
     node->component = std::move(owned);
     node->exdate_days = exdate_days_of(node->component.get());
+    node->first = first_instance(start, end);
     node->next = event_list;
     event_list = node;
     if (app_state.debug_level)
@@ -78,12 +101,40 @@ void add_component(icalcomponent *c) {
                end.month, end.year, node->summary.c_str());
 }
 
-void parse_file(FILE *file) {
+// Like fgets on the text: a line with its line end, cut to size - 1 bytes.
+char *read_text_line(char *buffer, std::size_t size, void *data) {
+    auto *text = static_cast<text_cursor *>(data);
+    if (text->at == text->end || size < 2) return nullptr;
+    std::size_t n = std::min(size - 1, static_cast<std::size_t>(text->end - text->at));
+    if (const void *line_end = memchr(text->at, '\n', n))
+        n = static_cast<std::size_t>(static_cast<const char *>(line_end) - text->at) + 1;
+    memcpy(buffer, text->at, n);
+    buffer[n] = '\0';
+    text->at += n;
+    return buffer;
+}
+
+// At most limit + 1 bytes of the file, so that a larger one is known as such
+// whatever its size said when it was opened.
+std::string read_at_most(int fd, std::size_t limit) {
+    std::string text;
+    char chunk[65536];
+    while (text.size() <= limit) {
+        ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit + 1 - text.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+void parse_text(const std::string &text) {
+    text_cursor cursor{text.data(), text.data() + text.size()};
     std::unique_ptr<icalparser, parser_free> parser(icalparser_new());
-    icalparser_set_gen_data(parser.get(), file);
+    icalparser_set_gen_data(parser.get(), &cursor);
     char *line;
     do {
-        line = icalparser_get_line(parser.get(), read_ics_line);
+        line = icalparser_get_line(parser.get(), read_text_line);
         std::unique_ptr<icalcomponent, component_free> top(icalparser_add_line(parser.get(), line));
         if (line) icalmemory_free_buffer(line);
         if (!top) continue;
@@ -110,22 +161,27 @@ void load_events() {
     // open; only regular files are read.
     int fd = open(app_state.ics_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
+    std::unique_ptr<const int, fd_close> closer(&fd);
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > max_ics_size ||
-        same_identity(ics_identity, st)) {
-        close(fd);
-        return;
-    }
-    std::unique_ptr<FILE, file_close> file(fdopen(fd, "r"));
-    if (!file) {
-        close(fd);
-        return;
-    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || same_identity(ics_identity, st)) return;
+    std::string text;
+    if (st.st_size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
     if (app_state.debug_level) printf("read calendar data\n");
     free_events();
     ics_identity = {1, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    if (st.st_size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
+        // The old marks would be stale: none are shown until the file shrinks.
+        fprintf(stderr, "%s: %s is larger than %lld MiB and is not read\n", program_name,
+                app_state.ics_path, static_cast<long long>(max_ics_size >> 20));
+        return;
+    }
     ++events_parse_count;
-    parse_file(file.get());
+    // Property and parameter names are compared without regard to case,
+    // which must not follow the user's locale.
+    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
+    locale_t user_locale = c_locale ? uselocale(c_locale) : nullptr;
+    parse_text(text);
+    if (user_locale) uselocale(user_locale);
 }
 
 void free_events() {
@@ -135,4 +191,5 @@ void free_events() {
         delete node;
     }
     for (auto &slot : day_status_cache) slot.day = 0;
+    answered_days = day_range{};
 }

@@ -4,16 +4,75 @@
 #include "calendar/calendar.h"
 #include "events/recur.h"
 
+#include <algorithm>
+
 day_status_slot day_status_cache[day_status_cache_size];
 uint64_t day_status_evaluations = 0;
 
+namespace {
+
+// Answered days around the first day asked: a month asked from its first day
+// on fits, in any of the three calendars, with room for a day view before it.
+constexpr int64_t days_before = 15, days_after = 45;
+
+int covers(const occurrence &o, int64_t day) { return o.first_day <= day && day <= o.last_day; }
+
+// Seconds from a to b, reading both as written: dates at 00:00.
+int64_t seconds_between(icaltimetype a, icaltimetype b) {
+    auto seconds = [](icaltimetype t) {
+        return t.is_date ? 0 : int64_t(t.hour) * 3600 + t.minute * 60 + t.second;
+    };
+    return (int64_t(gregorian_to_jdn(b)) - gregorian_to_jdn(a)) * 86400 + seconds(b) - seconds(a);
+}
+
+}  // namespace
+
+occurrence first_instance(icaltimetype start, icaltimetype end) {
+    // The first instance marks every day of its span, the end exclusive; an
+    // event that starts and ends on one day marks that day.
+    occurrence o;
+    o.start = start;
+    o.end = end;
+    o.first_day = gregorian_to_jdn(start);
+    if (date_equal(start, end))
+        o.last_day = o.first_day;
+    else if (date_before(start, end))
+        o.last_day = gregorian_to_jdn(end) - 1;
+    return o;  // an end before the start marks no day
+}
+
+occurrence later_occurrence(const event_node *node, icaltimetype start) {
+    // A later occurrence marks only the day on which it starts.
+    occurrence o;
+    o.start = start;
+    o.end = start;
+    // Whole days first: the library moves a date by days only. Lengths past
+    // 400 years are cut to that.
+    int64_t length =
+        std::clamp<int64_t>(seconds_between(node->start, node->end), 0, int64_t(146097) * 86400);
+    icaltime_adjust(&o.end, static_cast<int>(length / 86400), 0, 0,
+                    static_cast<int>(length % 86400));
+    o.first_day = o.last_day = gregorian_to_jdn(start);
+    return o;
+}
+
+void answer_days_around(icaltimetype day) {
+    int64_t n = gregorian_to_jdn(day);
+    if (answered_days.first <= n && n <= answered_days.last) return;
+    answer_days({n - days_before, n + days_after});
+}
+
+const occurrence *occurrence_on_day(const event_node *node, icaltimetype day) {
+    int64_t n = gregorian_to_jdn(day);
+    if (covers(node->first, n)) return &node->first;
+    answer_days_around(day);
+    for (const occurrence &o : node->occurrences)
+        if (covers(o, n)) return &o;
+    return nullptr;
+}
+
 int event_on_day(const event_node *node, icaltimetype day) {
-    // Only the first instance marks every day of its span; the end is
-    // exclusive, except that an event starting and ending on one day counts.
-    if (date_on_or_after(day, node->start) && date_before(day, node->end)) return 1;
-    if (date_equal(day, node->start) && date_equal(day, node->end)) return 1;
-    if (date_before(day, node->start)) return 0;
-    return rule_occurs_on(node, day);
+    return occurrence_on_day(node, day) != nullptr;
 }
 
 int day_status(icaltimetype day) {
@@ -23,6 +82,7 @@ int day_status(icaltimetype day) {
     day_status_slot &slot = day_status_cache[index];
     if (slot.day == n && n != 0) return slot.status;
     ++day_status_evaluations;
+    answer_days_around(day);
     slot.day = n;
     slot.status = 0;
     for (const event_node *node = event_list; node; node = node->next)

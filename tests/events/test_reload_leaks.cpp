@@ -1,14 +1,14 @@
-// A thousand reloads of a changing calendar file, each followed by the marks
-// of a month. The sanitizer build runs this binary with leak checking on, so
-// a component, node, summary or recurrence state left behind by a reload
+// A thousand reloads of a changing calendar file, every tenth followed by the
+// marks of a month. The sanitizer build runs this binary with leak checking
+// on, so a component, node, summary or occurrence left behind by a reload
 // fails it; the normal build checks that every reload really happened.
 #include "tests/events/event_test.h"
 
 namespace {
 
 // A small calendar whose content changes with n: timed, all-day and
-// multi-day events, rules with and without COUNT, EXDATEs, a to-do, a rule
-// the library cannot iterate, and one event without a summary (dropped).
+// multi-day events, rules with and without COUNT, EXDATEs, a to-do, rules
+// the library cannot iterate or crashes on, and one event without a summary (dropped).
 std::string changing_calendar(int n) {
     std::string day = ymd(2026, 1, 1 + n % 28), next = ymd(2026, 1, 2 + n % 28);
     std::string out;
@@ -26,8 +26,7 @@ std::string changing_calendar(int n) {
         {"DTSTART:20250105T090000", "SUMMARY:weekly, counted, near", "RRULE:FREQ=WEEKLY;COUNT=80"});
     out += vevent(
         {"DTSTART:19960115T090000", "SUMMARY:monthly", "RRULE:FREQ=MONTHLY;BYMONTHDAY=15,-1"});
-    out += vevent(
-        {"DTSTART:20260105T090000", "SUMMARY:never", "RRULE:FREQ=HOURLY;BYMONTH=2;BYMONTHDAY=30"});
+    out += vevent({"DTSTART:20260718T100000", "SUMMARY:crash", "RRULE:FREQ=YEARLY;BYWEEKNO=10"});
     out +=
         vevent({"DTSTART:20260105T090000", "SUMMARY:no interval", "RRULE:FREQ=DAILY;INTERVAL=0"});
     out += "BEGIN:VTODO\r\nDTSTART:" + day + "T080000\r\nSUMMARY:to do\r\nEND:VTODO\r\n";
@@ -49,7 +48,9 @@ TEST_F(event_file_test, thousand_reloads_of_a_changing_file_release_everything) 
         load_events();
         ASSERT_EQ(summaries().size(), 10u) << n;
         ASSERT_EQ(summaries().front(), "to do");
-        for (int d = 1; d <= 31; ++d) day_status(day_of(2026, 1, d));
+        // The marks fork a worker: every tenth reload asks them.
+        if (n % 10 == 0)
+            for (int d = 1; d <= 31; ++d) day_status(day_of(2026, 1, d));
         if (n % 100 == 50) {
             unlink(path.c_str());
             load_events();  // a vanished file keeps the list

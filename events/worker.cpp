@@ -1,0 +1,300 @@
+// The worker process. Every call into the library's recurrence iterator runs
+// in a child of the tile, forked with the parsed event list, so that a rule
+// on which the library crashes or loops costs its own event, never the tile.
+//
+// The child expands the events in list order and writes each one's
+// occurrences to a pipe as soon as it has them, then a record that the event
+// is done. The tile reads with a deadline: when the child dies or holds one
+// event too long, the first event not reported done is the culprit. It keeps
+// its first instance (and what was reported for it), is marked faulty, and a
+// new child goes on with the next event.
+#include "calendar/calendar.h"
+#include "core/state.h"
+#include "events/events.h"
+#include "events/recur.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define DS_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DS_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+day_range answered_days;
+uint64_t worker_runs = 0;
+int worker_fault_event = -1, worker_fault_signal = 0;
+
+namespace {
+
+// Milliseconds one event may hold a worker before it is judged faulty, and
+// the most one range of days may take in all; the events left when that is
+// spent keep their first instance for this range. Together with a fork they
+// keep the face under 2 s for any file.
+constexpr int64_t event_deadline_ms = 200;
+constexpr int64_t range_budget_ms = 1500;
+// A worker's own limits, so that it ends even when nobody watches it: CPU
+// seconds, and bytes of address space beyond what it inherited.
+constexpr rlim_t worker_cpu_seconds = 3;
+constexpr rlim_t worker_extra_bytes = rlim_t(1) << 30;
+// Records a worker holds back before writing them, and for how long at most (ms).
+constexpr std::size_t worker_batch = 64;
+constexpr int64_t flush_ms = 20;
+
+enum record_kind : int32_t { record_occurrence = 0, record_done = 1 };
+
+struct wire_record {
+    int32_t index;  // position of the event in the list
+    int32_t kind;   // record_kind
+    occurrence item;
+};
+
+int64_t now_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+int needs_worker(const event_node *node) { return !node->faulty && has_rule(node); }
+
+std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::size_t from) {
+    while (from < nodes.size() && !needs_worker(nodes[from])) ++from;
+    return from;
+}
+
+// ---- The child ----
+
+struct worker_output {
+    int fd = -1;
+    int32_t index = 0;
+    const event_node *node = nullptr;
+    std::vector<wire_record> pending;
+    int64_t written_ms = 0;  // when pending was last written
+    occurrence last;         // the event's last occurrence sent
+};
+
+void flush(worker_output &out) {
+    const char *p = reinterpret_cast<const char *>(out.pending.data());
+    std::size_t left = out.pending.size() * sizeof(wire_record);
+    while (left > 0) {
+        ssize_t n = write(out.fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) _exit(1);  // the tile is gone or stopped listening
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    out.pending.clear();
+    out.written_ms = now_ms();
+}
+
+void emit_occurrence(void *context, icaltimetype o) {
+    auto &out = *static_cast<worker_output *>(context);
+    occurrence item = later_occurrence(out.node, o);
+    // One occurrence per event and day is enough to mark and list it.
+    if (item.first_day >= out.last.first_day && item.last_day <= out.last.last_day) return;
+    out.last = item;
+    out.pending.push_back({out.index, record_occurrence, item});
+    // Written soon, so that an event that ends its worker later keeps them.
+    if (out.pending.size() >= worker_batch || now_ms() - out.written_ms >= flush_ms) flush(out);
+}
+
+void limit_worker() {
+    rlimit cpu{worker_cpu_seconds, worker_cpu_seconds + 1};
+    setrlimit(RLIMIT_CPU, &cpu);
+#ifndef DS_ADDRESS_SANITIZER  // the sanitizer reserves terabytes of shadow memory
+    unsigned long pages = 0;
+    if (FILE *f = fopen("/proc/self/statm", "r")) {
+        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
+        fclose(f);
+    }
+    if (pages > 0) {
+        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + worker_extra_bytes;
+        rlimit as{bytes, bytes};
+        setrlimit(RLIMIT_AS, &as);
+    }
+#endif
+}
+
+[[noreturn]] void run_worker(int fd, pid_t tile, const std::vector<event_node *> &nodes,
+                             std::size_t from, day_range range, locale_t c_locale) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != tile) _exit(1);
+    limit_worker();
+    // A fault ends the worker at once, without the handlers of a sanitizer.
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, SIG_DFL);
+    // Rule names are compared without regard to case, which must not follow
+    // the user's locale (a Turkish dotless i would not match).
+    if (c_locale) uselocale(c_locale);
+    worker_output out;
+    out.fd = fd;
+    out.written_ms = now_ms();
+    out.pending.reserve(worker_batch);
+    for (std::size_t i = next_needing_worker(nodes, from); i < nodes.size();
+         i = next_needing_worker(nodes, i + 1)) {
+        out.index = static_cast<int32_t>(i);
+        out.node = nodes[i];
+        out.last = occurrence{};
+        if (out.index == worker_fault_event) raise(worker_fault_signal);
+        expand_rule(nodes[i], range.first, range.last, emit_occurrence, &out);
+        out.pending.push_back({out.index, record_done, occurrence{}});
+        flush(out);
+    }
+    _exit(0);
+}
+
+// ---- The tile ----
+
+enum run_end { run_finished, run_crashed, run_overran, run_out_of_budget, run_not_started };
+
+struct run_result {
+    run_end end = run_not_started;
+    std::size_t next = 0;  // the first event the worker did not report done
+    int signal = 0;        // the signal that ended a crashed worker, or 0
+};
+
+locale_t worker_locale() {
+    static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+    return c;
+}
+
+// Takes the whole records out of buffer into the nodes; returns the index
+// after the last event reported done, or from when none was.
+std::size_t take_records(std::vector<char> &buffer, const std::vector<event_node *> &nodes,
+                         std::size_t from, std::size_t done) {
+    std::size_t whole = buffer.size() / sizeof(wire_record) * sizeof(wire_record);
+    for (std::size_t at = 0; at < whole; at += sizeof(wire_record)) {
+        wire_record r;
+        std::memcpy(&r, buffer.data() + at, sizeof r);
+        if (r.index < 0 || std::size_t(r.index) < from || std::size_t(r.index) >= nodes.size())
+            continue;
+        if (r.kind == record_done) {
+            done = std::size_t(r.index) + 1;
+            continue;
+        }
+        r.item.start.zone = r.item.end.zone = nullptr;  // the child's pointers
+        nodes[std::size_t(r.index)]->occurrences.push_back(r.item);
+    }
+    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(whole));
+    return done;
+}
+
+int reap(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+// Runs one worker over the events from `from` on, until it finishes, dies,
+// holds one event past its deadline, or the budget ends at budget_end.
+run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day_range range,
+                   int64_t budget_end) {
+    run_result result;
+    result.next = from;
+    locale_t c_locale = worker_locale();
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return result;
+    pid_t tile = getpid();
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(ends[0]);
+        close(ends[1]);
+        return result;
+    }
+    if (pid == 0) {
+        close(ends[0]);
+        run_worker(ends[1], tile, nodes, from, range, c_locale);
+    }
+    close(ends[1]);
+    ++worker_runs;
+    std::vector<char> buffer;
+    int64_t progress = now_ms();  // when the worker last reported an event done
+    for (;;) {
+        int64_t now = now_ms(), event_end = progress + event_deadline_ms;
+        if (now >= event_end || now >= budget_end) {
+            result.end = now >= event_end ? run_overran : run_out_of_budget;
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd p{ends[0], POLLIN, 0};
+        int wait = static_cast<int>(std::min(event_end, budget_end) - now);
+        if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
+        char chunk[16 * sizeof(wire_record)];
+        ssize_t n = read(ends[0], chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            result.end = run_crashed;  // unless its status says otherwise, below
+            break;
+        }
+        buffer.insert(buffer.end(), chunk, chunk + n);
+        std::size_t done = take_records(buffer, nodes, from, result.next);
+        if (done != result.next) {
+            result.next = done;
+            progress = now_ms();
+        }
+    }
+    close(ends[0]);
+    int status = reap(pid);
+    if (result.end == run_crashed) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            result.end = run_finished;
+        else if (WIFSIGNALED(status))
+            result.signal = WTERMSIG(status);
+    }
+    return result;
+}
+
+void report_fault(const event_node *node, const run_result &r) {
+    if (!app_state.debug_level) return;
+    if (r.end == run_overran)
+        printf("recurrence of \"%s\" held its worker past %lld ms; only its first instance is "
+               "shown\n",
+               node->summary.c_str(), static_cast<long long>(event_deadline_ms));
+    else
+        printf("recurrence of \"%s\" ended its worker (signal %d); only its first instance is "
+               "shown\n",
+               node->summary.c_str(), r.signal);
+}
+
+}  // namespace
+
+void answer_days(day_range range) {
+    std::vector<event_node *> nodes;
+    for (event_node *node = event_list; node; node = node->next) {
+        node->occurrences.clear();
+        nodes.push_back(node);
+    }
+    answered_days = range;
+    int64_t budget_end = now_ms() + range_budget_ms;
+    std::size_t next = next_needing_worker(nodes, 0);
+    while (next < nodes.size()) {
+        run_result r = run_one(nodes, next, range, budget_end);
+        if (r.end == run_finished) return;
+        if (r.end == run_out_of_budget || r.end == run_not_started) {
+            if (app_state.debug_level)
+                printf("recurrences not expanded from event %zu of %zu on: %s\n", r.next,
+                       nodes.size(), r.end == run_not_started ? "no worker" : "time is up");
+            return;
+        }
+        std::size_t culprit = next_needing_worker(nodes, r.next);
+        if (culprit >= nodes.size()) return;  // died after its last event
+        nodes[culprit]->faulty = 1;
+        report_fault(nodes[culprit], r);
+        next = next_needing_worker(nodes, culprit + 1);
+    }
+}
