@@ -51,7 +51,9 @@ constexpr int64_t range_budget_ms = 1500;
 // A worker's own limits, so that it ends even when nobody watches it: CPU
 // seconds, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
+#ifndef DS_ADDRESS_SANITIZER  // the sanitizer reserves terabytes of shadow memory
 constexpr rlim_t worker_extra_bytes = rlim_t(1) << 30;
+#endif
 // Records a worker holds back before writing them, and for how long at most (ms).
 constexpr std::size_t worker_batch = 64;
 constexpr int64_t flush_ms = 20;
@@ -116,7 +118,7 @@ void emit_occurrence(void *context, icaltimetype o) {
 void limit_worker() {
     rlimit cpu{worker_cpu_seconds, worker_cpu_seconds + 1};
     setrlimit(RLIMIT_CPU, &cpu);
-#ifndef DS_ADDRESS_SANITIZER  // the sanitizer reserves terabytes of shadow memory
+#ifndef DS_ADDRESS_SANITIZER
     unsigned long pages = 0;
     if (FILE *f = fopen("/proc/self/statm", "r")) {
         if (fscanf(f, "%lu", &pages) != 1) pages = 0;
