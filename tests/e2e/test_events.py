@@ -146,5 +146,41 @@ class EventsTest(unittest.TestCase):
         self.assert_tile_reacts()
 
 
+class CrashingRuleTest(unittest.TestCase):
+    """A rule on which the recurrence library crashes: the tile lives on."""
+
+    # July 2026 begins on a Wednesday: column 2 with Monday first.
+    DATE = "2026-07-15 10:00:00"
+    CALENDAR = calendar(
+        "BEGIN:VEVENT\r\nDTSTART:20260718T100000\r\nRRULE:FREQ=YEARLY;BYWEEKNO=10\r\n"
+        "SUMMARY:crash\r\nEND:VEVENT\r\n",
+        "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20260710\r\nSUMMARY:Dentist\r\nEND:VEVENT\r\n")
+
+    @staticmethod
+    def busy_days(image):
+        def box(day):
+            cell = day + 1
+            x, y = 9 * (cell % 7), 20 + 7 * (cell // 7)
+            return (x, y, x + 9, y + 7)
+        return {d for d in range(1, 32) if image.count(BUSY, box(d))}
+
+    def test_the_month_is_drawn_and_the_wheel_answers_within_two_seconds(self):
+        session = harness.Session(settings=SETTINGS, calendar=self.CALENDAR)
+        self.addCleanup(session.close)
+        path = session.home / harness.CALENDAR_PATH
+        (session.home / harness.SETTINGS_NAME).write_text(SETTINGS + "ICS=%s\n" % path)
+        tile = session.start_tile(args=["-d"], date=self.DATE)
+        self.addCleanup(lambda: tile.running() and tile.close_and_wait())
+        # The first instance of the rule and the other event are marked.
+        tile.wait_image(lambda im: {10, 18} <= self.busy_days(im), timeout=10)
+        before = tile.image()
+        start = time.monotonic()
+        tile.click(30, 40, button=5)
+        tile.wait_image(lambda im: im.differs(before), timeout=5)
+        self.assertLess(time.monotonic() - start, 2.0, "the wheel took too long to move the month")
+        self.assertTrue(tile.running())
+        self.assertEqual(tile.close_and_wait(), 0)
+
+
 if __name__ == "__main__":
     unittest.main()
