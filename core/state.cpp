@@ -1,8 +1,10 @@
 #include "core/state.h"
 
+#include "core/version.h"
+
 app_state_record app_state;
 
-const char *get_version() { return "0.5.1"; }
+const char *get_version() { return dayspinner_version; }
 int get_debug_level() { return app_state.debug_level; }
 void set_debug_level(int level) { app_state.debug_level = level; }
 int get_farsi() { return app_state.farsi; }

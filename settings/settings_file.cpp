@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 
 #include "core/state.h"
+#include "core/version.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -31,7 +32,7 @@ constexpr const char *settings_name = "/.dayspinnerrc";
 constexpr const char *temp_suffix = ".tmp";  // the temporary is the target's name and this
 constexpr const char *default_ics_suffix = "/evolution/local/Calendar/calendar.ics";
 constexpr const char *default_app_command = "evolution";
-constexpr const char *current_version = "0.5.1";
+constexpr const char *current_version = dayspinner_version;
 constexpr size_t read_buffer_size = 4096;  // the file is read up to this, terminator included
 
 // HOME when it is set, not empty, and leaves room for every path built on it.
