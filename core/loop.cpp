@@ -1,6 +1,7 @@
 // The main loop and the pointer zones of the 64 x 64 face.
 #include "core/core.h"
 #include "core/state.h"
+#include "core/wake.h"
 #include "dock/dock.h"
 #include "events/events.h"
 #include "face/face.h"
@@ -9,11 +10,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
-// Each wait ends after this long or at the next event; an idle face is
-// refreshed after refresh_waits of them (about five minutes).
-constexpr unsigned wait_timeout_ms = 150;
-constexpr int refresh_waits = 2000;
+static int64_t clock_ms(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// One refresh, then the wake-up sources made to match it: the calendar path
+// may have changed in the dialog, and the next midnight is counted from now.
+static void refresh_and_rearm(wake_sources &wake) {
+    refresh_face();
+    watch_calendar(wake, get_ics_path());
+    arm_midnight(wake, time(nullptr));
+}
 
 void refresh_face() {
     refresh_today();
@@ -24,21 +35,40 @@ void refresh_face() {
     draw_header();
 }
 
+// The loop blocks until an X event, the midnight timer, a calendar change,
+// local midnight by its own clock, or the periodic refresh; idle, it makes a
+// handful of system calls every five minutes.
 void main_loop() {
-    int countdown = 0;
+    wake_sources wake = open_wake_sources();
+    bool due = true;
+    int64_t refreshed_at = 0;  // monotonic clock, ms
     for (;;) {
-        if (countdown == 0) {
-            refresh_face();
-            countdown = refresh_waits;
+        if (due) {
+            refresh_and_rearm(wake);
+            refreshed_at = clock_ms(CLOCK_MONOTONIC);
+            due = false;
         }
-        countdown--;
-        if (wait_event(&app_state.x_event, wait_timeout_ms) == 0) continue;
-        if (app_state.x_event.type == Expose) repaint_exposed(app_state.x_event.xexpose);
-        if (app_state.x_event.type == ButtonPress) {
+        int64_t wait =
+            next_wait_ms(clock_ms(CLOCK_MONOTONIC) - refreshed_at,
+                         static_cast<int64_t>(wake.midnight) * 1000 - clock_ms(CLOCK_REALTIME));
+        const int extra[] = {wake.midnight_fd, wake.inotify_fd};
+        int got = wait_event_or(&app_state.x_event, static_cast<unsigned>(wait), extra, 2);
+        if (got == 2) {
+            int midnight = take_midnight(wake);
+            int calendar = take_calendar_change(wake);
+            due = midnight != 0 || calendar != 0;
+        }
+        if (got == 1 && app_state.x_event.type == Expose)
+            repaint_exposed(app_state.x_event.xexpose);
+        if (got == 1 && app_state.x_event.type == ButtonPress) {
             const XButtonEvent &press = app_state.x_event.xbutton;
             handle_button(press.button, press.x, press.y, press.time);
-            countdown = 0;
+            due = true;
         }
+        // Whatever woke the loop, the clocks decide as well.
+        if (clock_ms(CLOCK_MONOTONIC) - refreshed_at >= refresh_period_ms ||
+            time(nullptr) >= wake.midnight)
+            due = true;
     }
 }
 

@@ -1,0 +1,100 @@
+"""When the docked tile refreshes by itself: nothing while nothing is due, at
+once after the calendar file is rewritten (in place or by a rename over it),
+and at local midnight."""
+
+import os
+import pathlib
+import time
+import unittest
+
+import harness
+
+# 15 January 2024 is a Monday; with Monday first, day d of January 2024 lies
+# in column (d - 1) % 7, row (d - 1) // 7 of 9 x 7 cells from y 20.
+SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\nICS=%s\n"
+BUSY = (0x82, 0x94, 0xFF)
+
+
+def calendar(*days):
+    events = "".join("BEGIN:VEVENT\r\nUID:r-%d\r\nDTSTART;VALUE=DATE:202401%02d\r\n"
+                     "DTEND;VALUE=DATE:202401%02d\r\nSUMMARY:Event %d\r\nEND:VEVENT\r\n"
+                     % (d, d, d + 1, d) for d in days)
+    return ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner e2e//EN\r\n" + events
+            + "END:VCALENDAR\r\n")
+
+
+def day_box(day):
+    x, y = 9 * ((day - 1) % 7), 20 + 7 * ((day - 1) // 7)
+    return (x, y, x + 9, y + 7)
+
+
+def busy_days(image):
+    return {d for d in range(1, 32) if image.count(BUSY, day_box(d))}
+
+
+def red_days(image):
+    """Days of January whose cell holds the red of today's number."""
+    def red(x, y):
+        r, g, b = image.pixel(x, y)
+        return r > 150 and g < 80 and b < 80
+    return {d for d in range(1, 32)
+            if any(red(x, y) for x in range(day_box(d)[0], day_box(d)[2])
+                   for y in range(day_box(d)[1], day_box(d)[3]))}
+
+
+def wake_ups(pid):
+    """Context switches of every thread of the process so far."""
+    total = 0
+    for task in pathlib.Path("/proc/%d/task" % pid).iterdir():
+        for line in (task / "status").read_text().splitlines():
+            if line.endswith("ctxt_switches:") or "ctxt_switches:" in line:
+                total += int(line.split()[1])
+    return total
+
+
+@harness.SkipIfMissing("xdotool", "faketime")
+class RefreshTest(unittest.TestCase):
+    def setUp(self):
+        self.session = harness.Session()
+        self.addCleanup(self.session.close)
+        self.path = self.session.home / harness.CALENDAR_PATH
+        self.path.parent.mkdir(parents=True, exist_ok=True)
+        self.path.write_text(calendar(10))
+        (self.session.home / harness.SETTINGS_NAME).write_text(SETTINGS % self.path)
+
+    def test_an_idle_tile_does_not_wake_up(self):
+        tile = self.session.start_tile()
+        time.sleep(1.0)  # the first refresh and the dock's settling
+        before = wake_ups(tile.process.pid)
+        time.sleep(10)
+        self.assertEqual(wake_ups(tile.process.pid) - before, 0)
+        self.assertEqual(tile.close_and_wait(), 0)
+
+    def test_a_rewritten_calendar_shows_within_a_second(self):
+        tile = self.session.start_tile(date="2024-01-15 10:00:00")
+        tile.wait_image(lambda im: busy_days(im) == {10})
+        # In place, then a new file renamed over the old one, as clients save.
+        for days, how in (({20}, "in place"), ({22, 23}, "by rename")):
+            with self.subTest(rewritten=how):
+                started = time.monotonic()
+                if how == "in place":
+                    with open(self.path, "r+") as f:
+                        f.truncate(0)
+                        f.write(calendar(*days))
+                else:
+                    new = self.path.with_name("calendar.ics.new")
+                    new.write_text(calendar(*days))
+                    os.replace(new, self.path)
+                tile.wait_image(lambda im: busy_days(im) == days, timeout=5)
+                self.assertLess(time.monotonic() - started, 1.0)
+        self.assertEqual(tile.close_and_wait(), 0)
+
+    def test_the_red_mark_moves_at_local_midnight(self):
+        tile = self.session.start_tile(date="2024-01-15 23:59:57", env={"TZ": "Europe/Berlin"})
+        tile.wait_image(lambda im: red_days(im) == {15})
+        tile.wait_image(lambda im: red_days(im) == {16}, timeout=8)
+        self.assertEqual(tile.close_and_wait(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
