@@ -1,6 +1,7 @@
 // The event list and its loading from the calendar file.
 #include "events/events.h"
 #include "events/recur.h"
+#include "events/sources.h"
 
 #include "core/state.h"
 
@@ -21,22 +22,19 @@ uint64_t events_parse_count = 0;
 
 namespace {
 
-// Identity of the file behind the list. A second write within one second
-// keeps the whole-second time but changes the nanoseconds or the size; a file
-// replaced by rename has a new inode. seen is 0 until the first parse.
-struct file_identity {
-    int seen = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec mtime{};
-};
-file_identity ics_identity;
+// The files behind the list, as they were when last read; seen is 0 until the
+// first read.
+int sources_seen = 0;
+source_list loaded_sources;
 
 // Larger files are not read: a calendar of 50,000 events is some 17 MB and
 // parses in about 0.4 s; 32 MiB keeps the parse near a second and the list
 // under some 400 MB. A file that grows while it is read is cut there.
 constexpr off_t max_ics_size = 32L * 1024 * 1024;
+// A folder gives at most this many files and bytes together, as much as one
+// file may hold; those beyond are not read.
+constexpr std::size_t max_folder_files = 20000;
+constexpr off_t max_folder_bytes = max_ics_size;
 
 // The text being parsed: the whole file, read before parsing.
 struct text_cursor {
@@ -49,11 +47,6 @@ struct parser_free {
 struct fd_close {
     void operator()(const int *fd) const { close(*fd); }
 };
-
-int same_identity(const file_identity &a, const struct stat &st) {
-    return a.seen && a.device == st.st_dev && a.inode == st.st_ino && a.size == st.st_size &&
-           a.mtime.tv_sec == st.st_mtim.tv_sec && a.mtime.tv_nsec == st.st_mtim.tv_nsec;
-}
 
 const char *property_text(icalcomponent *c, icalproperty_kind kind) {
     icalproperty *p = icalcomponent_get_first_property(c, kind);
@@ -155,32 +148,76 @@ char *read_ics_line(char *buffer, std::size_t size, void *file) {
     return fgets(buffer, static_cast<int>(size), static_cast<FILE *>(file));
 }
 
-void load_events() {
-    if (app_state.debug_level) printf("check for new calendar data\n");
-    // Non-blocking, so that a FIFO named as the calendar file cannot hold the
-    // open; only regular files are read.
-    int fd = open(app_state.ics_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
-    std::unique_ptr<const int, fd_close> closer(&fd);
+namespace {
+
+// Non-blocking, so that a FIFO put in place of a listed file cannot hold the
+// open; only regular files are read. -1 when the file cannot be read; size is
+// its size in bytes when opened.
+int open_source(const std::string &path, off_t &size) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || same_identity(ics_identity, st)) return;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        size = st.st_size;
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+// Parses the file open on fd, unless it holds more than max_ics_size bytes.
+void read_source(int fd, off_t size, const std::string &path) {
+    std::unique_ptr<const int, fd_close> closer(&fd);
     std::string text;
-    if (st.st_size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
-    if (app_state.debug_level) printf("read calendar data\n");
-    free_events();
-    ics_identity = {1, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-    if (st.st_size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
+    if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
+    if (size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
         // The old marks would be stale: none are shown until the file shrinks.
         fprintf(stderr, "%s: %s is larger than %lld MiB and is not read\n", program_name,
-                app_state.ics_path, static_cast<long long>(max_ics_size >> 20));
+                path.c_str(), static_cast<long long>(max_ics_size >> 20));
         return;
     }
+    parse_text(text);
+}
+
+void report_left_out(const source_list &sources) {
+    if (sources.left_out)
+        fprintf(stderr,
+                "%s: %s: calendar files not read: %zu (a folder gives at most %zu files "
+                "and %lld MiB)\n",
+                program_name, app_state.ics_path, sources.left_out, max_folder_files,
+                static_cast<long long>(max_folder_bytes >> 20));
+    if (sources.scan_cut)
+        fprintf(stderr, "%s: %s: too many entries; only part of the folder is read\n", program_name,
+                app_state.ics_path);
+}
+
+}  // namespace
+
+void load_events() {
+    if (app_state.debug_level) printf("check for new calendar data\n");
+    source_list sources = list_sources(
+        app_state.ics_path, source_bounds{max_folder_files, max_ics_size, max_folder_bytes});
+    if (!sources.found || (sources_seen && same_sources(sources, loaded_sources))) return;
+    // A single file that cannot be opened leaves the list as it is; a
+    // folder's unreadable files are skipped.
+    off_t size = 0;
+    int first = sources.folder ? -1 : open_source(sources.files[0].path, size);
+    if (!sources.folder && first < 0) return;
+    if (app_state.debug_level) printf("read calendar data\n");
+    free_events();
+    loaded_sources = std::move(sources);
+    sources_seen = 1;
+    report_left_out(loaded_sources);
     ++events_parse_count;
     // Property and parameter names are compared without regard to case,
     // which must not follow the user's locale.
     static locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
     locale_t user_locale = c_locale ? uselocale(c_locale) : nullptr;
-    parse_text(text);
+    for (const source_file &f : loaded_sources.files) {
+        int fd = first >= 0 ? first : open_source(f.path, size);
+        first = -1;
+        if (fd >= 0) read_source(fd, size, f.path);
+    }
     if (user_locale) uselocale(user_locale);
 }
 
@@ -192,4 +229,5 @@ void free_events() {
     }
     for (auto &slot : day_status_cache) slot.day = 0;
     answered_days = day_range{};
+    sources_seen = 0;  // an emptied list is read again whatever the files
 }

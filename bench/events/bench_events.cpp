@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -164,10 +165,78 @@ void bm_resident_over_reloads(benchmark::State &state) {
     free_events();
 }
 
+// A synchronised folder: 10,000 files of one event each in four subfolders,
+// two copies so that switching between them re-reads everything; and the same
+// calendars joined into one file, as the reference.
+struct event_folder {
+    std::string roots[2];
+    std::string joined[2];
+    std::string one_file;  // a file of the first copy, rewritten for a change
+};
+
+event_folder &ten_thousand_files() {
+    static event_folder f;
+    if (!f.one_file.empty()) return f;
+    std::string all;
+    for (int copy = 0; copy < 2; ++copy) {
+        f.roots[copy] = dir.file(("folder" + std::to_string(copy)).c_str());
+        mkdir(f.roots[copy].c_str(), 0755);
+        for (int sub = 0; sub < 4; ++sub)
+            mkdir((f.roots[copy] + "/cal" + std::to_string(sub)).c_str(), 0755);
+        for (int i = 0; i < 10000; ++i) {
+            std::string text = generated_calendar(1, static_cast<unsigned>(i));
+            std::string name = f.roots[copy] + "/cal" + std::to_string(i % 4) + "/event-" +
+                               std::to_string(i) + ".ics";
+            write_file(name, text);
+            if (copy == 0) all += text;
+        }
+    }
+    f.one_file = f.roots[0] + "/cal1/event-5.ics";
+    for (int copy = 0; copy < 2; ++copy) {
+        f.joined[copy] = dir.file(("joined" + std::to_string(copy) + ".ics").c_str());
+        write_file(f.joined[copy], all);
+    }
+    return f;
+}
+
+void use_path(const std::string &path) {
+    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path.c_str());
+}
+
+// 0: the whole folder read (the other copy at every iteration); 1: one file
+// changed; 2: nothing changed, the folder listed only; 3: the same events
+// from one file.
+void bm_folder(benchmark::State &state) {
+    event_folder &f = ten_thousand_files();
+    int kind = static_cast<int>(state.range(0));
+    int copy = 0;
+    unsigned flip = 0;
+    use_path(kind == 3 ? f.joined[0] : f.roots[0]);
+    load_events();
+    uint64_t parses = events_parse_count;
+    for (auto _ : state) {
+        if (kind == 0) use_path(f.roots[copy ^= 1]);
+        if (kind == 1) {
+            state.PauseTiming();
+            write_file(f.one_file, generated_calendar(1, 5 + (flip ^= 1u)));
+            state.ResumeTiming();
+        }
+        if (kind == 3) use_path(f.joined[copy ^= 1]);
+        load_events();
+    }
+    std::size_t events = 0;
+    for (const event_node *n = event_list; n; n = n->next) ++events;
+    state.counters["events"] = static_cast<double>(events);
+    state.counters["parses"] = benchmark::Counter(static_cast<double>(events_parse_count - parses),
+                                                  benchmark::Counter::kAvgIterations);
+    free_events();
+}
+
 }  // namespace
 
 BENCHMARK(bm_load_events)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_bare_parse)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_folder)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_month_marks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_resident_over_reloads)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -111,12 +111,15 @@ TEST_F(load_test, unreadable_or_vanished_files_keep_the_last_list) {
     load_events();
     EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
 
-    // A directory and a FIFO under the calendar's name: not read, never blocking.
-    mkdir(path.c_str(), 0700);
-    load_events();
-    EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
-    rmdir(path.c_str());
+    // A FIFO under the calendar's name: not read, never blocking.
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     load_events();
     EXPECT_EQ(summaries(), (std::vector<std::string>{"kept"}));
+    unlink(path.c_str());
+
+    // A directory is a folder of calendars, here an empty one.
+    mkdir(path.c_str(), 0700);
+    load_events();
+    EXPECT_TRUE(summaries().empty());
+    rmdir(path.c_str());
 }

@@ -9,8 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 namespace {
 
 constexpr source_bounds generous{1000, 1 << 20, 1 << 24};
@@ -66,53 +64,6 @@ TEST_F(folder_test, takes_ics_files_of_the_folder_and_its_immediate_subfolders) 
     EXPECT_EQ(watch_directories(root.c_str()),
               (std::vector<std::string>{root, at("odd.ics"), at("team"), at("work")}));
     EXPECT_EQ(watch_directories((root + "//").c_str()), watch_directories(root.c_str()));
-}
-
-TEST_F(folder_test, identity_changes_with_every_addition_change_and_removal) {
-    make("a.ics", "one");
-    folder("sub");
-    make("sub/b.ics", "two");
-    source_list last = list_sources(root.c_str(), generous);
-    auto changed = [&] {
-        source_list now = list_sources(root.c_str(), generous);
-        int c = !same_sources(now, last);
-        last = now;
-        return c;
-    };
-    EXPECT_FALSE(changed());
-    struct step {
-        const char *what;
-        std::function<void()> act;
-        int changes;
-    };
-    std::vector<step> steps = {
-        {"add at the top", [&] { make("c.ics"); }, 1},
-        {"add in a subfolder", [&] { make("sub/d.ics"); }, 1},
-        {"add too deep", [&] { folder("sub/x"), make("sub/x/e.ics"); }, 0},
-        {"add another kind", [&] { make("sub/readme"); }, 0},
-        {"rewrite, same size, other nanoseconds",
-         [&] {
-             timespec t[2] = {{1767225600, 5}, {1767225600, 5}};
-             utimensat(AT_FDCWD, at("a.ics").c_str(), t, 0);
-         },
-         1},
-        {"rewrite with another size", [&] { make("a.ics", "three"); }, 1},
-        {"rename a new file over one",
-         [&] {
-             make("new.tmp", "two");
-             rename(at("new.tmp").c_str(), at("sub/b.ics").c_str());
-         },
-         1},
-        {"permissions", [&] { chmod(at("c.ics").c_str(), 0600); }, 1},
-        {"remove", [&] { unlink(at("sub/d.ics").c_str()); }, 1},
-        {"remove a subfolder", [&] { EXPECT_EQ(system(("rm -r '" + at("sub") + "'").c_str()), 0); },
-         1},
-        {"nothing", [] {}, 0},
-    };
-    for (const step &s : steps) {
-        s.act();
-        EXPECT_EQ(changed(), s.changes) << s.what;
-    }
 }
 
 TEST_F(folder_test, bounds_take_files_in_path_order_and_count_the_rest) {
