@@ -1,9 +1,12 @@
-// The day view: an undecorated window at the pointer listing one day's events.
+// The day view: an undecorated window beside the tile listing one day's events.
 #include "events/events.h"
 
 #include "calendar/calendar.h"
+#include "core/state.h"
+#include "events/view_place.h"
 #include "events/view_text.h"
 
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include <string>
@@ -75,6 +78,29 @@ gboolean on_close_press(GtkWidget *widget, GdkEventButton *, gpointer) {
     return TRUE;
 }
 
+gboolean on_view_key(GtkWidget *window, GdkEventKey *event, gpointer) {
+    if (event->keyval != GDK_Escape) return FALSE;
+    gtk_widget_destroy(window);  // on_view_destroy ends the loop
+    return TRUE;
+}
+
+// Beside the tile that was pressed, at the pointer's height, clear of a dock
+// kept above other windows. The press's root and window coordinates give the
+// 64 x 64 tile's place on the screen.
+void place_beside_tile(GtkWidget *window, const XButtonEvent &press) {
+    GtkRequisition size{};
+    gtk_widget_size_request(window, &size);
+    GdkScreen *screen = gtk_widget_get_screen(window);
+    GdkRectangle monitor{};
+    gdk_screen_get_monitor_geometry(
+        screen, gdk_screen_get_monitor_at_point(screen, press.x_root, press.y_root), &monitor);
+    screen_rect tile{press.x_root - press.x, press.y_root - press.y, 64, 64};
+    screen_rect view =
+        place_day_view(tile, size.width, size.height,
+                       {monitor.x, monitor.y, monitor.width, monitor.height}, press.y_root);
+    gtk_window_move(GTK_WINDOW(window), view.x, view.y);
+}
+
 // However the window goes (" X ", the window manager's close request, a kill
 // request), the nested loop ends with it, or the tile would stay frozen.
 void on_view_destroy(GtkWidget *, gpointer) {
@@ -128,7 +154,6 @@ void open_day_view(icaltimetype day) {
     gtk_widget_show(close_box);
 
     day_view_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_position(GTK_WINDOW(day_view_window), GTK_WIN_POS_MOUSE);
     gtk_window_set_resizable(GTK_WINDOW(day_view_window), FALSE);
     gtk_window_set_decorated(GTK_WINDOW(day_view_window), FALSE);
     gtk_window_set_title(GTK_WINDOW(day_view_window), heading.c_str());
@@ -164,7 +189,12 @@ void open_day_view(icaltimetype day) {
     // out of reach of its " X ", when the tile sits at the right of the screen.
     gtk_container_add(GTK_CONTAINER(day_view_window), day_view_table);
     gtk_widget_show(day_view_table);
+    const XButtonEvent &press = app_state.x_event.xbutton;
+    place_beside_tile(day_view_window, press);
+    g_signal_connect(day_view_window, "key_press_event", G_CALLBACK(on_view_key), nullptr);
     gtk_widget_show(day_view_window);
+    // The focus, so that Escape closes it at once.
+    gtk_window_present_with_time(GTK_WINDOW(day_view_window), static_cast<guint32>(press.time));
     g_signal_connect(heading_box, "motion_notify_event", G_CALLBACK(on_heading_motion), nullptr);
     g_signal_connect(heading_box, "button_press_event", G_CALLBACK(on_heading_press), nullptr);
     g_signal_connect(close_box, "button_press_event", G_CALLBACK(on_close_press), nullptr);
