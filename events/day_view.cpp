@@ -37,19 +37,6 @@ GtkWidget *markup_label(const std::string &markup) {
     return label;
 }
 
-// The last day of an event whose exclusive end is e: e moved back one day.
-icaltimetype last_day(icaltimetype e) {
-    icaltimetype l = e;
-    if (--l.day == 0) {
-        if (--l.month == 0) {
-            l.month = 12;
-            --l.year;
-        }
-        l.day = icaltime_days_in_month(l.month, l.year);
-    }
-    return l;
-}
-
 std::string summary_with_location(const event_node *node) {
     std::string text = valid_utf8(node->summary.c_str());
     icalproperty *p =
@@ -111,32 +98,40 @@ void on_view_destroy(GtkWidget *, gpointer) {
     }
 }
 
+// The occurrence's time or date text, markup: its local times when it
+// covers one day and is timed, "all day event" for a one-day date, else its
+// first and last day.
+std::string when_text(const occurrence &o) {
+    if (o.first_day == o.last_day && !o.start.is_date)
+        return markup_escaped(format_time("%X", o.start) + " - " + format_time("%X", o.end));
+    if (o.first_day == o.last_day) return "<i>all day event</i>";
+    icaltimetype last = icaltime_null_date();
+    jdn_to_gregorian(o.last_day, &last);
+    return markup_escaped(format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last));
+}
+
+// A summary label: struck through when the event or occurrence is cancelled.
+GtkWidget *summary_label(const event_node *node, const std::string &text) {
+    if (!node->cancelled) return gtk_label_new(text.c_str());
+    return markup_label("<s>" + markup_escaped(text) + "</s>");
+}
+
 }  // namespace
 
 int fill_day_view(GtkWidget *table, icaltimetype day) {
     int r = 2;
     for (const event_node *node = event_list; node; node = node->next) {
-        if (!event_on_day(node, day)) continue;
-        icaltimetype s = node->start, e = node->end;
+        const occurrence *o = occurrence_on_day(node, day);
+        if (!o) continue;
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        if (date_equal(s, e)) {
-            std::string times = format_time("%X", s) + " - " + format_time("%X", e);
-            attach(table, markup_label(markup_escaped(times)), 1, 2, r);
-            attach(table, gtk_label_new(valid_utf8(node->summary.c_str()).c_str()), 2, 3, r);
-            ++r;
-            continue;
+        attach(table, markup_label(when_text(*o)), 1, 2, r);
+        if (o->first_day == o->last_day && !o->start.is_date) {
+            attach(table, summary_label(node, valid_utf8(node->summary.c_str())), 2, 3, r);
+        } else {
+            GtkWidget *summary = summary_label(node, summary_with_location(node));
+            gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
+            attach(table, summary, 2, 3, r);
         }
-        icaltimetype l = last_day(e);
-        if (l.year == day.year && l.month == day.month && l.day < day.day)
-            continue;  // a later occurrence of a rule: only its separator
-        std::string when =
-            date_equal(s, l)
-                ? std::string("<i>all day event</i>")
-                : markup_escaped(format_time("%a, %x", s) + " - " + format_time("%a, %x", l));
-        attach(table, markup_label(when), 1, 2, r);
-        GtkWidget *summary = gtk_label_new(summary_with_location(node).c_str());
-        gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
-        attach(table, summary, 2, 3, r);
         ++r;
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);

@@ -15,25 +15,34 @@ struct component_free {
     void operator()(icalcomponent *c) const { icalcomponent_free(c); }
 };
 
-// One occurrence of an event and the days it marks. Times cross the pipe
-// from the worker process without their zone.
+// One occurrence of an event and the local days it covers. Times are the
+// user's wall clock, without a zone (they cross the pipe from the worker).
 struct occurrence {
-    icaltimetype start{};  // as the file or the rule gives it
-    icaltimetype end{};    // exclusive: start plus the event's length
-    // Julian day numbers of the first and last day the occurrence marks;
-    // first_day > last_day when it marks none.
+    icaltimetype start{};  // local start; floating times and dates as written
+    icaltimetype end{};    // local end, exclusive
+    // Julian day numbers of the first and last day the occurrence covers;
+    // first_day > last_day when it covers none.
     int64_t first_day = 1, last_day = 0;
 };
 
 // One loaded event. Allocated by load_events, owned by event_list.
 struct event_node {
-    icaltimetype start{};  // DTSTART as the file gives it
-    icaltimetype end{};    // exclusive end; start plus one day when missing
+    // DTSTART and the exclusive end (DTEND, or DTSTART plus DURATION; without
+    // either, a date lasts its day and a time no time), with the zone their
+    // TZID names (events/zones.h).
+    icaltimetype start{};
+    icaltimetype end{};
+    int64_t length = 0;  // seconds from start to end, 0 at least
     std::unique_ptr<icalcomponent, component_free>
         component;         // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
     std::string summary;   // copy of the SUMMARY text, as the file gives it
-    // Day numbers of the EXDATEs, sorted: no rule occurrence counts on them.
+    int cancelled = 0;     // 1: STATUS:CANCELLED; listed, but marks no day
+    // Occurrences left out of the recurrence set, sorted: the instants
+    // (events/zones.h instant_of) of the time EXDATEs and of the occurrences
+    // that components with a RECURRENCE-ID replace, and the day numbers of
+    // the date EXDATEs, on which no occurrence starts.
+    std::vector<int64_t> excluded_instants;
     std::vector<int64_t> exdate_days;
     occurrence first;  // the first instance, known at load without the worker
     // The rule's further occurrences in the answered days (answered_days),

@@ -4,6 +4,7 @@
 #include "events/sources.h"
 
 #include "core/state.h"
+#include "events/zones.h"
 
 #include "calendar/calendar.h"
 
@@ -16,6 +17,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 event_node *event_list = nullptr;
 uint64_t events_parse_count = 0;
@@ -60,38 +63,92 @@ int real_day(icaltimetype t) {
            t.day >= 1 && t.day <= gregorian_month_length(t.month, t.year);
 }
 
+// The exclusive end: DTEND, else DTSTART plus DURATION, else a date's
+// next day or, for a time, the start itself.
+icaltimetype end_of(icalcomponent *c, icaltimetype start) {
+    if (icalproperty *p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
+        icaltimetype end = icalproperty_get_dtend(p);
+        if (!icaltime_is_null_time(end)) return with_zone(p, end, start.zone);
+    }
+    if (icalproperty *p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY))
+        return icaltime_add(start, icalproperty_get_duration(p));
+    icaltimetype end = start;
+    if (start.is_date) icaltime_adjust(&end, 1, 0, 0, 0);
+    return end;
+}
+
+// Seconds from start to end, 0 at least; a zoned time and a floating one
+// (or a date) are both read as written.
+int64_t length_of(icaltimetype start, icaltimetype end) {
+    if ((!start.is_date && start.zone) != (!end.is_date && end.zone))
+        start.zone = end.zone = nullptr;
+    return std::max<int64_t>(0, instant_of(end) - instant_of(start));
+}
+
 void add_component(icalcomponent *c) {
     std::unique_ptr<icalcomponent, component_free> owned(c);
-    icaltimetype start = icalcomponent_get_dtstart(c);
+    icalproperty *dtstart = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
+    icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
     // A start the library cannot read (a quoted parameter that swallowed the
     // value, text where a date belongs) places the event on no day.
     if (!real_day(start)) {
         if (app_state.debug_level) printf("skipped: a component without a readable start\n");
         return;
     }
-    icaltimetype end = icalcomponent_get_dtend(c);
-    if (icaltime_is_null_time(end)) {
-        end = start;
-        icaltime_adjust(&end, 1, 0, 0, 0);
-    }
-    const char *transp = property_text(c, ICAL_TRANSP_PROPERTY);
-    int transparency = transp && strcmp(transp, "TRANSPARENT") == 0 ? 2 : 1;
     if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY)) return;
+    start = with_zone(dtstart, start, nullptr);
+    icaltimetype end = end_of(c, start);
+    const char *transp = property_text(c, ICAL_TRANSP_PROPERTY);
     const char *summary = property_text(c, ICAL_SUMMARY_PROPERTY);
 
     auto node = new event_node;
     node->start = start;
     node->end = end;
-    node->transparency = transparency;
+    node->length = length_of(start, end);
+    node->transparency = transp && strcmp(transp, "TRANSPARENT") == 0 ? 2 : 1;
+    node->cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
     node->summary = summary ? summary : "";  // the value text lives in libical's ring buffer
     node->component = std::move(owned);
-    node->exdate_days = exdate_days_of(node->component.get());
-    node->first = first_instance(start, end);
+    read_exdates(node);
+    // An EXDATE on the start takes out the first instance too.
+    if (!excluded(node, start)) node->first = occurrence_between(start, end);
     node->next = event_list;
     event_list = node;
     if (app_state.debug_level)
         printf("read: %d.%d.%d - %d.%d.%d %s\n", start.day, start.month, start.year, end.day,
                end.month, end.year, node->summary.c_str());
+}
+
+// A component with a RECURRENCE-ID replaces the occurrence of its UID's
+// event that starts at that instant; with RANGE=THISANDFUTURE too, only that
+// one. The replaced occurrence leaves the event's recurrence set.
+void take_out_replaced() {
+    std::unordered_map<std::string, event_node *> events;
+    for (event_node *n = event_list; n; n = n->next) {
+        icalcomponent *c = n->component.get();
+        const char *uid = icalcomponent_get_uid(c);
+        if (uid && !icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
+            events.emplace(uid, n);
+    }
+    for (event_node *n = event_list; n; n = n->next) {
+        icalcomponent *c = n->component.get();
+        icalproperty *p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+        const char *uid = p ? icalcomponent_get_uid(c) : nullptr;
+        auto found = uid ? events.find(uid) : events.end();
+        if (found == events.end()) continue;
+        event_node *event = found->second;
+        icaltimetype replaced = with_zone(p, icalproperty_get_recurrenceid(p), event->start.zone);
+        if (replaced.is_date && !event->start.is_date)
+            event->exdate_days.push_back(gregorian_to_jdn(replaced));
+        else
+            event->excluded_instants.push_back(instant_of(replaced));
+    }
+    for (auto &entry : events) {
+        event_node *event = entry.second;
+        std::sort(event->exdate_days.begin(), event->exdate_days.end());
+        std::sort(event->excluded_instants.begin(), event->excluded_instants.end());
+        if (excluded(event, event->start)) event->first = occurrence{};
+    }
 }
 
 // Like fgets on the text: a line with its line end, cut to size - 1 bytes.
@@ -133,12 +190,19 @@ void parse_text(const std::string &text) {
         if (!top) continue;
         // Each direct sub-component, of every kind, is taken out of the
         // calendar rather than copied; the calendar is released without them.
+        // Its time zones come first: the events' times name them.
+        while (icalcomponent *z =
+                   icalcomponent_get_first_component(top.get(), ICAL_VTIMEZONE_COMPONENT)) {
+            icalcomponent_remove_component(top.get(), z);
+            add_file_zone(z);
+        }
         while (icalcomponent *c =
                    icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
             icalcomponent_remove_component(top.get(), c);
             add_component(c);
         }
     } while (line);
+    take_out_replaced();
 }
 
 }  // namespace
@@ -227,6 +291,7 @@ void free_events() {
         event_list = node->next;
         delete node;
     }
+    free_file_zones();
     for (auto &slot : day_status_cache) slot.day = 0;
     answered_days = day_range{};
     sources_seen = 0;  // an emptied list is read again whatever the files

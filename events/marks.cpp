@@ -4,8 +4,6 @@
 #include "calendar/calendar.h"
 #include "events/recur.h"
 
-#include <algorithm>
-
 day_status_slot day_status_cache[day_status_cache_size];
 uint64_t day_status_evaluations = 0;
 
@@ -17,44 +15,7 @@ constexpr int64_t days_before = 15, days_after = 45;
 
 int covers(const occurrence &o, int64_t day) { return o.first_day <= day && day <= o.last_day; }
 
-// Seconds from a to b, reading both as written: dates at 00:00.
-int64_t seconds_between(icaltimetype a, icaltimetype b) {
-    auto seconds = [](icaltimetype t) {
-        return t.is_date ? 0 : int64_t(t.hour) * 3600 + t.minute * 60 + t.second;
-    };
-    return (int64_t(gregorian_to_jdn(b)) - gregorian_to_jdn(a)) * 86400 + seconds(b) - seconds(a);
-}
-
 }  // namespace
-
-occurrence first_instance(icaltimetype start, icaltimetype end) {
-    // The first instance marks every day of its span, the end exclusive; an
-    // event that starts and ends on one day marks that day.
-    occurrence o;
-    o.start = start;
-    o.end = end;
-    o.first_day = gregorian_to_jdn(start);
-    if (date_equal(start, end))
-        o.last_day = o.first_day;
-    else if (date_before(start, end))
-        o.last_day = gregorian_to_jdn(end) - 1;
-    return o;  // an end before the start marks no day
-}
-
-occurrence later_occurrence(const event_node *node, icaltimetype start) {
-    // A later occurrence marks only the day on which it starts.
-    occurrence o;
-    o.start = start;
-    o.end = start;
-    // Whole days first: the library moves a date by days only. Lengths past
-    // 400 years are cut to that.
-    int64_t length =
-        std::clamp<int64_t>(seconds_between(node->start, node->end), 0, int64_t(146097) * 86400);
-    icaltime_adjust(&o.end, static_cast<int>(length / 86400), 0, 0,
-                    static_cast<int>(length % 86400));
-    o.first_day = o.last_day = gregorian_to_jdn(start);
-    return o;
-}
 
 void answer_days_around(icaltimetype day) {
     int64_t n = gregorian_to_jdn(day);
@@ -86,6 +47,7 @@ int day_status(icaltimetype day) {
     slot.day = n;
     slot.status = 0;
     for (const event_node *node = event_list; node; node = node->next)
-        if (slot.status != 1 && event_on_day(node, day)) slot.status = node->transparency;
+        if (slot.status != 1 && !node->cancelled && event_on_day(node, day))
+            slot.status = node->transparency;
     return slot.status;
 }

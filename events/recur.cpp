@@ -2,6 +2,7 @@
 #include "events/recur.h"
 
 #include "calendar/calendar.h"
+#include "events/zones.h"
 
 #include <algorithm>
 #include <climits>
@@ -122,11 +123,6 @@ int shifted_start(const icalrecurrencetype &rule, icaltimetype start, int64_t ke
     return 1;
 }
 
-icalproperty *first_rule(const event_node *node) {
-    icalcomponent *c = node->component.get();
-    return c ? icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) : nullptr;
-}
-
 // An iterator whose occurrences from some point on are the rule's, every one
 // on or after day first_day among them. A rule without COUNT starts near the
 // range; a COUNT rule must be walked from its first instance.
@@ -148,30 +144,39 @@ iterator_ptr start_iterator(const event_node *node, const icalrecurrencetype &ru
     return it;
 }
 
-}  // namespace
+// Longest reach of an occurrence before the days asked for, in days: an
+// occurrence longer than that which starts earlier is not found.
+constexpr int64_t max_reach_days = 3653;
 
-std::vector<int64_t> exdate_days_of(icalcomponent *component) {
-    std::vector<int64_t> days;
-    for (icalproperty *p = icalcomponent_get_first_property(component, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(component, ICAL_EXDATE_PROPERTY)) {
-        icaltimetype t = icalproperty_get_exdate(p);
-        if (valid_date(t)) days.push_back(day_key(t));
+// Occurrences found for the days asked, with their instants for ordering.
+struct expansion {
+    const event_node *node;
+    int64_t first_day, last_day;  // local days asked for
+    std::vector<std::pair<int64_t, occurrence>> found;
+
+    // 1 when the occurrence from start to end is kept: not the first
+    // instance, not left out, and covering a day asked for.
+    int consider(icaltimetype start, icaltimetype end) {
+        int64_t at = instant_of(start);
+        if (at == instant_of(node->start) || excluded(node, start)) return 0;
+        occurrence o = occurrence_between(start, end);
+        if (o.last_day < first_day || o.first_day > last_day) return 0;
+        found.emplace_back(at, o);
+        return 1;
     }
-    std::sort(days.begin(), days.end());
-    return days;
-}
+};
 
-int has_rule(const event_node *node) { return first_rule(node) != nullptr; }
-
-void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
-                 void *context) {
-    icalproperty *p = first_rule(node);
-    if (!p || first_day > last_day) return;
-    icalrecurrencetype rule = icalproperty_get_rrule(p);
-    if (rule.count > 0 && count_rule_last_day(rule, node->start) < first_day) return;
-    iterator_ptr it = start_iterator(node, rule, first_day);
+// The occurrences of one RRULE that start within the walk's days, written
+// in the event's own zone: back by the event's length and a day more either
+// way for the user's offset from that zone.
+void walk_rule(expansion &e, const icalrecurrencetype &rule) {
+    const event_node *node = e.node;
+    int64_t first = e.first_day - std::min(node->length / 86400, max_reach_days) - 2;
+    int64_t last = e.last_day + 2;
+    if (rule.count > 0 && count_rule_last_day(rule, node->start) < first) return;
+    iterator_ptr it = start_iterator(node, rule, first);
     if (!it) return;
-    // A day marked once needs no more of its occurrences: a rule of minutes or
+    // A day with a kept occurrence needs no more of them: a rule of minutes or
     // seconds whose steps repeat every day starts again on the next day.
     int sub_daily = rule.freq == ICAL_HOURLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
                     rule.freq == ICAL_SECONDLY_RECURRENCE;
@@ -183,21 +188,99 @@ void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, oc
     // Occurrences that go back behind an earlier day are dropped: the walk
     // from the first instance stops at the first occurrence after the day
     // asked for, so it never reaches them. Days before floor are not asked.
-    int64_t highest = INT64_MIN, floor = first_day;
+    int64_t highest = INT64_MIN, floor = first;
     for (;;) {
         icaltimetype o = icalrecur_iterator_next(it.get());
         if (icaltime_is_null_time(o)) return;
         int64_t k = day_key(o);
-        if (k > last_day) return;
+        if (k > last) return;
         if (k < highest) continue;
         highest = k;
-        if (k < floor || icaltime_compare(o, node->start) == 0) continue;
-        if (std::binary_search(node->exdate_days.begin(), node->exdate_days.end(), k)) continue;
-        emit(context, o);
-        if (day_jumps && k < last_day) {
+        if (k < floor || !e.consider(o, moved(o, node->length))) continue;
+        if (day_jumps && k < last) {
             floor = k + 1;
             it = start_iterator(node, rule, floor);
             if (!it) return;
         }
     }
+}
+
+// RDATE values: dates and times last as long as the event, periods bring
+// their own end.
+void add_rdates(expansion &e) {
+    icalcomponent *c = e.node->component.get();
+    const icaltimezone *zone = e.node->start.zone;
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
+        icaldatetimeperiodtype d = icalproperty_get_rdate(p);
+        if (!icaltime_is_null_time(d.time)) {
+            icaltimetype start = with_zone(p, d.time, zone);
+            e.consider(start, moved(start, e.node->length));
+        } else if (!icaltime_is_null_time(d.period.start)) {
+            icaltimetype start = with_zone(p, d.period.start, zone);
+            icaltimetype end = icaltime_is_null_time(d.period.end)
+                                   ? icaltime_add(start, d.period.duration)
+                                   : with_zone(p, d.period.end, zone);
+            e.consider(start, end);
+        }
+    }
+}
+
+}  // namespace
+
+occurrence occurrence_between(icaltimetype start, icaltimetype end) {
+    occurrence o;
+    o.start = local_time(start);
+    o.end = local_time(end);
+    o.first_day = day_key(o.start);
+    o.last_day = o.first_day;
+    if (instant_of(o.end) > instant_of(o.start)) {
+        int64_t last = day_key(o.end);
+        if (o.end.is_date || (o.end.hour == 0 && o.end.minute == 0 && o.end.second == 0)) --last;
+        o.last_day = std::max(o.first_day, last);
+    }
+    return o;
+}
+
+void read_exdates(event_node *node) {
+    icalcomponent *c = node->component.get();
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+        icaltimetype t = with_zone(p, icalproperty_get_exdate(p), node->start.zone);
+        if (!valid_date(t)) continue;
+        // A date leaves out the occurrences that start on its day.
+        if (t.is_date && !node->start.is_date)
+            node->exdate_days.push_back(day_key(t));
+        else
+            node->excluded_instants.push_back(instant_of(t));
+    }
+    std::sort(node->exdate_days.begin(), node->exdate_days.end());
+    std::sort(node->excluded_instants.begin(), node->excluded_instants.end());
+}
+
+int excluded(const event_node *node, icaltimetype start) {
+    return std::binary_search(node->excluded_instants.begin(), node->excluded_instants.end(),
+                              instant_of(start)) ||
+           std::binary_search(node->exdate_days.begin(), node->exdate_days.end(), day_key(start));
+}
+
+int has_rule(const event_node *node) {
+    icalcomponent *c = node->component.get();
+    return c && (icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
+                 icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY));
+}
+
+void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
+                 void *context) {
+    if (first_day > last_day || !has_rule(node)) return;
+    expansion e{node, first_day, last_day, {}};
+    icalcomponent *c = node->component.get();
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY))
+        walk_rule(e, icalproperty_get_rrule(p));
+    add_rdates(e);
+    std::stable_sort(e.found.begin(), e.found.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < e.found.size(); ++i)
+        if (i == 0 || e.found[i].first != e.found[i - 1].first) emit(context, e.found[i].second);
 }

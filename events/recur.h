@@ -1,4 +1,4 @@
-// Expansion of one event's recurrence rule over a range of days. Runs only in
+// Expansion of one event's recurrence set over a range of days. Runs only in
 // the worker process (events/worker.cpp): the library's iterator can crash or
 // loop on some rules, and the tile's own process must survive both.
 //
@@ -12,26 +12,31 @@
 #include <cstdint>
 #include <vector>
 
-// Day numbers of a component's EXDATE properties that name real dates, sorted.
-std::vector<int64_t> exdate_days_of(icalcomponent *component);
+// Reads the node's EXDATEs into excluded_instants and exdate_days (values
+// without a zone take the start's), sorted.
+void read_exdates(event_node *node);
+// 1 when the occurrence starting at start (in the event's own zone) is left
+// out of the recurrence set: by an EXDATE, or replaced by another component.
+int excluded(const event_node *node, icaltimetype start);
 
-// 1 when the node has a rule for the worker to expand.
+// 1 when the node has occurrences beyond its first instance for the worker
+// to find: an RRULE or an RDATE.
 int has_rule(const event_node *node);
 
-// Calls emit(context, o) for every occurrence o of the node's first RRULE
-// whose day lies in first_day..last_day (Julian day numbers), in the order of
-// the iterator, except the first instance itself, occurrences on an excluded
-// day, and occurrences that go back behind an earlier day of the walk.
-using occurrence_sink = void (*)(void *context, icaltimetype o);
+// Calls emit(context, o) for every occurrence o of the node's recurrence set
+// (every RRULE and RDATE, less what excluded leaves out) other than its first
+// instance that covers a local day in first_day..last_day (Julian day
+// numbers), in the order of their starts, each start once. An occurrence is
+// found when it starts at most ten years before the days asked for.
+using occurrence_sink = void (*)(void *context, const occurrence &o);
 void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
                  void *context);
 
-// The first instance and the days it marks: its whole span, the end
-// exclusive, or its start day when it starts and ends on one day.
-occurrence first_instance(icaltimetype start, icaltimetype end);
-// A later occurrence starting at start, as long as the first instance; it
-// marks only the day on which it starts.
-occurrence later_occurrence(const event_node *node, icaltimetype start);
+// The occurrence from start to end (exclusive) in local time, and the local
+// days it covers: from its start's day up to its end, but not the end's day
+// when the end is a date or exactly 00:00. One of zero length, or ending
+// before it starts, covers its start day.
+occurrence occurrence_between(icaltimetype start, icaltimetype end);
 
 // Computes the occurrences of the days in range for every event of the list
 // through worker processes, replacing what the nodes held; answered_days

@@ -104,9 +104,8 @@ void flush(worker_output &out) {
     out.written_ms = now_ms();
 }
 
-void emit_occurrence(void *context, icaltimetype o) {
+void emit_occurrence(void *context, const occurrence &item) {
     auto &out = *static_cast<worker_output *>(context);
-    occurrence item = later_occurrence(out.node, o);
     // One occurrence per event and day is enough to mark and list it.
     if (item.first_day >= out.last.first_day && item.last_day <= out.last.last_day) return;
     out.last = item;

@@ -8,7 +8,9 @@
 #include "events/events.h"
 #include "tests/events/ics_files.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 inline icaltimetype day_of(int y, int m, int d) {
@@ -19,6 +21,27 @@ inline icaltimetype day_of(int y, int m, int d) {
     t.is_date = 1;
     return t;
 }
+
+// The process's zone for one scope: TZ set and read again, restored after.
+struct scoped_zone {
+    std::string saved;
+    int had = 0;
+    explicit scoped_zone(const char *zone) {
+        if (const char *z = getenv("TZ")) {
+            saved = z;
+            had = 1;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~scoped_zone() {
+        if (had)
+            setenv("TZ", saved.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+};
 
 class event_file_test : public ::testing::Test {
   protected:

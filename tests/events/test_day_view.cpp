@@ -123,7 +123,7 @@ TEST_F(day_view_test, times_dates_and_summaries_of_each_kind_of_event) {
     EXPECT_EQ(result, 0);
 }
 
-TEST_F(day_view_test, later_occurrence_keeps_only_its_separator_and_the_list_runs_newest_first) {
+TEST_F(day_view_test, later_occurrences_show_their_own_days_and_the_list_runs_newest_first) {
     // File order: a timed event, a note, then the weekly two-day event; the
     // list, and so the view, runs the other way.
     load(vevent({"DTSTART:20260112T100000", "DTEND:20260112T110000", "SUMMARY:first in file"}) +
@@ -131,20 +131,94 @@ TEST_F(day_view_test, later_occurrence_keeps_only_its_separator_and_the_list_run
          vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
                  "RRULE:FREQ=WEEKLY"}));
     EXPECT_EQ(rows(day_of(2026, 1, 12)),
-              (std::vector<cell>{separator(2), separator(3), when(4, "<i>all day event</i>"),
-                                 what(4, "second in file", 1), separator(5),
-                                 when(6, "10:00:00 - 11:00:00"), what(6, "first in file", 0),
-                                 closing(8)}));
+              (std::vector<cell>{separator(2), when(3, "Mon, 01/12/26 - Tue, 01/13/26"),
+                                 what(3, "two days", 1), separator(4),
+                                 when(5, "<i>all day event</i>"), what(5, "second in file", 1),
+                                 separator(6), when(7, "10:00:00 - 11:00:00"),
+                                 what(7, "first in file", 0), closing(9)}));
     // Its first week lists it in full.
     EXPECT_EQ(rows(day_of(2026, 1, 6)),
               (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Tue, 01/06/26"),
                                  what(3, "two days", 1), closing(5)}));
-    // Alone on its day it still gives a view: the heading and the separator.
-    load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
-                 "RRULE:FREQ=WEEKLY"}));
-    int result = 0;
-    EXPECT_EQ(rows(day_of(2026, 1, 19), &result), (std::vector<cell>{separator(2), closing(4)}));
-    EXPECT_EQ(result, 1);
+}
+
+TEST_F(day_view_test, the_occurrence_asked_about_in_local_time) {
+    struct row {
+        const char *zone;
+        std::string components;
+        icaltimetype day;
+        std::vector<cell> cells;
+    };
+    std::string weekly_sync =
+        vevent({"UID:sync", "DTSTART;TZID=America/Chicago:20240104T170000",
+                "DTEND;TZID=America/Chicago:20240104T180000", "SUMMARY:sync",
+                "RRULE:FREQ=WEEKLY;COUNT=20"}) +
+        vevent({"UID:sync", "RECURRENCE-ID;TZID=America/Chicago:20240307T170000",
+                "DTSTART;TZID=America/Chicago:20240308T090000",
+                "DTEND;TZID=America/Chicago:20240308T100000", "SUMMARY:sync moved"}) +
+        vevent({"UID:sync", "RECURRENCE-ID;TZID=America/Chicago:20240321T170000",
+                "DTSTART;TZID=America/Chicago:20240321T170000",
+                "DTEND;TZID=America/Chicago:20240321T180000", "SUMMARY:sync", "STATUS:CANCELLED"});
+    std::string berlin_sunday =
+        vevent({"DTSTART;TZID=Europe/Berlin:20240303T100000",
+                "DTEND;TZID=Europe/Berlin:20240303T110000", "SUMMARY:brunch",
+                "RRULE:FREQ=WEEKLY;BYDAY=SU"}) +
+        vevent({"DTSTART:20240331T003000Z", "DTEND:20240331T013000Z", "SUMMARY:spring"}) +
+        vevent({"DTSTART:20241027T003000Z", "DTEND:20241027T013000Z", "SUMMARY:autumn"}) +
+        vevent({"DTSTART;TZID=Europe/Berlin:20241026T220000",
+                "DTEND;TZID=Europe/Berlin:20241027T060000", "SUMMARY:night walk"});
+    const row table[] = {
+        // Stored in UTC, seen from Chicago: the evening before.
+        {"America/Chicago",
+         vevent({"DTSTART:20241211T013000Z", "DTEND:20241211T023000Z", "SUMMARY:dinner"}),
+         day_of(2024, 12, 10),
+         {separator(2), when(3, "19:30:00 - 20:30:00"), what(3, "dinner", 0), closing(5)}},
+        {"America/Chicago",
+         vevent({"DTSTART:20241211T013000Z", "DTEND:20241211T023000Z", "SUMMARY:dinner"}),
+         day_of(2024, 12, 11),
+         {closing(3)}},
+        // A later occurrence shows its own times, after the change to summer
+        // time as before; the moved one its new day; the cancelled one is
+        // listed struck through; the original day of the moved one is empty.
+        {"America/Chicago",
+         weekly_sync,
+         day_of(2024, 3, 14),
+         {separator(2), when(3, "17:00:00 - 18:00:00"), what(3, "sync", 0), closing(5)}},
+        {"America/Chicago",
+         weekly_sync,
+         day_of(2024, 3, 8),
+         {separator(2), when(3, "09:00:00 - 10:00:00"), what(3, "sync moved", 0), closing(5)}},
+        {"America/Chicago", weekly_sync, day_of(2024, 3, 7), {closing(3)}},
+        {"America/Chicago",
+         weekly_sync,
+         day_of(2024, 3, 21),
+         {separator(2), when(3, "17:00:00 - 18:00:00"), what(3, "<s>sync</s>", 0), closing(5)}},
+        // Days on which Berlin's clocks change: an hour that does not exist,
+        // and one that comes twice.
+        {"Europe/Berlin",
+         berlin_sunday,
+         day_of(2024, 3, 31),
+         {separator(2), when(3, "01:30:00 - 03:30:00"), what(3, "spring", 0), separator(4),
+          when(5, "10:00:00 - 11:00:00"), what(5, "brunch", 0), closing(7)}},
+        {"Europe/Berlin",
+         berlin_sunday,
+         day_of(2024, 10, 27),
+         {separator(2), when(3, "Sat, 10/26/24 - Sun, 10/27/24"), what(3, "night walk", 1),
+          separator(4), when(5, "02:30:00 - 02:30:00"), what(5, "autumn", 0), separator(6),
+          when(7, "10:00:00 - 11:00:00"), what(7, "brunch", 0), closing(9)}},
+        // A two-day weekly event asked on a later week: that week's two days.
+        {"UTC",
+         vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
+                 "RRULE:FREQ=WEEKLY"}),
+         day_of(2026, 1, 20),
+         {separator(2), when(3, "Mon, 01/19/26 - Tue, 01/20/26"), what(3, "two days", 1),
+          closing(5)}},
+    };
+    for (const row &r : table) {
+        scoped_zone zone(r.zone);
+        load(r.components);
+        EXPECT_EQ(rows(r.day), r.cells) << r.zone << " " << icaltime_as_ical_string(r.day);
+    }
 }
 
 TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {

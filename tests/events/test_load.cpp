@@ -31,11 +31,11 @@ TEST_F(load_test, list_runs_in_reverse_file_order_with_fields_of_each_component)
     EXPECT_EQ(alarmed->transparency, 1);
     EXPECT_EQ(second->transparency, 1);  // follows a transparent event, has none of its own
     EXPECT_EQ(first->transparency, 2);
-    // A missing end is one day after the start, keeping the start's kind.
+    // Without an end a date lasts its day and a time no time.
     EXPECT_EQ(first->end.year, 2026);
     EXPECT_EQ(first->end.day, 6);
     EXPECT_EQ(first->end.is_date, 1);
-    EXPECT_EQ(task->end.day, 9);
+    EXPECT_EQ(task->end.day, 8);
     EXPECT_EQ(task->end.hour, 9);
     EXPECT_EQ(second->end.hour, 11);
     // The node owns a copy that still holds the nested alarm.

@@ -15,7 +15,7 @@ TEST_F(marks_test, first_instance_spans_with_exclusive_ends) {
     load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:timed"}));
     EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5}));
     load(vevent({"DTSTART:20260105T100000", "DTEND:20260106T090000", "SUMMARY:overnight"}));
-    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5}));
+    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5, 6}));
     load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260106", "SUMMARY:all day"}));
     EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5}));
     load(vevent(
@@ -25,24 +25,24 @@ TEST_F(marks_test, first_instance_spans_with_exclusive_ends) {
 }
 
 TEST_F(marks_test, rules_with_exdates_counts_and_spans) {
-    // Monday 5 January 2026, weekly; an EXDATE on the first day keeps its mark.
+    // Monday 5 January 2026, weekly; an EXDATE on the start removes the first instance.
     load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:weekly",
                  "RRULE:FREQ=WEEKLY", "EXDATE:20260119T100000", "EXDATE:20260105T100000"}));
-    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5, 12, 26}));
+    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{12, 26}));
     EXPECT_EQ(marked_days(2025, 12), (std::vector<int>{}));  // before the start
 
     load(vevent({"DTSTART;VALUE=DATE:20260101", "SUMMARY:three", "RRULE:FREQ=DAILY;COUNT=3"}));
     EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{1, 2, 3}));
 
-    // Two days long, weekly: both days of the first week, then only the first.
+    // Two days long, weekly: both days of every week.
     load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
                  "RRULE:FREQ=WEEKLY;UNTIL=20260126"}));
-    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5, 6, 12, 19, 26}));
+    EXPECT_EQ(marked_days(2026, 1), (std::vector<int>{5, 6, 12, 13, 19, 20, 26, 27}));
 
-    // An exception date removes every occurrence of its day, whatever the time.
+    // An exception time removes the occurrence at that instant, not its day.
     load(vevent({"DTSTART:20260105T080000", "SUMMARY:hourly", "RRULE:FREQ=HOURLY;INTERVAL=6",
-                 "EXDATE:20260106T000000"}));
-    EXPECT_EQ(marked_days(2026, 1).size(), 26u);
+                 "EXDATE:20260106T020000"}));
+    EXPECT_EQ(marked_days(2026, 1).size(), 27u);
 }
 
 TEST_F(marks_test, rules_the_library_cannot_iterate_keep_their_first_instance) {
@@ -77,12 +77,37 @@ TEST_F(marks_test, opaque_wins_in_either_order_and_the_cache_holds_until_a_reloa
     EXPECT_EQ(day_status_evaluations, evaluations + 3);
 }
 
-// The answers of the literal walk: from the first instance, through every
-// occurrence up to the day, skipping those on an exception date.
+// The answers of the literal walk, for files of floating times and dates:
+// from the first instance, through every occurrence that starts up to the
+// day, each as long as the first and covering its days up to its end (a
+// date or 00:00 ends the day before); a date EXDATE leaves out what starts
+// on its day, a time EXDATE the occurrence at that time.
+static int64_t written_seconds(icaltimetype t) {
+    int64_t s = t.is_date ? 0 : t.hour * 3600 + t.minute * 60 + t.second;
+    return int64_t(gregorian_to_jdn(t)) * 86400 + s;
+}
+
+static int literal_covers(icaltimetype o, int64_t length, int64_t day) {
+    int64_t start = written_seconds(o), end = start + length, last = start / 86400;
+    if (end > start) last = std::max(last, (end - 1) / 86400);
+    return start / 86400 <= day && day <= last;
+}
+
+static int literal_excluded(icalcomponent *c, icaltimetype o) {
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+        icaltimetype x = icalproperty_get_exdate(p);
+        if (x.is_date ? date_equal(x, o) : !o.is_date && icaltime_compare(x, o) == 0) return 1;
+    }
+    return 0;
+}
+
 static int literal_on_day(const event_node *node, icaltimetype day) {
-    if (date_on_or_after(day, node->start) && date_before(day, node->end)) return 1;
-    if (date_equal(day, node->start) && date_equal(day, node->end)) return 1;
     icalcomponent *c = node->component.get();
+    int64_t k = gregorian_to_jdn(day);
+    int64_t length =
+        std::max<int64_t>(0, written_seconds(node->end) - written_seconds(node->start));
+    if (!literal_excluded(c, node->start) && literal_covers(node->start, length, k)) return 1;
     icalproperty *rrule = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY);
     if (!rrule || date_before(day, node->start)) return 0;
     icalrecur_iterator *it = icalrecur_iterator_new(icalproperty_get_rrule(rrule), node->start);
@@ -90,12 +115,8 @@ static int literal_on_day(const event_node *node, icaltimetype day) {
     int result = 0;
     for (icaltimetype o = icalrecur_iterator_next(it);; o = icalrecur_iterator_next(it)) {
         if (date_before(day, o) || icaltime_is_null_time(o)) break;
-        if (!date_equal(o, day)) continue;
-        int excluded = 0;
-        for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY);
-             p && !excluded; p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY))
-            excluded = date_equal(icalproperty_get_exdate(p), day);
-        if (!excluded) {
+        if (icaltime_compare(o, node->start) == 0 || literal_excluded(c, o)) continue;
+        if (literal_covers(o, length, k)) {
             result = 1;
             break;
         }
@@ -323,4 +344,100 @@ TEST_F(marks_test, count_rules_answer_like_a_literal_walk_near_their_end_and_lon
     compare_in_day_order(asked, compared, marked);
     EXPECT_GT(compared, static_cast<int>(asked.size()) / 2);
     EXPECT_GT(marked, compared / 30);
+}
+
+TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set) {
+    struct row {
+        const char *zone;
+        std::string components;
+        int year, month;
+        std::vector<int> days;
+    };
+    std::string weekly = "RRULE:FREQ=WEEKLY;COUNT=4";
+    const row rows[] = {
+        // A single event in UTC, seen west and east of it.
+        {"America/Chicago",
+         vevent({"DTSTART:20241211T013000Z", "DTEND:20241211T023000Z", "SUMMARY:dinner"}),
+         2024,
+         12,
+         {10}},
+        {"Asia/Tehran",
+         vevent({"DTSTART:20241210T203000Z", "DTEND:20241210T213000Z", "SUMMARY:dinner"}),
+         2024,
+         12,
+         {11}},
+        // Every later occurrence covers all its days; an end at midnight does
+        // not cover its day, a later end does.
+        {"UTC",
+         vevent({"DTSTART:20240226T080000", "DTEND:20240304T080000", "SUMMARY:on call",
+                 "RRULE:FREQ=WEEKLY;INTERVAL=3"}),
+         2024,
+         3,
+         {1, 2, 3, 4, 18, 19, 20, 21, 22, 23, 24, 25}},
+        {"UTC",
+         vevent({"DTSTART:20240305T220000", "DTEND:20240306T000000", "SUMMARY:late",
+                 "RRULE:FREQ=WEEKLY;COUNT=2"}),
+         2024,
+         3,
+         {5, 12}},
+        // Zero length: its start day; a timed event without an end lasts no time.
+        {"UTC",
+         vevent({"DTSTART:20240315T000000", "DTEND:20240315T000000", "SUMMARY:deadline"}) +
+             vevent({"DTSTART:20240316T231500", "SUMMARY:reminder", weekly}),
+         2024,
+         3,
+         {15, 16, 23, 30}},
+        // Two rules, a period with its own end, a date, and excluded instants:
+        // the first instance too, and a date that removes its day's start.
+        {"UTC",
+         vevent({"DTSTART:20240101T090000", "DTEND:20240101T100000", "SUMMARY:set",
+                 "RRULE:FREQ=WEEKLY;BYDAY=MO;COUNT=3", "RRULE:FREQ=MONTHLY;BYMONTHDAY=20;COUNT=2",
+                 "RDATE;VALUE=PERIOD:20240124T220000/20240126T010000", "RDATE;VALUE=DATE:20240130",
+                 "EXDATE:20240101T090000", "EXDATE;VALUE=DATE:20240115"}),
+         2024,
+         1,
+         {8, 20, 24, 25, 26, 30}},
+        // A moved occurrence covers its own days and the original none; a
+        // cancelled one, and a cancelled event, none.
+        {"UTC",
+         vevent({"UID:sync", "DTSTART:20240104T170000", "DTEND:20240104T180000", "SUMMARY:sync",
+                 weekly}) +
+             vevent({"UID:sync", "RECURRENCE-ID:20240111T170000", "DTSTART:20240112T230000",
+                     "DTEND:20240113T010000", "SUMMARY:sync, moved"}) +
+             vevent({"UID:sync", "RECURRENCE-ID:20240118T170000", "DTSTART:20240118T170000",
+                     "DTEND:20240118T180000", "SUMMARY:sync", "STATUS:CANCELLED"}) +
+             vevent({"DTSTART:20240102T100000", "SUMMARY:off", "STATUS:CANCELLED"}),
+         2024,
+         1,
+         {4, 12, 13, 25}},
+        // THISANDFUTURE: the one occurrence named is replaced.
+        {"UTC",
+         vevent({"UID:f", "DTSTART;VALUE=DATE:20240101", "SUMMARY:f", weekly}) +
+             vevent({"UID:f", "RECURRENCE-ID;RANGE=THISANDFUTURE;VALUE=DATE:20240108",
+                     "DTSTART;VALUE=DATE:20240110", "SUMMARY:f, moved"}),
+         2024,
+         1,
+         {1, 10, 15, 22}},
+        // Zoned by the file, by the system's zoneinfo, and by nothing (floating).
+        {"America/Chicago",
+         "BEGIN:VTIMEZONE\r\nTZID:Tokyo time\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+         "TZOFFSETFROM:+0900\r\nTZOFFSETTO:+0900\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n" +
+             vevent({"DTSTART;TZID=Tokyo time:20240705T080000",
+                     "DTEND;TZID=Tokyo time:20240705T090000", "SUMMARY:tokyo"}) +
+             vevent({"DTSTART;TZID=Europe/Berlin:20240710T050000",
+                     "DTEND;TZID=Europe/Berlin:20240710T060000", "SUMMARY:berlin"}) +
+             vevent({"DTSTART;TZID=Nowhere:20240720T020000", "DTEND;TZID=Nowhere:20240720T030000",
+                     "SUMMARY:nowhere"}),
+         2024,
+         7,
+         {4, 9, 20}},
+    };
+    for (const row &r : rows) {
+        scoped_zone zone(r.zone);
+        load(r.components);
+        std::vector<int> marked;
+        for (int d = 1; d <= icaltime_days_in_month(r.month, r.year); ++d)
+            if (day_status(day_of(r.year, r.month, d))) marked.push_back(d);
+        EXPECT_EQ(marked, r.days) << r.zone << "\n" << r.components;
+    }
 }

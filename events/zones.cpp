@@ -1,0 +1,104 @@
+// Time zones of the calendar file and the user's local time; see events/zones.h.
+#include "events/zones.h"
+
+#include "calendar/calendar.h"
+#include "core/state.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct zone_free {
+    void operator()(icaltimezone *z) const { icaltimezone_free(z, 1); }
+};
+
+// The file's own zones, owned here until the file is read again; and the
+// unknown names already reported, so that each is reported once a read.
+std::vector<std::unique_ptr<icaltimezone, zone_free>> file_zones;
+std::set<std::string> unknown_names;
+
+constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
+
+const icaltimezone *zone_named(const char *tzid) {
+    for (const auto &z : file_zones) {
+        const char *name = icaltimezone_get_tzid(z.get());
+        if (name && strcmp(name, tzid) == 0) return z.get();
+    }
+    if (const icaltimezone *z = icaltimezone_get_builtin_timezone_from_tzid(tzid)) return z;
+    return icaltimezone_get_builtin_timezone(tzid);
+}
+
+}  // namespace
+
+void add_file_zone(icalcomponent *vtimezone) {
+    std::unique_ptr<icaltimezone, zone_free> zone(icaltimezone_new());
+    // On success the zone owns the component; otherwise it is released here.
+    if (zone && icaltimezone_set_component(zone.get(), vtimezone))
+        file_zones.push_back(std::move(zone));
+    else
+        icalcomponent_free(vtimezone);
+}
+
+void free_file_zones() {
+    file_zones.clear();
+    unknown_names.clear();
+}
+
+icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fallback) {
+    if (t.is_date || icaltime_is_utc(t)) return t;
+    icalparameter *param = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+    const char *tzid = param ? icalparameter_get_tzid(param) : nullptr;
+    if (!tzid) {
+        t.zone = fallback;
+        return t;
+    }
+    t.zone = zone_named(tzid);
+    if (!t.zone && app_state.debug_level && unknown_names.insert(tzid).second)
+        printf("time zone \"%s\" is not defined: its times are read as floating\n", tzid);
+    return t;
+}
+
+int64_t instant_of(icaltimetype t) {
+    if (!t.is_date && t.zone) return static_cast<int64_t>(icaltime_as_timet_with_zone(t, t.zone));
+    int64_t seconds = t.is_date ? 0 : int64_t(t.hour) * 3600 + t.minute * 60 + t.second;
+    return (int64_t(gregorian_to_jdn(t)) - unix_epoch_day) * 86400 + seconds;
+}
+
+icaltimetype local_time(icaltimetype t) {
+    if (t.is_date || !t.zone) {
+        t.zone = nullptr;
+        return t;
+    }
+    time_t s = static_cast<time_t>(instant_of(t));
+    struct tm tm {};
+    t.zone = nullptr;
+    if (!localtime_r(&s, &tm)) return t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.is_daylight = tm.tm_isdst > 0;
+    return t;
+}
+
+icaltimetype moved(icaltimetype t, int64_t seconds) {
+    if (t.is_date) {
+        icaltime_adjust(&t, static_cast<int>(seconds / 86400), 0, 0, 0);
+        return t;
+    }
+    if (!t.zone) {
+        icaltime_adjust(&t, static_cast<int>(seconds / 86400), 0, 0,
+                        static_cast<int>(seconds % 86400));
+        return t;
+    }
+    return icaltime_from_timet_with_zone(static_cast<time_t>(instant_of(t) + seconds), 0,
+                                         icaltimezone_get_utc_timezone());
+}

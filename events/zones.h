@@ -1,0 +1,30 @@
+// Time zones: the ones the calendar file defines, the names libical and the
+// system's zoneinfo know, and the user's local time as localtime sees it.
+#pragma once
+
+#include <libical/ical.h>
+
+#include <cstdint>
+
+// Takes a VTIMEZONE component of the file read: its TZID names a zone from
+// now until free_file_zones.
+void add_file_zone(icalcomponent *vtimezone);
+void free_file_zones();
+
+// The value t of property p with the zone its TZID parameter names: a zone
+// of the file, else one libical or the system's zoneinfo knows. A value with
+// no TZID and no "Z" takes fallback (the event's own zone, or null). A TZID
+// that nothing defines leaves t floating.
+icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fallback);
+
+// The wall-clock time of t in the user's zone, without a zone: UTC and zoned
+// times converted, floating times and dates as written.
+icaltimetype local_time(icaltimetype t);
+
+// Seconds that order and compare moments: zoned times as real instants,
+// floating times and dates as written, read as if they were UTC.
+int64_t instant_of(icaltimetype t);
+
+// t moved by seconds of real time (a zoned time: across any change of its
+// offset) or of wall clock (floating times); dates by whole days.
+icaltimetype moved(icaltimetype t, int64_t seconds);
