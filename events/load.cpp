@@ -67,7 +67,7 @@ int real_day(icaltimetype t) {
 // next day or, for a time, the start itself.
 icaltimetype end_of(icalcomponent *c, icaltimetype start) {
     if (icalproperty *p = icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY)) {
-        icaltimetype end = icalproperty_get_dtend(p);
+        icaltimetype end = value_of(p);
         if (!icaltime_is_null_time(end)) return with_zone(p, end, start.zone);
     }
     if (icalproperty *p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY))
@@ -88,7 +88,7 @@ int64_t length_of(icaltimetype start, icaltimetype end) {
 void add_component(icalcomponent *c) {
     std::unique_ptr<icalcomponent, component_free> owned(c);
     icalproperty *dtstart = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
-    icaltimetype start = dtstart ? icalproperty_get_dtstart(dtstart) : icaltime_null_time();
+    icaltimetype start = value_of(dtstart);
     // A start the library cannot read (a quoted parameter that swallowed the
     // value, text where a date belongs) places the event on no day.
     if (!real_day(start)) {
@@ -137,7 +137,7 @@ void take_out_replaced() {
         auto found = uid ? events.find(uid) : events.end();
         if (found == events.end()) continue;
         event_node *event = found->second;
-        icaltimetype replaced = with_zone(p, icalproperty_get_recurrenceid(p), event->start.zone);
+        icaltimetype replaced = with_zone(p, value_of(p), event->start.zone);
         if (replaced.is_date && !event->start.is_date)
             event->exdate_days.push_back(gregorian_to_jdn(replaced));
         else

@@ -246,7 +246,7 @@ void read_exdates(event_node *node) {
     icalcomponent *c = node->component.get();
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
-        icaltimetype t = with_zone(p, icalproperty_get_exdate(p), node->start.zone);
+        icaltimetype t = with_zone(p, value_of(p), node->start.zone);
         if (!valid_date(t)) continue;
         // A date leaves out the occurrences that start on its day.
         if (t.is_date && !node->start.is_date)

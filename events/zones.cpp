@@ -4,6 +4,7 @@
 #include "calendar/calendar.h"
 #include "core/state.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -25,16 +26,40 @@ std::set<std::string> unknown_names;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
 
+// A name that can only be a zoneinfo zone: letters, digits and "_+-", in
+// parts joined by "/". The library opens the file of that name under the
+// zoneinfo directory, so a "..", a leading "/" or another character (which
+// could reach a FIFO or a device) is never passed to it.
+int zoneinfo_name(const char *name) {
+    if (!*name || *name == '/' || strstr(name, "..") || strstr(name, "//")) return 0;
+    for (const char *c = name; *c; ++c)
+        if (!isalnum(static_cast<unsigned char>(*c)) && !strchr("_+-/", *c)) return 0;
+    return 1;
+}
+
 const icaltimezone *zone_named(const char *tzid) {
     for (const auto &z : file_zones) {
         const char *name = icaltimezone_get_tzid(z.get());
         if (name && strcmp(name, tzid) == 0) return z.get();
     }
-    if (const icaltimezone *z = icaltimezone_get_builtin_timezone_from_tzid(tzid)) return z;
-    return icaltimezone_get_builtin_timezone(tzid);
+    // The library's own names carry this prefix before the zoneinfo name.
+    const char prefix[] = "/freeassociation.sourceforge.net/";
+    const char *location =
+        strncmp(tzid, prefix, sizeof prefix - 1) ? tzid : tzid + sizeof prefix - 1;
+    if (strncmp(location, "Tzfile/", 7) == 0) location += 7;
+    return zoneinfo_name(location) ? icaltimezone_get_builtin_timezone(location) : nullptr;
 }
 
 }  // namespace
+
+icaltimetype value_of(icalproperty *p) {
+    icalvalue *v = p ? icalproperty_get_value(p) : nullptr;
+    icalvalue_kind kind = v ? icalvalue_isa(v) : ICAL_NO_VALUE;
+    if (kind != ICAL_DATETIME_VALUE && kind != ICAL_DATE_VALUE) return icaltime_null_time();
+    icaltimetype t = icalvalue_get_datetimedate(v);
+    t.zone = icaltime_is_utc(t) ? icaltimezone_get_utc_timezone() : nullptr;
+    return t;
+}
 
 void add_file_zone(icalcomponent *vtimezone) {
     std::unique_ptr<icaltimezone, zone_free> zone(icaltimezone_new());

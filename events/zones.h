@@ -11,6 +11,10 @@
 void add_file_zone(icalcomponent *vtimezone);
 void free_file_zones();
 
+// The date or date-time value of p as written, without a zone: read without
+// the library's own zone lookup, which opens any file a TZID names.
+icaltimetype value_of(icalproperty *p);
+
 // The value t of property p with the zone its TZID parameter names: a zone
 // of the file, else one libical or the system's zoneinfo knows. A value with
 // no TZID and no "Z" takes fallback (the event's own zone, or null). A TZID
