@@ -202,7 +202,6 @@ void parse_text(const std::string &text) {
             add_component(c);
         }
     } while (line);
-    take_out_replaced();
 }
 
 }  // namespace
@@ -282,6 +281,7 @@ void load_events() {
         first = -1;
         if (fd >= 0) read_source(fd, size, f.path);
     }
+    take_out_replaced();  // a replacing component may come from another file of a folder
     if (user_locale) uselocale(user_locale);
 }
 

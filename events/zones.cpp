@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -19,9 +19,10 @@ struct zone_free {
     void operator()(icaltimezone *z) const { icaltimezone_free(z, 1); }
 };
 
-// The file's own zones, owned here until the file is read again; and the
-// unknown names already reported, so that each is reported once a read.
-std::vector<std::unique_ptr<icaltimezone, zone_free>> file_zones;
+// The files' own zones by name, owned here until the files are read again
+// (the first definition of a name wins); and the unknown names already
+// reported, so that each is reported once a read.
+std::map<std::string, std::unique_ptr<icaltimezone, zone_free>> file_zones;
 std::set<std::string> unknown_names;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
@@ -38,10 +39,8 @@ int zoneinfo_name(const char *name) {
 }
 
 const icaltimezone *zone_named(const char *tzid) {
-    for (const auto &z : file_zones) {
-        const char *name = icaltimezone_get_tzid(z.get());
-        if (name && strcmp(name, tzid) == 0) return z.get();
-    }
+    auto found = file_zones.find(tzid);
+    if (found != file_zones.end()) return found->second.get();
     // The library's own names carry this prefix before the zoneinfo name.
     const char prefix[] = "/freeassociation.sourceforge.net/";
     const char *location =
@@ -62,12 +61,17 @@ icaltimetype value_of(icalproperty *p) {
 }
 
 void add_file_zone(icalcomponent *vtimezone) {
-    std::unique_ptr<icaltimezone, zone_free> zone(icaltimezone_new());
+    icalproperty *p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
+    const char *name = p ? icalproperty_get_tzid(p) : nullptr;
+    std::string key = name ? name : "";
+    std::unique_ptr<icaltimezone, zone_free> zone;
+    if (name && !file_zones.count(key)) zone.reset(icaltimezone_new());
     // On success the zone owns the component; otherwise it is released here.
-    if (zone && icaltimezone_set_component(zone.get(), vtimezone))
-        file_zones.push_back(std::move(zone));
-    else
+    if (zone && icaltimezone_set_component(zone.get(), vtimezone)) {
+        file_zones.emplace(key, std::move(zone));
+    } else {
         icalcomponent_free(vtimezone);
+    }
 }
 
 void free_file_zones() {
