@@ -89,14 +89,16 @@ class FaultTest(unittest.TestCase):
         def delete():
             self.ics.unlink()
 
-        def directory():
-            self.ics.mkdir()
-
         def fifo():
-            self.ics.rmdir()
             os.mkfifo(self.ics)
 
-        faults = [("deleted", delete), ("a directory", directory), ("a FIFO", fifo)]
+        def folder():
+            # A directory is a folder of calendars: the same events in it keep the same marks.
+            self.ics.unlink()
+            self.ics.mkdir()
+            (self.ics / "events.ics").write_text(MARKED)
+
+        faults = [("deleted", delete), ("a FIFO", fifo)]
         if not AS_ROOT:
             # Permissions do not stop root's reads; the FIFO and the directory
             # stand for an unreadable file there.
@@ -105,6 +107,7 @@ class FaultTest(unittest.TestCase):
                 self.ics.write_text(OTHER)
                 self.ics.chmod(0)
             faults.append(("unreadable", unreadable))
+        faults.append(("a folder", folder))
         for name, fault in faults:
             with self.subTest(calendar_file=name):
                 fault()
@@ -113,7 +116,7 @@ class FaultTest(unittest.TestCase):
 
         # A readable file again: its events replace the old marks.
         if self.ics.is_dir():
-            self.ics.rmdir()
+            shutil.rmtree(self.ics)
         elif self.ics.exists():
             self.ics.unlink()
         self.ics.write_text(OTHER)
