@@ -94,3 +94,7 @@ extern uint64_t worker_runs;  // worker processes started
 // For tests: a worker raises fault_signal when it reaches the event at list
 // position fault_event (counted from the head); -1 never.
 extern int worker_fault_event, worker_fault_signal;
+// For tests that compare answers rather than bounds: the per-event deadline
+// and the budget of a range are multiplied by it, so that a slow machine
+// cannot turn a sound rule into a faulty one. 1 in the tile.
+extern int worker_time_scale;

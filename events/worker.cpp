@@ -39,6 +39,7 @@
 day_range answered_days;
 uint64_t worker_runs = 0;
 int worker_fault_event = -1, worker_fault_signal = 0;
+int worker_time_scale = 1;
 
 namespace {
 
@@ -115,7 +116,8 @@ void emit_occurrence(void *context, const occurrence &item) {
 }
 
 void limit_worker() {
-    rlimit cpu{worker_cpu_seconds, worker_cpu_seconds + 1};
+    rlim_t seconds = worker_cpu_seconds * static_cast<rlim_t>(worker_time_scale);
+    rlimit cpu{seconds, seconds + 1};
     setrlimit(RLIMIT_CPU, &cpu);
 #ifndef DS_ADDRESS_SANITIZER
     unsigned long pages = 0;
@@ -226,7 +228,7 @@ run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day
     std::vector<char> buffer;
     int64_t progress = now_ms();  // when the worker last reported an event done
     for (;;) {
-        int64_t now = now_ms(), event_end = progress + event_deadline_ms;
+        int64_t now = now_ms(), event_end = progress + event_deadline_ms * worker_time_scale;
         if (now >= event_end || now >= budget_end) {
             result.end = now >= event_end ? run_overran : run_out_of_budget;
             kill(pid, SIGKILL);
@@ -281,7 +283,7 @@ void answer_days(day_range range) {
         nodes.push_back(node);
     }
     answered_days = range;
-    int64_t budget_end = now_ms() + range_budget_ms;
+    int64_t budget_end = now_ms() + range_budget_ms * worker_time_scale;
     std::size_t next = next_needing_worker(nodes, 0);
     while (next < nodes.size()) {
         run_result r = run_one(nodes, next, range, budget_end);

@@ -153,6 +153,7 @@ static void compare_in_day_order(std::vector<std::pair<int64_t, const event_node
 }
 
 TEST_F(marks_test, answers_equal_a_literal_walk_of_many_generated_rules) {
+    patient_worker patient;
     std::mt19937 rng(20261209);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const char *freqs[] = {"DAILY", "WEEKLY", "MONTHLY", "YEARLY", "HOURLY"};
@@ -296,6 +297,7 @@ TEST_F(marks_test, rarely_or_never_matching_rules_cost_only_their_own_event) {
 // at all, so the days around each rule's last occurrence, a month decades
 // later and days at random must match the literal walk.
 TEST_F(marks_test, count_rules_answer_like_a_literal_walk_near_their_end_and_long_after) {
+    patient_worker patient;
     std::mt19937 rng(1996);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const char *rules[] = {"FREQ=DAILY",
@@ -349,6 +351,7 @@ TEST_F(marks_test, count_rules_answer_like_a_literal_walk_near_their_end_and_lon
 }
 
 TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set) {
+    patient_worker patient;
     struct row {
         const char *zone;
         std::string components;
