@@ -2,14 +2,17 @@
 // new ones, and resident size over reloads.
 #include "core/state.h"
 #include "events/events.h"
+#include "events/recur.h"
 #include "tests/events/ics_files.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,10 +95,19 @@ std::string recurring_file(int base_year) {
     return calendar(out);
 }
 
+// CPU time of the reaped worker processes so far, ms.
+double workers_cpu_ms() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
 void bm_month_marks(benchmark::State &state) {
     int far = static_cast<int>(state.range(0));
     file_pair file = make_pair_of(far ? "far" : "near", recurring_file(far ? 1996 : 2026));
     uint64_t evaluations = day_status_evaluations;
+    double cpu = workers_cpu_ms();
     for (auto _ : state) {
         state.PauseTiming();
         file.load();
@@ -108,10 +120,58 @@ void bm_month_marks(benchmark::State &state) {
             benchmark::DoNotOptimize(day_status(day));
         }
     }
+    state.counters["worker_cpu_ms"] =
+        benchmark::Counter(workers_cpu_ms() - cpu, benchmark::Counter::kAvgIterations);
     // 31 per iteration: every month was computed, none answered from the cache.
     state.counters["evaluations"] =
         benchmark::Counter(static_cast<double>(day_status_evaluations - evaluations),
                            benchmark::Counter::kAvgIterations);
+    free_events();
+}
+
+void ask_month() {
+    for (int d = 1; d <= 31; ++d) {
+        icaltimetype day = icaltime_null_date();
+        day.year = 2026;
+        day.month = 1;
+        day.day = d;
+        day_status(day);
+    }
+}
+
+// The worker's own cost with n events loaded: a fork and an answer for no
+// day (range 0: each rule reported done at once), or the answers of a month
+// (range 1), read back by the tile.
+void bm_worker_answer(benchmark::State &state) {
+    calendar_file(static_cast<int>(state.range(0))).load();
+    uint64_t runs = worker_runs;
+    int64_t first = 2461042;  // 1 January 2026
+    day_range range = state.range(1) ? day_range{first - 15, first + 45} : day_range{};
+    double cpu = workers_cpu_ms();
+    for (auto _ : state) answer_days(range);
+    state.counters["workers"] = benchmark::Counter(static_cast<double>(worker_runs - runs),
+                                                   benchmark::Counter::kAvgIterations);
+    state.counters["worker_cpu_ms"] =
+        benchmark::Counter(workers_cpu_ms() - cpu, benchmark::Counter::kAvgIterations);
+    free_events();
+}
+
+// 1,000 rules that each hold the worker: the time until a month's marks are
+// all known, which is when the face is drawn.
+void bm_all_faulty_month(benchmark::State &state) {
+    std::string out;
+    const char *rules[] = {"FREQ=HOURLY;BYMONTH=2;BYMONTHDAY=30",
+                           "FREQ=MINUTELY;BYHOUR=3;BYMINUTE=7;BYMONTH=2;BYMONTHDAY=30"};
+    for (int i = 0; i < 1000; ++i)
+        out += vevent({"DTSTART:" + ymd(2026, 1, 1 + i % 28) + "T100000",
+                       "SUMMARY:f" + std::to_string(i), std::string("RRULE:") + rules[i % 2]});
+    file_pair file = make_pair_of("faulty", calendar(out));
+    for (auto _ : state) {
+        state.PauseTiming();
+        file.load();
+        state.ResumeTiming();
+        ask_month();
+    }
     free_events();
 }
 
@@ -130,20 +190,13 @@ long resident_kb() {
 // file. Each growth is measured from a reference taken after a few reloads,
 // when the allocator's arenas have settled; the marks of a month are asked
 // after every load, so the recurrence state is built and dropped too.
-void ask_month() {
-    for (int d = 1; d <= 31; ++d) {
-        icaltimetype day = icaltime_null_date();
-        day.year = 2026;
-        day.month = 1;
-        day.day = d;
-        day_status(day);
-    }
-}
-
 void bm_resident_over_reloads(benchmark::State &state) {
     for (auto _ : state) {
         file_pair &large = calendar_file(50000);
         file_pair &small = calendar_file(1000);
+        calendar_file(10000).load();
+        ask_month();
+        state.counters["rss_10k_MB"] = resident_kb() / 1024.0;
         large.load();
         ask_month();
         state.counters["rss_50k_MB"] = resident_kb() / 1024.0;
@@ -264,7 +317,12 @@ void bm_export_month(benchmark::State &state) {
 BENCHMARK(bm_load_events)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_bare_parse)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_folder)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
-BENCHMARK(bm_month_marks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_month_marks)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_worker_answer)
+    ->ArgsProduct({{1000, 10000, 50000}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(bm_all_faulty_month)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_export_load)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_export_month)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_resident_over_reloads)->Iterations(1)->Unit(benchmark::kSecond);
