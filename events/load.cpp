@@ -56,8 +56,7 @@ const char *property_text(icalcomponent *c, icalproperty_kind kind) {
     return p ? icalproperty_get_value_as_string(p) : nullptr;
 }
 
-// Takes c, a component already removed from its calendar: it becomes the
-// node's own, or is released when the event is dropped.
+// A start or end that names a real day of the Gregorian calendar.
 int real_day(icaltimetype t) {
     return !icaltime_is_null_time(t) && t.year >= 1 && t.month >= 1 && t.month <= 12 &&
            t.day >= 1 && t.day <= gregorian_month_length(t.month, t.year);
@@ -85,6 +84,8 @@ int64_t length_of(icaltimetype start, icaltimetype end) {
     return std::max<int64_t>(0, instant_of(end) - instant_of(start));
 }
 
+// Takes c, a component already removed from its calendar: it becomes the
+// node's own, or is released when the event is dropped.
 void add_component(icalcomponent *c) {
     std::unique_ptr<icalcomponent, component_free> owned(c);
     icalproperty *dtstart = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
