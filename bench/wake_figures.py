@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """When the docked tile wakes, side by side for two builds (a baseline and the
 one under test), each docked in Xvfb with Window Maker:
 

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Every figure of the project in one run: the whole process docked in Window
 # Maker (start-up, resident size, idle CPU time), then each subsystem's own
 # benchmarks and measuring scripts.

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Figures of the whole dayspinner process docked in Window Maker under Xvfb:
 start-up time, resident size at three moments, idle CPU time.
 

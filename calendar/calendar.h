@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Calendar arithmetic: Julian day numbers, the Gregorian, Persian and Islamic
 // calendars, lunar phases and the moon phase of a day.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Gregorian dates and Julian day numbers (Fliegel and Van Flandern, CACM 1968).
 //
 // Both conversions are written for 32-bit day numbers but evaluated in 64 bits:

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The Islamic calendar: the Umm al-Qura calendar from 1300 to 1600 AH (the
 // table of calendar/umm_al_qura.inc), the arithmetic (civil) calendar before
 // and after. The civil calendar of epoch day 1948440 (1 Muharram 1 =

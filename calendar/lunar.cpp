@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Instants of the Moon's principal phases: the true-phase formulas of Meeus,
 // Astronomical Formulae for Calculators, with lunations counted from the new
 // moon of 1900 January 1 and a Delta T polynomial subtracted to give UT.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Moon phase of a Gregorian day, memoised by day number. A phase belongs to
 // the civil date on which its instant falls in local time, as localtime sees
 // it under the process's TZ; the zone is fixed for the life of the process,

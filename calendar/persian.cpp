@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The Persian (solar Hijri) calendar by the 33-year arithmetic rule: year y is
 // a leap year when (25 y + 11) mod 33 < 8, eight leap years in every 33. From
 // 1800 to 2123 CE this gives exactly the years of the official calendar, whose

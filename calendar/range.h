@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Internal helpers: day numbers kept inside 32 bits, floored division.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The main loop and the pointer zones of the 64 x 64 face.
 #include "core/core.h"
 #include "core/state.h"

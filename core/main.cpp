@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Start-up: settings, the command line, the dock window, the skin, GTK+, then
 // the main loop, which never returns.
 #include "core/core.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The command line, the usage text and the start-up banners.
 #include "core/core.h"
 #include "core/state.h"

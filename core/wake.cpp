@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Local midnight through a timerfd and calendar changes through inotify.
 #include "core/wake.h"
 

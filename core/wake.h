@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // What wakes the main loop besides X events: local midnight and changes of
 // the calendar file.
 #pragma once

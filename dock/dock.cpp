@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The dock window pair: a withdrawn group leader that carries the hints, and
 // the icon window that the window manager swallows into its dock. Both are
 // 64 x 64, shaped alike and show the same face: some docks swallow the leader

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The drawing surface (server-side pixmaps copied into the icon window) and
 // the one place where X events are received.
 #include "dock/dock.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The day view: an undecorated window beside the tile listing one day's events.
 #include "events/events.h"
 

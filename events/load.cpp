@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The event list and its loading from the calendar file.
 #include "events/events.h"
 #include "events/recur.h"

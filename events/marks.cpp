@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Which events fall on a day, and the mark the day gets on the face.
 #include "events/events.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Expansion of one rule over a range of days; see events/recur.h.
 #include "events/recur.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Expansion of one event's recurrence set over a range of days. Runs only in
 // the worker process (events/worker.cpp): the library's iterator can crash or
 // loop on some rules, and the tile's own process must survive both.

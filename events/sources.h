@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The files behind the calendar: the one file the calendar path names, or the
 // .ics files of the folder it names and of that folder's immediate subfolders
 // (one subfolder per calendar, one file per event, as synchronising clients

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Where the day view opens: pure arithmetic on screen rectangles.
 #pragma once
 

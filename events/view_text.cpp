@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Texts of the day view; see events/view_text.h.
 #include "events/view_text.h"
 

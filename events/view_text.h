@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Texts of the day view as GTK needs them: valid UTF-8, escaped where they
 // become markup, whole however long the locale makes them.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The worker process. Every call into the library's recurrence iterator runs
 // in a child of the tile, forked with the parsed event list, so that a rule
 // on which the library crashes or loops costs its own event, never the tile.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Time zones of the calendar file and the user's local time; see events/zones.h.
 #include "events/zones.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Time zones: the ones the calendar file defines, the names libical and the
 // system's zoneinfo know, and the user's local time as localtime sees it.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The button bar, packed leftwards from x 55 with a 1-pixel gap.
 #include "core/state.h"
 #include "dock/dock.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The dock face: skin, displayed month, header, day grid and button bar.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The day grid: seven 9-pixel columns from x 0, rows 7 pixels apart from
 // y 20, and the inverse mapping of a pointer position to a day.
 #include "calendar/calendar.h"

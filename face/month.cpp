@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The displayed month: today from the local clock moved by month_offset,
 // the repaint of the empty face and weekday row, and the header text.
 #include "calendar/calendar.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The skin: both images compiled in, the derived widths, and the start-up
 // that turns the images into pixmaps and shows the dock windows.
 #include "face/skin.h"

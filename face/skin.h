@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Where every glyph of the two skin images lies, and the widths derived
 // from those places at start-up. All values are pixels; x0 and x1 are the
 // first and last column of a glyph, both inclusive.

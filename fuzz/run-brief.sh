@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Builds the fuzz targets with clang and runs each briefly on its committed
 # seed corpus; fails when a target crashes. FUZZ_SECONDS sets the time per target.
 set -eu

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # The Debian package, made by CPack from the install rules:
 #   cpack --config <build>/CPackConfig.cmake   ->  dayspinner_<version>_<arch>.deb
 # tools/build-package.sh does the whole build and leaves the file in the top folder.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The settings dialog: a GTK+ 2 window run in a nested main loop inside the
 // handling of the tile's settings button. The icon, the language and the
 // command apply to app_state at once; the week start on "save"; the calendar

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The settings file: a few key=value lines in the home directory.
 //
 // The reader is deliberately loose: a token is a maximal run of bytes other

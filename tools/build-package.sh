@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Builds the Debian package: dayspinner_<version>_<arch>.deb in the top folder.
 # An optimised build of the program alone in build-package/, packed by CPack.
 set -eu

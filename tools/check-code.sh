@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Fails on a formatting, clang-tidy or cppcheck finding in the project's own code.
 # Usage: tools/check-code.sh [--fix]   (--fix reformats in place instead of failing)
 set -eu

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Installs every Debian package that building, testing and benchmarking need.
 # Safe to run again: it only calls apt-get when something is missing.
 set -eu

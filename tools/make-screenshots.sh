@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Remakes the README's pictures of the docked tile: docs/tile-latin-gregorian.png
 # and docs/tile-farsi-persian.png, four times enlarged, on a fixed date with a
 # few busy and free events, in a private Xvfb with Window Maker.

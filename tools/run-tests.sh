@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Installs what is missing, builds the normal and the sanitizer configuration,
 # runs every test of both through CTest against a private Xvfb, and fuzzes briefly.
 set -eu

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Installs what is missing, builds, and starts the tile on $DISPLAY. Without a
 # display that answers, docks the tile in a private Xvfb with Window Maker,
 # saves a PNG screenshot of it, prints the PNG's path and stops everything.

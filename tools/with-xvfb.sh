@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Runs a command against a private Xvfb server on a free display number.
 set -eu
 fifo=$(mktemp -u)

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Runs bench_calendar of an earlier commit and of the working tree one after
 # the other, and prints their times side by side with the ratio new / old.
 # Usage: sh bench/calendar/before-after.sh <commit> [build dir of the working tree]

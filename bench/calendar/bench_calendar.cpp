@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Cost of the calendar arithmetic: single calls, and the arithmetic of one
 // displayed month as the grid does it.
 #include "calendar/calendar.h"

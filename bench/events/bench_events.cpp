@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Loading against the library's bare parse, month marks of old rules against
 // new ones, and resident size over reloads.
 #include "core/state.h"

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Idle cost of the tile: CPU time (user + system, from /proc/PID/stat) that
 # the real dayspinner uses over a stretch without input, as a percentage of
 # one core. Starts its own Xvfb; the settings file goes to a scratch HOME.

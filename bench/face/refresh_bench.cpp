@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // One whole refresh of the face, as the main loop runs it after a press:
 // clock, events, repaint, bar, grid, header, each step flushed. Prints the
 // X requests one refresh sends besides the time. Needs DISPLAY (run it

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Loads arbitrary bytes as the calendar file and asks for the marks and the
 // day view of a month.
 #include "core/state.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Feeds arbitrary bytes to the settings file reader the way load_settings
 // does: at most 4095 bytes, terminated, text ending at the first NUL.
 #include "core/state.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Prints, for every Persian year from argv[1] to argv[2], the day number of
 // 1 Farvardin and the lengths of its twelve months, one year a line, for
 // test_persian_ephemeris.py to compare with an ephemeris.

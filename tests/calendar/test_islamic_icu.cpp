@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The Islamic calendar against ICU's islamic-umalqura calendar: the Umm
 // al-Qura table from 1300 to 1600 AH and, outside it, the civil calendar that
 // ICU uses there too.

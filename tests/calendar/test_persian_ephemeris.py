@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The Persian years of the program against the official rule, computed from
 PyEphem (Debian's python3-ephem): a year begins on the day, at the 52.5 E
 meridian (UTC+03:30), of the March equinox when the equinox falls before the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // app_state set to a known face: March 2024 in the Gregorian calendar, weeks
 // starting on Monday, bar shown, nothing highlighted or armed.
 #pragma once

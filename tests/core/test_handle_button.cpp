@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Button presses over app_state: the button table, the zones and their bounds.
 #include "button_fixture.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The loop's wake-up sources: the next local midnight across zones and their
 // clock changes, the wait, and real inotify watches on a temporary folder.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Opens the dock window pair once per test process, and a second connection
 // that looks at it the way a window manager does.
 #pragma once

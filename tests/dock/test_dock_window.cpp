@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // What a window manager reads from the window pair.
 #include "dock_fixture.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Images into pixmaps, rectangle copies into the buffer, the buffer into the window.
 #include "dock_fixture.h"
 

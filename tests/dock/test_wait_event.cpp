@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The timed wait: events handed back, time-outs, and the close request.
 #include "dock_fixture.h"
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """End-to-end harness: the real dayspinner binary docked in a real Window Maker.
 
 Python 3 standard library only. Every test file tests/e2e/test_*.py is found by

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The day view opens beside the docked tile, clear of it and on the screen,
 with Window Maker's dock on the right and on the left and in Fluxbox's slit;
 it closes by its " X " and by Escape."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The tile in a real dock: it docks, clicks reach it, the close request ends it."""
 
 import time

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Calendar events on the docked tile: busy and free days coloured from the
 calendar file, new marks after the file is rewritten, and the day view that
 a right click on a marked day opens, closed by its " X " or by the window

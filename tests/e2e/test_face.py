@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The dock face in a real dock: month navigation, the calendar, moon and
 handle buttons, each read off the docked tile and compared with the cells of
 the skin images compiled into the program (face/face.xpm, face/sheet.xpm)."""

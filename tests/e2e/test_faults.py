@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The docked tile when the world around it fails: the X server goes away, the
 calendar file disappears or cannot be read, HOME cannot be written, the
 application command does not exist."""

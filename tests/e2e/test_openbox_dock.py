@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The tile in Openbox's dock, as in the table of test_window_managers.py, in
 a test process of its own."""
 

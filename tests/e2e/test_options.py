@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The binary as a user runs it: options, usage and version texts, exit statuses."""
 
 import unittest

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """When the docked tile refreshes by itself: nothing while nothing is due, at
 once after the calendar file is rewritten (in place or by a rename over it),
 and at local midnight."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The settings in the docked tile: the dialog behind the settings button, and
 the application command read from the settings file."""
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The tile in the docks of many window managers, and without a dock.
 
 One table row per window manager, each in an Xvfb of its own: the tile is

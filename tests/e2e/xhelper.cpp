@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Small X client for the end-to-end harness: finds a dock application's
 // windows, reads a window's pixels, and sends client messages.
 //

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Day marks of real client calendars, compared with an independent expansion.
 
 The tile's answers come from differential_marks, a small program that reads

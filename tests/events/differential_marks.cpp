@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Prints the mark of every day of a range as the tile computes it: the file
 // read by the tile's loader, every day asked of day_status. One line a day,
 // "YYYYMMDD status" (0 none, 1 busy, 2 free only). The process's TZ is the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Shared fixture: one calendar file in a temporary directory, loaded through
 // the real loader into the process-wide event list.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Calendar files for the event tests and benchmarks: temporary directories,
 // whole files, and a generator of realistic calendars.
 #pragma once

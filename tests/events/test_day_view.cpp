@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The day view with real GTK widgets on the X server named by DISPLAY: the
 // rows that fill_day_view attaches, and the window that open_day_view runs
 // its nested loop for, driven from callbacks inside that loop.

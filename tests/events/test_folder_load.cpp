@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // A folder of calendars loaded through the real loader: one calendar out of
 // many files, read again when any of them is added, changed or removed.
 #include "tests/events/event_test.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Loading the calendar file: the list, its order and fields, and when the
 // file is read again.
 #include "tests/events/event_test.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Which days an event falls on, and the marks of the face.
 #include "tests/events/event_test.h"
 

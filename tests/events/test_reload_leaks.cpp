@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // A thousand reloads of a changing calendar file, every tenth followed by the
 // marks of a month. The sanitizer build runs this binary with leak checking
 // on, so a component, node, summary or occurrence left behind by a reload

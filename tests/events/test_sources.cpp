@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Listing a calendar folder: which files count, their identities, the bounds,
 // and the directories to watch. Real files and links in a temporary folder.
 #include "events/sources.h"

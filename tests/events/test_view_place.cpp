@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Where the day view opens beside the tile: a table over tile places on one
 // screen and a sweep that checks the three promises for every tile place.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Faults of the recurrence library contained in the worker process: rules
 // that crash it or hold it, files full of them, unreadable starts, files that
 // are no calendar at all, and the user's locale.

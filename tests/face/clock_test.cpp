@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The displayed month from the clock, run under libfaketime: CTest starts
 // this program once per faked date, and each group of tests runs only when
 // the clock is frozen on its date.

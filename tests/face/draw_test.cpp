@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The header, the repaint of the empty face and the button bar, read back
 // from the buffer and compared with the cells of the skin images.
 #include "face_fixture.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Shared set-up of the face tests: one dock window on the test server with
 // the skin loaded, the pixels of both skin images read back once, and an
 // expected 64 x 64 picture assembled from cells of those images.

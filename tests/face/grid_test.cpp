@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The day grid against a model of the layout written here: days laid into
 // 9 x 7 cells from the first day of the week, and the pointer read back
 // through the same cells with the row rounded toward zero and column 7

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // How far the displayed month can be moved, and that the face stays sound
 // at the ends of that range and past them.
 #include "face_fixture.h"

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # check_install.sh BUILD_DIR PREFIX
 set -eu
 build=$1 prefix=$2

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The Debian package from end to end: build it, check it with lintian, install
 it, run and dock the installed program, remove it again.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // A throw-away HOME and the settings fields of app_state reset between tests.
 #pragma once
 

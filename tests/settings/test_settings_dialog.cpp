@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The settings dialog with real GTK+ widgets on the test X server. Each test
 // opens the dialog and drives its nested main loop from timeout callbacks
 // that inspect and click widgets and finally destroy the window.

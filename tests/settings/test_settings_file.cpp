@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // The settings file: the real load_settings and save_settings on real files
 // in a throw-away HOME.
 // gtest comes before Xlib, whose None macro would clash with its own.

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Checks the committed skin images against the geometry the face draws by.
 
     python3 check_skin_images.py SOURCE_DIR invariants

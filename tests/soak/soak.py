@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Soak run: the real dayspinner docked in Window Maker under a long stream of
 random pointer actions while its calendar file keeps changing.
 

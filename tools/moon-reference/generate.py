@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Writes the instants of the Moon's four principal phases from 1900 to 2100,
 computed with PyEphem (Debian's python3-ephem), as the reference table of the
 lunar-phase tests.

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Draws the two skin images of the dock face and writes them as XPM 3 text.
 
     /usr/bin/python3 tools/skin/make_skin.py [OUTPUT_DIR]

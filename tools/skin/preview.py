@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Enlarged PNG previews of the skin images, and sample tiles put together
 from them the way the dock face draws them.
 

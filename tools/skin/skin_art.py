@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The face image: empty face, day digits, weekday strips, moon and buttons.
 
 Every glyph here is pixel art drawn on the pixel grid, so it stays crisp at

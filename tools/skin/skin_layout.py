@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """Where everything lies in the two skin images (x, y in image pixels).
 
 These numbers are fixed by the drawing code of face/, which copies glyphs

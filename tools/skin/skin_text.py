@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 """The sheet image: month names and year digits, anti-aliased on the band.
 
 Text is shaped by Pango (so the Farsi names are joined and run right to

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
 // Writes the month lengths of the Umm al-Qura calendar, as ICU's
 // islamic-umalqura calendar gives them for the years 1300 to 1600 AH, as the
 // table that calendar/islamic.cpp includes.

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
 # Builds and runs generate.cpp against the system's ICU (Debian's libicu-dev).
 # Usage: sh tools/umm-al-qura/generate.sh > calendar/umm_al_qura.inc
 set -eu
