@@ -41,9 +41,7 @@ GtkWidget *markup_label(const std::string &markup) {
 
 std::string summary_with_location(const event_node *node) {
     std::string text = valid_utf8(node->summary.c_str());
-    icalproperty *p =
-        icalcomponent_get_first_property(node->component.get(), ICAL_LOCATION_PROPERTY);
-    const char *location = p ? icalproperty_get_location(p) : nullptr;
+    const char *location = text_of(node->component.get(), ICAL_LOCATION_PROPERTY);
     if (location) text += "\n" + valid_utf8(location);
     cut_utf8(text, summary_text_size - 1);
     return text;

@@ -17,6 +17,11 @@ struct component_free {
     void operator()(icalcomponent *c) const { icalcomponent_free(c); }
 };
 
+// The text of c's first property of kind (SUMMARY, LOCATION) as it reads,
+// without the file's escapes: "\,", "\;", "\\" and "\n" or "\N" stand for a
+// comma, a semicolon, a backslash and a line break. Null without one.
+const char *text_of(icalcomponent *c, icalproperty_kind kind);
+
 // One occurrence of an event and the local days it covers. Times are the
 // user's wall clock, without a zone (they cross the pipe from the worker).
 struct occurrence {
@@ -38,7 +43,7 @@ struct event_node {
     std::unique_ptr<icalcomponent, component_free>
         component;         // the whole component, taken out of the parsed file
     int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
-    std::string summary;   // copy of the SUMMARY text, as the file gives it
+    std::string summary;   // copy of the SUMMARY text, without its escapes
     int cancelled = 0;     // 1: STATUS:CANCELLED; listed, but marks no day
     // Occurrences left out of the recurrence set, sorted: the instants
     // (events/zones.h instant_of) of the time EXDATEs and of the occurrences

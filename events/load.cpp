@@ -102,7 +102,7 @@ void add_component(icalcomponent *c) {
     start = with_zone(dtstart, start, nullptr);
     icaltimetype end = end_of(c, start);
     const char *transp = property_text(c, ICAL_TRANSP_PROPERTY);
-    const char *summary = property_text(c, ICAL_SUMMARY_PROPERTY);
+    const char *summary = text_of(c, ICAL_SUMMARY_PROPERTY);
 
     auto node = new event_node;
     node->start = start;
@@ -110,7 +110,7 @@ void add_component(icalcomponent *c) {
     node->length = length_of(start, end);
     node->transparency = transp && strcmp(transp, "TRANSPARENT") == 0 ? 2 : 1;
     node->cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
-    node->summary = summary ? summary : "";  // the value text lives in libical's ring buffer
+    node->summary = summary ? summary : "";
     node->component = std::move(owned);
     read_exdates(node);
     // An EXDATE on the start takes out the first instance too.
@@ -208,6 +208,14 @@ void parse_text(const std::string &text) {
 }
 
 }  // namespace
+
+// The parser reads a text value without its escapes; the value's string
+// form would write them again.
+const char *text_of(icalcomponent *c, icalproperty_kind kind) {
+    icalproperty *p = icalcomponent_get_first_property(c, kind);
+    icalvalue *v = p ? icalproperty_get_value(p) : nullptr;
+    return v && icalvalue_isa(v) == ICAL_TEXT_VALUE ? icalvalue_get_text(v) : nullptr;
+}
 
 char *read_ics_line(char *buffer, std::size_t size, void *file) {
     if (size > INT32_MAX) size = INT32_MAX;

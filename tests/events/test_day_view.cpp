@@ -223,6 +223,30 @@ TEST_F(day_view_test, the_occurrence_asked_about_in_local_time) {
     }
 }
 
+TEST_F(day_view_test, escaped_summaries_and_locations_show_as_they_read) {
+    struct row {
+        std::string written, shown;
+    };
+    const row table[] = {
+        {"Lunch\\, with Bob\\; bring notes", "Lunch, with Bob; bring notes"},
+        {"C:\\\\temp", "C:\\temp"},
+        {"two\\nlines\\Nthree", "two\nlines\nthree"},
+        {"not a break: \\\\n", "not a break: \\n"},
+    };
+    for (const row &r : table) {
+        load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:" + r.written,
+                     "LOCATION:" + r.written}) +
+             vevent(
+                 {"DTSTART;VALUE=DATE:20260105", "SUMMARY:" + r.written, "LOCATION:" + r.written}));
+        EXPECT_EQ(
+            rows(day_of(2026, 1, 5)),
+            (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
+                               what(3, r.shown + "\n" + r.shown, 1), separator(4),
+                               when(5, "10:00:00 - 11:00:00"), what(5, r.shown, 0), closing(7)}))
+            << r.written;
+    }
+}
+
 TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     // Bytes that are not UTF-8 in a summary and a location.
     load(
