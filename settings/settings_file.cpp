@@ -148,11 +148,14 @@ int write_all(int fd, const char *data, size_t size) {
     return 1;
 }
 
+std::string directory_of(const std::string &path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Flushes the directory entry of a rename; failures only cost durability.
 void sync_directory_of(const std::string &path) {
-    size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     close(fd);
@@ -162,15 +165,44 @@ void report_save_failure(const char *path, const char *why) {
     fprintf(stderr, "%s: settings not saved to %s: %s\n", program_name, path, why);
 }
 
-// The file a save replaces: the settings file, or where its symbolic link
-// points, so that the link is kept.
-std::string save_target() {
-    std::string target = app_state.settings_path;
-    if (char *resolved = realpath(app_state.settings_path, nullptr)) {
-        target = resolved;
-        free(resolved);
+// The file a save replaces. A settings file that is a symbolic link is
+// followed, and the file it points to replaced, only when nobody else could
+// have steered it there: the link, that file and that file's directory all
+// belong to the user running the tile, and the file is a regular one. Any
+// other link is replaced by a regular file in its place; refused says why.
+struct save_place {
+    std::string target;
+    const char *refused = nullptr;
+};
+
+save_place find_save_place() {
+    save_place place{app_state.settings_path};
+    struct stat link {};
+    if (lstat(app_state.settings_path, &link) != 0 || !S_ISLNK(link.st_mode)) return place;
+    const uid_t user = geteuid();
+    std::string resolved;
+    if (char *path = realpath(app_state.settings_path, nullptr)) {
+        resolved = path;
+        free(path);
     }
-    return target;
+    struct stat file {
+    }, dir{};
+    if (link.st_uid != user)
+        place.refused = "the link belongs to another user";
+    else if (resolved.empty() || stat(resolved.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
+        place.refused = "it points to no regular file";
+    else if (file.st_uid != user)
+        place.refused = "the file it points to belongs to another user";
+    else if (stat(directory_of(resolved).c_str(), &dir) != 0 || dir.st_uid != user)
+        place.refused = "the directory it points into belongs to another user";
+    else
+        place.target = resolved;
+    return place;
+}
+
+// 1 when st is a regular file of the user running the tile.
+int users_regular_file(const struct stat &st) {
+    return S_ISREG(st.st_mode) && st.st_uid == geteuid();
 }
 
 int lock_file(int fd, int operation) {
@@ -197,8 +229,9 @@ int open_locked_temp(const std::string &temp) {
         // O_NONBLOCK: a FIFO put in its place must not stall the save.
         int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         if (fd < 0) return -1;
+        // Only the user's own file with no other name is written into.
         struct stat st {};
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fstat(fd, &st) != 0 || !users_regular_file(st) || st.st_nlink > 1) {
             close(fd);
             errno = EEXIST;
             return -1;
@@ -212,12 +245,16 @@ int open_locked_temp(const std::string &temp) {
     return -1;
 }
 
-// Removes the temporary that a killed save left, unless another save holds it.
+// Removes the temporary that a killed save left, unless another save holds
+// it or it is not the user's own.
 void remove_stale_temp() {
-    std::string temp = save_target() + temp_suffix;
-    int fd = open(temp.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    std::string temp = find_save_place().target + temp_suffix;
+    int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
-    if (lock_file(fd, LOCK_EX | LOCK_NB) == 0 && names_same_file(fd, temp)) unlink(temp.c_str());
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && users_regular_file(st) && lock_file(fd, LOCK_EX | LOCK_NB) == 0 &&
+        names_same_file(fd, temp))
+        unlink(temp.c_str());
     close(fd);
 }
 
@@ -294,10 +331,11 @@ int write_settings_file() {
         app_state.ics_path, app_state.app_command, icon_words[icon],
         app_state.farsi == 1 ? "farsi" : "default", current_version, app_state.week_start);
 
-    std::string target = save_target();
+    save_place place = find_save_place();
+    const std::string &target = place.target;
     mode_t mode;
     struct stat old {};
-    if (stat(target.c_str(), &old) == 0) {
+    if (!place.refused && stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) {
             report_save_failure(target.c_str(), "it is not a regular file");
             return 0;
@@ -322,6 +360,11 @@ int write_settings_file() {
         return 0;
     }
     sync_directory_of(target);
+    if (place.refused)
+        fprintf(stderr,
+                "%s: %s: symbolic link not followed (%s); settings saved to a regular file in "
+                "its place\n",
+                program_name, target.c_str(), place.refused);
     return 1;
 }
 

@@ -290,7 +290,7 @@ TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
     EXPECT_EQ(count_entries(home.dir), 1);
 }
 
-TEST_F(settings_file, save_keeps_permission_bits_and_symbolic_links) {
+TEST_F(settings_file, save_keeps_permission_bits) {
     run_load();
     ASSERT_EQ(chmod(home.settings.c_str(), 0640), 0);
     app_state.farsi = 1;
@@ -299,17 +299,101 @@ TEST_F(settings_file, save_keeps_permission_bits_and_symbolic_links) {
     ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_NE(read_file(home.settings).find("LANG=farsi"), std::string::npos);
+}
 
-    // A settings file kept elsewhere and linked in stays linked.
-    const std::string real = home.dir + "/dotfiles-settings";
-    ASSERT_EQ(rename(home.settings.c_str(), real.c_str()), 0);
-    ASSERT_EQ(symlink(real.c_str(), home.settings.c_str()), 0);
-    app_state.week_start = 5;
-    save_settings();
-    ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_NE(read_file(real).find("STARTOFWEEK=5\n"), std::string::npos);
-    EXPECT_EQ(count_entries(home.dir), 2);
+int count_of(const std::string &text, const std::string &part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A settings file kept elsewhere and linked in stays linked when the link,
+// the file and its directory are the user's and the file is a regular one.
+// Any other link is read but never written through: a save puts a regular
+// file in its place and says so once, and the file it points to, and the
+// temporary beside that, are left as they were. The other user is nobody,
+// which only root can arrange; other users skip those rows.
+TEST_F(settings_file, a_settings_link_is_followed_only_into_the_users_own_file) {
+    enum { other_link = 1, other_file = 2, other_dir = 4, fifo = 8, missing = 16 };
+    const struct {
+        const char *name;
+        int shape;
+    } cases[] = {{"all the user's", 0},
+                 {"a link of another user", other_link},
+                 {"a file of another user", other_file},
+                 {"into a directory of another user", other_dir},
+                 {"to a FIFO", fifo},
+                 {"to nothing", missing}};
+    const uid_t nobody = 65534;
+    const std::string old_text = "APP=xterm\nVERSION=0.4\n";  // out of date: a start rewrites it
+    for (const auto &c : cases) {
+        if ((c.shape & (other_link | other_file | other_dir)) && geteuid() != 0) continue;
+        SCOPED_TRACE(c.name);
+        const std::string dir = home.dir + "/dots", real = dir + "/settings", temp = real + ".tmp";
+        ASSERT_EQ(system(("rm -rf '" + dir + "' '" + home.settings + "'").c_str()), 0);
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        if (!(c.shape & (fifo | missing))) write_file(real, old_text);
+        write_file(temp, "left");
+        bool made = symlink(real.c_str(), home.settings.c_str()) == 0;
+        if (c.shape & fifo) made &= mkfifo(real.c_str(), 0600) == 0;
+        if (c.shape & other_link) made &= lchown(home.settings.c_str(), nobody, nobody) == 0;
+        if (c.shape & other_file) made &= chown(real.c_str(), nobody, nobody) == 0;
+        if (c.shape & other_dir) made &= chown(dir.c_str(), nobody, nobody) == 0;
+        ASSERT_TRUE(made);
+
+        reset_settings_state();
+        load_output o = run_load();
+        app_state.week_start = 5;
+        testing::internal::CaptureStderr();
+        save_settings();
+        const std::string err = o.err + testing::internal::GetCapturedStderr();
+        struct stat st, seen;
+        ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
+        ASSERT_TRUE(stat(home.settings.c_str(), &seen) == 0 && S_ISREG(seen.st_mode));  // no FIFO
+        const std::string saved = read_file(home.settings);
+        EXPECT_NE(saved.find("STARTOFWEEK=5\n"), std::string::npos) << saved;
+        if (c.shape == 0) {
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_NE(saved.find("APP=xterm\n"), std::string::npos) << saved;
+            EXPECT_FALSE(file_exists(temp));  // the user's own leftover
+            EXPECT_EQ(err, "");
+            continue;
+        }
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(count_of(err, "symbolic link not followed"), 1) << err;
+        EXPECT_EQ(read_file(temp), "left");
+        ASSERT_EQ(lstat(real.c_str(), &st) == 0, !(c.shape & missing));
+        EXPECT_EQ(S_ISFIFO(st.st_mode), (c.shape & fifo) != 0);
+        if (!(c.shape & (fifo | missing))) {
+            EXPECT_EQ(read_file(real), old_text);
+            EXPECT_NE(saved.find("APP=xterm\n"), std::string::npos) << saved;  // read all the same
+        }
+    }
+}
+
+// A temporary that is not the user's own regular file with one name is never
+// written into, and one of another user is not removed either; a save then
+// fails and says so.
+TEST_F(settings_file, a_temporary_not_the_users_own_is_left_alone) {
+    run_load();
+    const std::string before = read_file(home.settings), temp = home.settings + ".tmp",
+                      other = home.dir + "/other";
+    write_file(other, "other");
+    ASSERT_EQ(link(other.c_str(), temp.c_str()), 0);
+    for (bool nobodys : {false, true}) {
+        if (nobodys) {
+            if (geteuid() != 0) break;  // only root can give a file away
+            ASSERT_EQ(unlink(other.c_str()), 0);
+            ASSERT_EQ(chown(temp.c_str(), 65534, 65534), 0);
+            reset_settings_state();
+            EXPECT_EQ(run_load().err, "");
+        }
+        testing::internal::CaptureStderr();
+        save_settings();
+        EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
+        EXPECT_EQ(read_file(temp), "other");
+        EXPECT_EQ(read_file(home.settings), before);
+    }
 }
 
 // A write that fails half way (the file size limit stands in for a full
