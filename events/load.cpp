@@ -2,6 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 // The event list and its loading from the calendar file.
 #include "events/events.h"
+#include "events/bounds.h"
 #include "events/recur.h"
 #include "events/sources.h"
 
@@ -250,7 +251,16 @@ void read_source(int fd, off_t size, const std::string &path) {
                 path.c_str(), static_cast<long long>(max_ics_size >> 20));
         return;
     }
-    parse_text(text);
+    // The parser is handed only what stays within the bounds of events/bounds.h.
+    bounded_text bounded = bound_calendar_text(text);
+    std::string().swap(text);
+    if (bounded.components_dropped || bounded.zones_dropped)
+        fprintf(stderr,
+                "%s: %s: left out: %zu components nested too deep, %zu time zones (beyond %zu "
+                "or too large)\n",
+                program_name, path.c_str(), bounded.components_dropped, bounded.zones_dropped,
+                text_bounds{}.max_zones);
+    parse_text(bounded.text);
 }
 
 void report_left_out(const source_list &sources) {
