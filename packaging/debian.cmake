@@ -6,10 +6,16 @@
 #
 # The package takes the program and the manual page of the ordinary install
 # rules, but the page compressed, and adds the Debian copyright and changelog
-# under /usr/share/doc/dayspinner. Those three are the component `debian`,
-# excluded from a plain `cmake --install`.
+# under /usr/share/doc/dayspinner and the entry of Debian's menu (the root menu
+# of Window Maker and others) as /usr/share/menu/dayspinner. Those four are the
+# component `debian`, excluded from a plain `cmake --install`.
+#
+# The maintainer, named in the package's control file and its changelog, is set
+# in this one place; a packager gives their own at configure time:
+#   cmake -DDAYSPINNER_MAINTAINER="Name <address>" ...
 
-set(DAYSPINNER_MAINTAINER "Dayspinner developers <dayspinner@example.org>")
+set(DAYSPINNER_MAINTAINER "Dayspinner developers <dayspinner@example.org>"
+    CACHE STRING "Maintainer of the Debian package, as \"Name <address>\"")
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/dayspinner)
 set(package_dir ${CMAKE_BINARY_DIR}/packaging)
 
@@ -27,6 +33,15 @@ install(FILES ${package_dir}/dayspinner.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}
         COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${package_dir}/changelog.gz
         DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/menu DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/menu
+        RENAME dayspinner COMPONENT debian EXCLUDE_FROM_ALL)
+# CPack strips the program but keeps the compilers' notes (.comment), which a
+# Debian package leaves out as dh_strip does. This runs after the program's
+# own install rule.
+install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dayspinner\"
+                  COMMAND_ERROR_IS_FATAL ANY)"
+        COMPONENT debian EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dayspinner)
@@ -44,7 +59,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DAYSPINNER_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The application button's default command.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS evolution)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "month calendar tile for the dock of an X11 window manager
 Dayspinner shows one month as a 64x64 tile in the dock or slit of a window
