@@ -39,8 +39,13 @@ GtkWidget *markup_label(const std::string &markup) {
     return label;
 }
 
+// The summary as shown; an event may have none.
+std::string title_of(const event_node *node) {
+    return node->summary.empty() ? "(no title)" : valid_utf8(node->summary.c_str());
+}
+
 std::string summary_with_location(const event_node *node) {
-    std::string text = valid_utf8(node->summary.c_str());
+    std::string text = title_of(node);
     const char *location = text_of(node->component.get(), ICAL_LOCATION_PROPERTY);
     if (location) text += "\n" + valid_utf8(location);
     cut_utf8(text, summary_text_size - 1);
@@ -126,7 +131,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
         attach(table, markup_label(when_text(*o)), 1, 2, r);
         if (o->first_day == o->last_day && !o->start.is_date) {
-            attach(table, summary_label(node, valid_utf8(node->summary.c_str())), 2, 3, r);
+            attach(table, summary_label(node, title_of(node)), 2, 3, r);
         } else {
             GtkWidget *summary = summary_label(node, summary_with_location(node));
             gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);

@@ -99,11 +99,13 @@ void add_component(icalcomponent *c) {
         if (app_state.debug_level) printf("skipped: a component without a readable start\n");
         return;
     }
-    if (!icalcomponent_get_first_property(c, ICAL_SUMMARY_PROPERTY)) return;
+    // An event marks its days untitled (the parser drops an empty SUMMARY);
+    // a to-do or journal entry needs a summary.
+    const char *summary = text_of(c, ICAL_SUMMARY_PROPERTY);
+    if (!summary && icalcomponent_isa(c) != ICAL_VEVENT_COMPONENT) return;
     start = with_zone(dtstart, start, nullptr);
     icaltimetype end = end_of(c, start);
     const char *transp = property_text(c, ICAL_TRANSP_PROPERTY);
-    const char *summary = text_of(c, ICAL_SUMMARY_PROPERTY);
 
     auto node = new event_node;
     node->start = start;

@@ -15,8 +15,9 @@ with a known TZID are converted to local time, floating times and dates stay
 as written; an occurrence covers its local days from its start up to its
 end, the end exclusive (a day is covered when the end lies after its
 midnight), and a zero-length occurrence covers its start day; cancelled
-components and occurrences mark nothing; components without SUMMARY are
-ignored; a busy event on a day wins over free ones (1 busy, 2 free, 0 none).
+components and occurrences mark nothing; an event without SUMMARY marks its
+days like any other; a busy event on a day wins over free ones (1 busy, 2
+free, 0 none).
 
 The reference library reads neither several RRULEs nor PERIOD values of
 RDATE, so such components are first rewritten into equivalent ones it does
@@ -175,8 +176,6 @@ def reference_marks(path, zone_name, first, last):
     )
     marks = {}
     for occurrence in span:
-        if "SUMMARY" not in occurrence:
-            continue
         if str(occurrence.get("STATUS", "")).upper() == "CANCELLED":
             continue
         busy = str(occurrence.get("TRANSP", "OPAQUE")).upper() != "TRANSPARENT"
@@ -186,7 +185,7 @@ def reference_marks(path, zone_name, first, last):
             if first <= day <= last:
                 status, names = marks.get(day, (0, []))
                 status = 1 if busy or status == 1 else 2
-                marks[day] = (status, names + [str(occurrence["SUMMARY"])])
+                marks[day] = (status, names + [str(occurrence.get("SUMMARY", "(no title)"))])
     return marks
 
 

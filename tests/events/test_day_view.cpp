@@ -247,6 +247,21 @@ TEST_F(day_view_test, escaped_summaries_and_locations_show_as_they_read) {
     }
 }
 
+TEST_F(day_view_test, untitled_events_mark_their_days_and_are_listed_as_no_title) {
+    load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000"}) +
+         vevent({"DTSTART;VALUE=DATE:20260106", "SUMMARY:", "LOCATION:Hall"}) +
+         "BEGIN:VTODO\r\nDTSTART:20260107T090000\r\nEND:VTODO\r\n");
+    EXPECT_EQ(day_status(day_of(2026, 1, 5)), 1);
+    EXPECT_EQ(day_status(day_of(2026, 1, 6)), 1);
+    EXPECT_EQ(day_status(day_of(2026, 1, 7)), 0);  // a to-do still needs a summary
+    EXPECT_EQ(rows(day_of(2026, 1, 5)),
+              (std::vector<cell>{separator(2), when(3, "10:00:00 - 11:00:00"),
+                                 what(3, "(no title)", 0), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 1, 6)),
+              (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
+                                 what(3, "(no title)\nHall", 1), closing(5)}));
+}
+
 TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     // Bytes that are not UTF-8 in a summary and a location.
     load(

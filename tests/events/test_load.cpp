@@ -21,14 +21,17 @@ void set_mtime(const std::string &path, time_t sec, long nsec) {
 TEST_F(load_test, list_runs_in_reverse_file_order_with_fields_of_each_component) {
     load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:first", "TRANSP:TRANSPARENT"}) +
          vevent({"DTSTART:20260106T100000", "DTEND:20260106T110000", "SUMMARY:second"}) +
-         vevent({"DTSTART:20260107T100000", "LOCATION:nowhere"}) +  // no SUMMARY: dropped
+         vevent({"DTSTART:20260107T100000", "LOCATION:nowhere"}) +  // untitled: kept
          "BEGIN:VTODO\r\nDTSTART:20260108T090000\r\nSUMMARY:task\r\nEND:VTODO\r\n" +
+         // A to-do and a journal entry without a summary: dropped.
+         "BEGIN:VTODO\r\nDTSTART:20260108T090000\r\nSUMMARY:\r\nEND:VTODO\r\n" +
+         "BEGIN:VJOURNAL\r\nDTSTART:20260108T090000\r\nEND:VJOURNAL\r\n" +
          vevent(
              {"DTSTART:20260109T100000", "SUMMARY:alarmed", "TRANSP:OPAQUE",
               "BEGIN:VALARM\r\nACTION:DISPLAY\r\nSUMMARY:nested\r\nTRIGGER:-PT5M\r\nEND:VALARM"}));
-    EXPECT_EQ(summaries(), (std::vector<std::string>{"alarmed", "task", "second", "first"}));
+    EXPECT_EQ(summaries(), (std::vector<std::string>{"alarmed", "task", "", "second", "first"}));
 
-    const event_node *alarmed = event_list, *task = alarmed->next, *second = task->next,
+    const event_node *alarmed = event_list, *task = alarmed->next, *second = task->next->next,
                      *first = second->next;
     EXPECT_EQ(alarmed->transparency, 1);
     EXPECT_EQ(second->transparency, 1);  // follows a transparent event, has none of its own
