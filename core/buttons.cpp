@@ -94,7 +94,7 @@ static void press_left(int x, int y, uint64_t time) {
         case zone_next: step_month(1); break;
         case zone_bar: app_state.buttons_shown = 1 - app_state.buttons_shown; break;
         case zone_moon: app_state.moon_view = 1 - app_state.moon_view; break;
-        case zone_settings: open_settings_dialog(); break;
+        case zone_settings: open_settings_dialog(settings_of_state(), apply_settings); break;
         case zone_calendar: app_state.calendar_kind = (app_state.calendar_kind + 1) % 3; break;
         case zone_application: press_application_button(time); break;
         }

@@ -6,7 +6,6 @@
 #include "core/state.h"
 #include "dock/dock.h"
 #include "face/face.h"
-#include "settings/settings.h"
 
 #include <gtk/gtk.h>
 
@@ -16,7 +15,7 @@ int main(int argc, char **argv) {
     // Messages and debugging lines reach a log or a pipe as they happen, not
     // when a buffer fills: the tile may run for months.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    load_settings();
+    load_state_settings();
     parse_options(argc, argv);
     print_banners();
     open_dock_window("", program_name, 64, 64, argc, argv);

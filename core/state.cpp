@@ -2,7 +2,10 @@
 // Copyright (C) 2026 the Dayspinner authors
 #include "core/state.h"
 
-#include "core/version.h"
+#include "settings/settings.h"
+#include "version.h"
+
+#include <cstring>
 
 app_state_record app_state;
 
@@ -16,3 +19,38 @@ void set_icon_kind(int value) { app_state.icon_kind = value; }
 int get_week_start() { return app_state.week_start; }
 char *get_app_command() { return app_state.app_command; }
 char *get_ics_path() { return app_state.ics_path; }
+
+settings_record settings_of_state() {
+    settings_record s;
+    s.farsi = app_state.farsi;
+    s.icon_kind = app_state.icon_kind;
+    s.week_start = app_state.week_start;
+    s.debug_level = app_state.debug_level;
+    std::memcpy(s.app_command, app_state.app_command, sizeof s.app_command);
+    std::memcpy(s.ics_path, app_state.ics_path, sizeof s.ics_path);
+    std::memcpy(s.settings_path, app_state.settings_path, sizeof s.settings_path);
+    std::memcpy(s.weekday_names, app_state.weekday_names, sizeof s.weekday_names);
+    return s;
+}
+
+static void store_settings(const settings_record &s) {
+    set_farsi(s.farsi);
+    set_icon_kind(s.icon_kind);
+    app_state.week_start = s.week_start;
+    std::memcpy(app_state.app_command, s.app_command, sizeof s.app_command);
+    std::memcpy(app_state.ics_path, s.ics_path, sizeof s.ics_path);
+    std::memcpy(app_state.settings_path, s.settings_path, sizeof s.settings_path);
+    std::memcpy(app_state.weekday_names, s.weekday_names, sizeof s.weekday_names);
+}
+
+void apply_settings(const settings_record &s, unsigned parts) {
+    settings_record now = settings_of_state();
+    copy_settings_parts(now, s, parts);
+    store_settings(now);
+}
+
+void load_state_settings() {
+    settings_record s = settings_of_state();
+    load_settings(&s);
+    store_settings(s);
+}

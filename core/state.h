@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Process-wide state of the tile: one record, shared by every subsystem.
+// Process-wide state of the tile: one record, owned by core, which hands
+// the other subsystems the values they need and takes back their results.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -8,7 +9,7 @@
 
 #include <cstdint>
 
-constexpr const char *program_name = "Dayspinner";
+#include "version.h"
 
 struct app_state_record {
     // Face and navigation.
@@ -48,3 +49,10 @@ void set_icon_kind(int value);
 int get_week_start();
 char *get_app_command();  // the 250-byte storage itself
 char *get_ics_path();     // the 256-byte storage itself
+
+struct settings_record;
+// The settings fields of app_state as a settings record, and back: every
+// field, or only the parts (settings_part) that the dialog applies.
+settings_record settings_of_state();
+void apply_settings(const settings_record &s, unsigned parts);
+void load_state_settings();  // at start: load_settings into app_state

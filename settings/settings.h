@@ -1,21 +1,53 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The settings file and the settings dialog.
+// The settings file and the settings dialog, over a plain settings record.
 #pragma once
 
 #include <cstddef>
 
-void load_settings();
-void save_settings();
-void open_settings_dialog();  // returns when the dialog has been closed
+struct settings_record {
+    int farsi = 0;                   // 1: Farsi names, digits and weekday row
+    int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
+    int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
+    int debug_level = 0;             // 1: a save says so on standard output
+    char app_command[250] = {};      // command of the application button
+    char ics_path[256] = {};         // the iCalendar file or folder
+    char settings_path[256] = {};    // the settings file; empty when HOME is unusable
+    char weekday_names[7][15] = {};  // entry k (1 Sunday ... 7 Monday) at index k - 1
+};
 
-// Applies the key=value text of a settings file to app_state; returns 1 when
-// it carries the current VERSION, 0 when the file is out of date.
-int apply_settings_text(const char *text);
+// The groups of fields that the dialog applies, each at its own moment.
+enum settings_part : unsigned {
+    settings_icon = 1,
+    settings_language = 2,
+    settings_command = 4,
+    settings_week_start = 8,
+    settings_calendar = 16,
+};
 
-// Writes the six lines of the settings file; 1 on success. On failure the old
-// file is left as it was and one line has gone to standard error.
-int write_settings_file();
+// Copies the fields of the named parts from `from` into `to`.
+void copy_settings_parts(settings_record &to, const settings_record &from, unsigned parts);
+
+// Fills settings_path and weekday_names, then reads the file into s, creating
+// or rewriting it when it is missing or out of date.
+void load_settings(settings_record *s);
+void save_settings(settings_record *s);
+
+// The dialog works on a copy of `current` and hands every change to
+// `applied` with the parts it applies: the icon, the language and the command
+// at once, the week start on "save", the calendar when it is chosen. Returns
+// when the dialog has been closed.
+using settings_applied_fn = void (*)(const settings_record &s, unsigned parts);
+void open_settings_dialog(const settings_record &current, settings_applied_fn applied);
+
+// Applies the key=value text of a settings file to s; returns 1 when it
+// carries the current VERSION, 0 when the file is out of date.
+int apply_settings_text(const char *text, settings_record *s);
+
+// Writes the lines of the settings file from s (filling the defaults of an
+// empty path or command into s first); 1 on success. On failure the old file
+// is left as it was and one line has gone to standard error.
+int write_settings_file(settings_record *s);
 
 // Copies src into dst of dst_size bytes, cut so that no UTF-8 sequence is
 // split; dst is always terminated.

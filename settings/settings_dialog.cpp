@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The settings dialog: a GTK+ 2 window run in a nested main loop inside the
-// handling of the tile's settings button. The icon, the language and the
-// command apply to app_state at once; the week start on "save"; the calendar
+// handling of the tile's settings button. It edits a copy of the settings
+// record and hands each change to the caller's `applied`: the icon, the
+// language and the command at once, the week start on "save", the calendar
 // file or folder when it is chosen.
 #include "settings/settings_dialog.h"
 
-#include "core/state.h"
 #include "settings/settings.h"
+#include "version.h"
 
 #include <sys/stat.h>
 
@@ -22,8 +23,28 @@ namespace {
 
 // The entry shows everything the settings file holds; typing stops at what
 // the launch line, the command and " &" in the command's 250 bytes, can run.
-constexpr int entry_max_chars = sizeof app_state.app_command - 1;
-constexpr size_t command_max_bytes = sizeof app_state.app_command - sizeof " &";
+constexpr int entry_max_chars = sizeof settings_record::app_command - 1;
+constexpr size_t command_max_bytes = sizeof settings_record::app_command - sizeof " &";
+
+// What one open dialog works on. The dialog's window and its file selection
+// each hold it: the window may be closed under the selection.
+struct dialog_state {
+    settings_record settings;
+    settings_applied_fn applied = nullptr;
+    GtkWidget *option_menu = nullptr;
+    int holders = 0;
+    void apply(unsigned parts) const {
+        if (applied) applied(settings, parts);
+    }
+};
+
+void hold_state(GtkWidget *holder, dialog_state *state) {
+    ++state->holders;
+    g_object_set_data_full(G_OBJECT(holder), "dialog", state, [](gpointer p) {
+        auto *s = static_cast<dialog_state *>(p);
+        if (--s->holders == 0) delete s;
+    });
+}
 
 struct g_free_deleter {
     void operator()(gchar *p) const { g_free(p); }
@@ -83,21 +104,35 @@ void pack_heading(GtkWidget *box, const char *text) {
 
 void pack_separator(GtkWidget *box) { pack(box, gtk_hseparator_new(), FALSE, TRUE, 5); }
 
-// One radio group in a row of its own. Each button's "clicked" calls
-// set_value with nothing but the button's value (the handler is connected
-// swapped, so the value comes first). The handlers are connected before the
+// Each radio button carries its value; its "clicked" sets the field and
+// applies it at once.
+int button_value(GtkButton *button) {
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), "value"));
+}
+
+void on_icon_clicked(GtkButton *button, dialog_state *state) {
+    state->settings.icon_kind = button_value(button);
+    state->apply(settings_icon);
+}
+
+void on_language_clicked(GtkButton *button, dialog_state *state) {
+    state->settings.farsi = button_value(button);
+    state->apply(settings_language);
+}
+
+// One radio group in a row of its own. The handlers are connected before the
 // current button is made active: activating it emits "clicked" on the button
 // it replaces and then on itself, which leaves the field as it was.
-void pack_radio_row(GtkWidget *box, const char *const *labels, int count, void (*set_value)(int),
-                    int current) {
+void pack_radio_row(GtkWidget *box, const char *const *labels, int count, GCallback on_clicked,
+                    dialog_state *state, int current) {
     GtkWidget *row = gtk_hbox_new(FALSE, 10);
     gtk_container_set_border_width(GTK_CONTAINER(row), 0);
     GSList *group = nullptr;
     for (int value = 0; value < count; ++value) {
         GtkWidget *button = gtk_radio_button_new_with_label(group, labels[value]);
         group = gtk_radio_button_get_group(GTK_RADIO_BUTTON(button));
-        gtk_signal_connect_full(GTK_OBJECT(button), "clicked", GTK_SIGNAL_FUNC(set_value), nullptr,
-                                GINT_TO_POINTER(value), nullptr, TRUE, FALSE);
+        g_object_set_data(G_OBJECT(button), "value", GINT_TO_POINTER(value));
+        g_signal_connect(button, "clicked", on_clicked, state);
         if (current == value) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), TRUE);
         pack(row, button, TRUE, TRUE, 0);
     }
@@ -132,24 +167,28 @@ std::string command_from_entry(const char *text) {
 // Runs only when the user edits: the command keeps its bytes until then.
 // The insert handler keeps the text within the command, so the cut is only
 // a last guard.
-void on_app_command_changed(GtkEntry *entry, gpointer) {
+void on_app_command_changed(GtkEntry *entry, gpointer data) {
+    auto *state = static_cast<dialog_state *>(data);
     std::string command = command_from_entry(gtk_entry_get_text(entry));
-    copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, command.data(),
+    copy_utf8_cut(state->settings.app_command, sizeof state->settings.app_command, command.data(),
                   command.size());
+    state->apply(settings_command);
 }
 
 // The option menu shows the chosen item's label as its child; the name maps
 // back to the week_start entry that carries it.
-void on_save_clicked(GtkButton *, GtkOptionMenu *option_menu) {
-    GtkWidget *child = gtk_bin_get_child(GTK_BIN(option_menu));
+void on_save_clicked(GtkButton *, gpointer data) {
+    auto *state = static_cast<dialog_state *>(data);
+    settings_record &s = state->settings;
+    GtkWidget *child = gtk_bin_get_child(GTK_BIN(state->option_menu));
     if (child && GTK_IS_LABEL(child)) {
         gchar *shown = nullptr;
         gtk_label_get(GTK_LABEL(child), &shown);
         for (int k = 1; k <= 7; ++k)
-            if (shown && strcmp(shown, app_state.weekday_names[k - 1]) == 0)
-                app_state.week_start = k;
+            if (shown && strcmp(shown, s.weekday_names[k - 1]) == 0) s.week_start = k;
     }
-    save_settings();
+    state->apply(settings_week_start);
+    save_settings(&s);
 }
 
 void quit_nested_loop(GtkWidget *widget, gpointer) {
@@ -162,17 +201,22 @@ void quit_nested_loop(GtkWidget *widget, gpointer) {
 // A name ending in '/' (a folder opened and OK pressed with no file name, or
 // the folder selection) names that folder, kept without the slash.
 void on_ics_chosen(GtkButton *, GtkFileSelection *file_selection) {
+    auto *state =
+        static_cast<dialog_state *>(g_object_get_data(G_OBJECT(file_selection), "dialog"));
+    settings_record &s = state->settings;
     const gchar *chosen = gtk_file_selection_get_filename(file_selection);
     std::string name = chosen ? chosen : "";
     while (name.size() > 1 && name.back() == '/') name.pop_back();
-    int fits = !name.empty() && name.size() < sizeof app_state.ics_path;
+    int fits = !name.empty() && name.size() < sizeof s.ics_path;
     if (fits)
-        snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", name.c_str());
+        snprintf(s.ics_path, sizeof s.ics_path, "%s", name.c_str());
     else
         fprintf(stderr, "%s: calendar file name longer than %zu bytes refused\n", program_name,
-                sizeof app_state.ics_path - 1);
+                sizeof s.ics_path - 1);
     gtk_widget_destroy(GTK_WIDGET(file_selection));
-    if (fits) save_settings();
+    if (!fits) return;
+    state->apply(settings_calendar);
+    save_settings(&s);
 }
 
 namespace {
@@ -197,8 +241,8 @@ std::string nearest_folder(std::string path) {
 // Where the selection starts: inside the calendar folder, at the calendar
 // file, or (choosing a folder, or when the file's folder is gone) in the
 // nearest folder that holds it.
-std::string selection_start(bool folder) {
-    std::string path = app_state.ics_path;
+std::string selection_start(const char *ics_path, bool folder) {
+    std::string path = ics_path;
     if (is_directory(path.c_str())) return path + "/";
     std::string holder = nearest_folder(path);
     size_t slash = path.rfind('/');
@@ -209,7 +253,7 @@ std::string selection_start(bool folder) {
 
 // The file selection in a nested loop of its own. To choose a folder it
 // shows only the folder list: OK takes the folder it shows.
-void run_ics_selection(bool folder) {
+void run_ics_selection(dialog_state *state, bool folder) {
     // A second click while a selection is open brings it forward instead of
     // stacking another nested loop on it.
     if (ics_file_selection) {
@@ -218,7 +262,9 @@ void run_ics_selection(bool folder) {
     }
     ics_file_selection = gtk_file_selection_new(folder ? "iCalendar folder" : "iCalendar file");
     GtkFileSelection *selection = GTK_FILE_SELECTION(ics_file_selection);
-    gtk_file_selection_set_filename(selection, selection_start(folder).c_str());
+    hold_state(ics_file_selection, state);
+    gtk_file_selection_set_filename(selection,
+                                    selection_start(state->settings.ics_path, folder).c_str());
     if (folder) gtk_widget_hide(gtk_widget_get_parent(selection->file_list));
     g_signal_connect(selection->ok_button, "clicked", G_CALLBACK(on_ics_chosen), selection);
     g_signal_connect(ics_file_selection, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
@@ -231,16 +277,23 @@ void run_ics_selection(bool folder) {
 
 }  // namespace
 
-void on_change_ics_clicked(GtkButton *, gpointer) { run_ics_selection(false); }
+void on_change_ics_clicked(GtkButton *, gpointer data) {
+    run_ics_selection(static_cast<dialog_state *>(data), false);
+}
 
-void on_change_ics_folder_clicked(GtkButton *, gpointer) { run_ics_selection(true); }
+void on_change_ics_folder_clicked(GtkButton *, gpointer data) {
+    run_ics_selection(static_cast<dialog_state *>(data), true);
+}
 
-void open_settings_dialog() {
+void open_settings_dialog(const settings_record &current, settings_applied_fn applied) {
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    auto *state = new dialog_state{current, applied};
+    hold_state(window, state);
+    const settings_record &s = state->settings;
     gtk_window_set_policy(GTK_WINDOW(window), FALSE, FALSE, FALSE);
     g_signal_connect(window, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
     char title[64];
-    snprintf(title, sizeof title, "%s %s", program_name, get_version());
+    snprintf(title, sizeof title, "%s %s", program_name, dayspinner_version);
     gtk_window_set_title(GTK_WINDOW(window), title);
     gtk_container_set_border_width(GTK_CONTAINER(window), 0);
     GtkWidget *box = gtk_vbox_new(FALSE, 0);
@@ -251,19 +304,19 @@ void open_settings_dialog() {
     static const char *const language_labels[] = {"default", "farsi"};
 
     pack_heading(box, "Application icon");
-    pack_radio_row(box, icon_labels, 3, set_icon_kind, app_state.icon_kind);
+    pack_radio_row(box, icon_labels, 3, G_CALLBACK(on_icon_clicked), state, s.icon_kind);
     pack_separator(box);
 
     pack_heading(box, "Application command");
     GtkWidget *entry = gtk_entry_new_with_max_length(entry_max_chars);
-    gtk_entry_set_text(GTK_ENTRY(entry), command_for_entry(app_state.app_command).c_str());
+    gtk_entry_set_text(GTK_ENTRY(entry), command_for_entry(s.app_command).c_str());
     g_signal_connect(entry, "insert-text", G_CALLBACK(on_command_insert), nullptr);
-    g_signal_connect(entry, "changed", G_CALLBACK(on_app_command_changed), nullptr);
+    g_signal_connect(entry, "changed", G_CALLBACK(on_app_command_changed), state);
     pack(box, entry, TRUE, TRUE, 3);
     pack_separator(box);
 
     pack_heading(box, "Language");
-    pack_radio_row(box, language_labels, 2, set_farsi, app_state.farsi);
+    pack_radio_row(box, language_labels, 2, G_CALLBACK(on_language_clicked), state, s.farsi);
     pack_separator(box);
 
     // Items Monday first, Sunday last: entries 7 down to 1, so item i is
@@ -273,23 +326,24 @@ void open_settings_dialog() {
     GtkWidget *option_menu = gtk_option_menu_new();
     GtkWidget *menu = gtk_menu_new();
     for (int k = 7; k >= 1; --k) {
-        GtkWidget *item = gtk_menu_item_new_with_label(app_state.weekday_names[k - 1]);
+        GtkWidget *item = gtk_menu_item_new_with_label(s.weekday_names[k - 1]);
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
         gtk_widget_show(item);
     }
-    if (app_state.week_start >= 1 && app_state.week_start <= 7)
-        gtk_menu_set_active(GTK_MENU(menu), static_cast<guint>(7 - app_state.week_start));
+    if (s.week_start >= 1 && s.week_start <= 7)
+        gtk_menu_set_active(GTK_MENU(menu), static_cast<guint>(7 - s.week_start));
     gtk_option_menu_set_menu(GTK_OPTION_MENU(option_menu), menu);
     pack(box, option_menu, TRUE, TRUE, 5);
+    state->option_menu = option_menu;
     pack_separator(box);
 
     GtkWidget *change = make_button(box, "change iCalendar file", TRUE);
     GtkWidget *change_folder = make_button(box, "change iCalendar folder", TRUE);
     GtkWidget *save = make_button(box, "save", FALSE);
     GtkWidget *close = make_button(box, "close", TRUE);
-    g_signal_connect(change, "clicked", G_CALLBACK(on_change_ics_clicked), nullptr);
-    g_signal_connect(change_folder, "clicked", G_CALLBACK(on_change_ics_folder_clicked), nullptr);
-    g_signal_connect(save, "clicked", G_CALLBACK(on_save_clicked), option_menu);
+    g_signal_connect(change, "clicked", G_CALLBACK(on_change_ics_clicked), state);
+    g_signal_connect(change_folder, "clicked", G_CALLBACK(on_change_ics_folder_clicked), state);
+    g_signal_connect(save, "clicked", G_CALLBACK(on_save_clicked), state);
     g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), window);
 
     gtk_widget_show(window);

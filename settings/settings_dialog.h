@@ -10,10 +10,11 @@
 // The open "iCalendar file" or "iCalendar folder" selection, or null.
 extern GtkWidget *ics_file_selection;
 
-void on_app_command_changed(GtkEntry *entry, gpointer unused);
-void on_save_clicked(GtkButton *button, GtkOptionMenu *option_menu);
-void on_change_ics_clicked(GtkButton *button, gpointer unused);
-void on_change_ics_folder_clicked(GtkButton *button, gpointer unused);
+// `dialog` is the open dialog's own data, as connected.
+void on_app_command_changed(GtkEntry *entry, gpointer dialog);
+void on_save_clicked(GtkButton *button, gpointer dialog);
+void on_change_ics_clicked(GtkButton *button, gpointer dialog);
+void on_change_ics_folder_clicked(GtkButton *button, gpointer dialog);
 void on_ics_chosen(GtkButton *button, GtkFileSelection *file_selection);
 void quit_nested_loop(GtkWidget *widget, gpointer unused);
 

@@ -11,8 +11,7 @@
 // leaves at most that one file, which the next save or start reuses or removes.
 #include "settings/settings.h"
 
-#include "core/state.h"
-#include "core/version.h"
+#include "version.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,33 +40,32 @@ constexpr size_t read_buffer_size = 4096;  // the file is read up to this, termi
 const char *usable_home() {
     const char *home = getenv("HOME");
     if (!home || !*home) return nullptr;
-    if (strlen(home) + strlen(settings_name) >= sizeof app_state.settings_path) return nullptr;
+    if (strlen(home) + strlen(settings_name) >= sizeof settings_record::settings_path)
+        return nullptr;
     return home;
 }
 
 // Entry k (1 Sunday, 2 Saturday, ..., 7 Monday) names the weekday that
 // week_start k puts first; tm_wday counts Sunday 0 ... Saturday 6.
-void make_weekday_names() {
+void make_weekday_names(settings_record *s) {
     for (int k = 1; k <= 7; ++k) {
         struct tm t {};
         t.tm_wday = (8 - k) % 7;
         char name[15];
         if (strftime(name, sizeof name, "%A", &t) == 0) name[0] = '\0';
-        copy_utf8_cut(app_state.weekday_names[k - 1], sizeof app_state.weekday_names[k - 1], name,
-                      strlen(name));
+        copy_utf8_cut(s->weekday_names[k - 1], sizeof s->weekday_names[k - 1], name, strlen(name));
     }
 }
 
 // Empty paths and commands get their defaults when the file is written.
-void fill_defaults() {
-    if (!app_state.ics_path[0]) {
+void fill_defaults(settings_record *s) {
+    if (!s->ics_path[0]) {
         const char *home = usable_home();
-        if (home && strlen(home) + strlen(default_ics_suffix) < sizeof app_state.ics_path)
-            snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s%s", home,
-                     default_ics_suffix);
+        if (home && strlen(home) + strlen(default_ics_suffix) < sizeof s->ics_path)
+            snprintf(s->ics_path, sizeof s->ics_path, "%s%s", home, default_ics_suffix);
     }
-    if (!app_state.app_command[0])
-        snprintf(app_state.app_command, sizeof app_state.app_command, "%s", default_app_command);
+    if (!s->app_command[0])
+        snprintf(s->app_command, sizeof s->app_command, "%s", default_app_command);
 }
 
 // Like atoi (blanks, an optional sign, digits; nothing else read), but on
@@ -100,23 +98,22 @@ settings_key key_of(std::string_view token) {
 }
 
 // Applies one value; returns 1 when it is the current VERSION.
-int apply_value(settings_key key, std::string_view value) {
+int apply_value(settings_key key, std::string_view value, settings_record *s) {
     switch (key) {
     case settings_key::ics:
-        copy_utf8_cut(app_state.ics_path, sizeof app_state.ics_path, value.data(), value.size());
+        copy_utf8_cut(s->ics_path, sizeof s->ics_path, value.data(), value.size());
         break;
     case settings_key::app:
-        copy_utf8_cut(app_state.app_command, sizeof app_state.app_command, value.data(),
-                      value.size());
+        copy_utf8_cut(s->app_command, sizeof s->app_command, value.data(), value.size());
         break;
     case settings_key::icon:
-        app_state.icon_kind = value == "mozilla" ? 1 : value == "evolution" ? 0 : 2;
+        s->icon_kind = value == "mozilla" ? 1 : value == "evolution" ? 0 : 2;
         break;
     case settings_key::lang:
-        if (value == "farsi") app_state.farsi = 1;
+        if (value == "farsi") s->farsi = 1;
         break;
     case settings_key::version: return value == current_version;
-    case settings_key::start_of_week: app_state.week_start = token_to_int(value); break;
+    case settings_key::start_of_week: s->week_start = token_to_int(value); break;
     case settings_key::none: break;
     }
     return 0;
@@ -175,15 +172,15 @@ struct save_place {
     const char *refused = nullptr;
 };
 
-save_place find_save_place() {
-    save_place place{app_state.settings_path};
+save_place find_save_place(const char *path) {
+    save_place place{path};
     struct stat link {};
-    if (lstat(app_state.settings_path, &link) != 0 || !S_ISLNK(link.st_mode)) return place;
+    if (lstat(path, &link) != 0 || !S_ISLNK(link.st_mode)) return place;
     const uid_t user = geteuid();
     std::string resolved;
-    if (char *path = realpath(app_state.settings_path, nullptr)) {
-        resolved = path;
-        free(path);
+    if (char *real = realpath(path, nullptr)) {
+        resolved = real;
+        free(real);
     }
     struct stat file {
     }, dir{};
@@ -247,8 +244,8 @@ int open_locked_temp(const std::string &temp) {
 
 // Removes the temporary that a killed save left, unless another save holds
 // it or it is not the user's own.
-void remove_stale_temp() {
-    std::string temp = find_save_place().target + temp_suffix;
+void remove_stale_temp(const char *path) {
+    std::string temp = find_save_place(path).target + temp_suffix;
     int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st {};
@@ -291,7 +288,15 @@ void copy_utf8_cut(char *dst, size_t dst_size, const char *src, size_t src_len) 
     dst[n] = '\0';
 }
 
-int apply_settings_text(const char *text) {
+void copy_settings_parts(settings_record &to, const settings_record &from, unsigned parts) {
+    if (parts & settings_icon) to.icon_kind = from.icon_kind;
+    if (parts & settings_language) to.farsi = from.farsi;
+    if (parts & settings_command) memcpy(to.app_command, from.app_command, sizeof to.app_command);
+    if (parts & settings_week_start) to.week_start = from.week_start;
+    if (parts & settings_calendar) memcpy(to.ics_path, from.ics_path, sizeof to.ics_path);
+}
+
+int apply_settings_text(const char *text, settings_record *s) {
     int current = 0;
     settings_key awaited = settings_key::none;
     const char *p = text;
@@ -304,34 +309,34 @@ int apply_settings_text(const char *text) {
         if (awaited == settings_key::none) {
             awaited = key_of(token);
         } else {
-            current |= apply_value(awaited, token);
+            current |= apply_value(awaited, token, s);
             awaited = settings_key::none;
         }
     }
     return current;
 }
 
-int write_settings_file() {
-    if (app_state.debug_level) {
+int write_settings_file(settings_record *s) {
+    if (s->debug_level) {
         printf("write settings\n");
         fflush(stdout);
     }
-    fill_defaults();
-    if (!app_state.settings_path[0]) {
+    fill_defaults(s);
+    if (!s->settings_path[0]) {
         fprintf(stderr, "%s: settings not saved: HOME is unset, empty or too long\n", program_name);
         return 0;
     }
 
     // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 = 581 bytes.
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
-    int icon = app_state.icon_kind >= 0 && app_state.icon_kind <= 2 ? app_state.icon_kind : 2;
+    int icon = s->icon_kind >= 0 && s->icon_kind <= 2 ? s->icon_kind : 2;
     char text[1024];
-    int length = snprintf(
-        text, sizeof text, "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
-        app_state.ics_path, app_state.app_command, icon_words[icon],
-        app_state.farsi == 1 ? "farsi" : "default", current_version, app_state.week_start);
+    int length = snprintf(text, sizeof text,
+                          "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
+                          s->ics_path, s->app_command, icon_words[icon],
+                          s->farsi == 1 ? "farsi" : "default", current_version, s->week_start);
 
-    save_place place = find_save_place();
+    save_place place = find_save_place(s->settings_path);
     const std::string &target = place.target;
     mode_t mode;
     struct stat old {};
@@ -368,19 +373,19 @@ int write_settings_file() {
     return 1;
 }
 
-void save_settings() { (void)write_settings_file(); }
+void save_settings(settings_record *s) { (void)write_settings_file(s); }
 
-void load_settings() {
+void load_settings(settings_record *s) {
     const char *home = usable_home();
     if (home)
-        snprintf(app_state.settings_path, sizeof app_state.settings_path, "%s%s", home,
+        snprintf(s->settings_path, sizeof settings_record::settings_path, "%s%s", home,
                  settings_name);
     else
-        app_state.settings_path[0] = '\0';
-    make_weekday_names();
+        s->settings_path[0] = '\0';
+    make_weekday_names(s);
 
     if (!home) {
-        fill_defaults();
+        fill_defaults(s);
         fprintf(stderr,
                 "%s: HOME is unset, empty or too long; using the default settings, "
                 "which will not be saved\n",
@@ -388,14 +393,14 @@ void load_settings() {
         return;
     }
 
-    remove_stale_temp();
+    remove_stale_temp(s->settings_path);
     // O_NONBLOCK: a FIFO in its place must not stall start-up.
-    int fd = open(app_state.settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(s->settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        if (write_settings_file()) {
+        if (write_settings_file(s)) {
             printf("created %s with default settings:\nICON:evolution\nLANG:default\nAPP:%s\n"
                    "ICS:%s\n\n",
-                   app_state.settings_path, app_state.app_command, app_state.ics_path);
+                   s->settings_path, s->app_command, s->ics_path);
             fflush(stdout);
         }
         return;
@@ -413,18 +418,16 @@ void load_settings() {
         problem = strerror(errno);
     if (fd >= 0) close(fd);
     if (problem) {
-        fill_defaults();
+        fill_defaults(s);
         fprintf(stderr, "%s: cannot read %s (%s); using the default settings\n", program_name,
-                app_state.settings_path, problem);
+                s->settings_path, problem);
         return;
     }
 
-    if (apply_settings_text(text)) return;
-    if (write_settings_file()) {
-        printf("Old rcfile detected!\nCreated new %s with default settings:",
-               app_state.settings_path);
-        printf("\nICON:evolution\nLANG:default\nAPP:%s\nICS:%s\n\n", app_state.app_command,
-               app_state.ics_path);
+    if (apply_settings_text(text, s)) return;
+    if (write_settings_file(s)) {
+        printf("Old rcfile detected!\nCreated new %s with default settings:", s->settings_path);
+        printf("\nICON:evolution\nLANG:default\nAPP:%s\nICS:%s\n\n", s->app_command, s->ics_path);
         fflush(stdout);
     }
 }

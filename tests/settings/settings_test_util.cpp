@@ -2,7 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 #include "tests/settings/settings_test_util.h"
 
-#include "core/state.h"
+#include "settings/settings.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -27,15 +27,12 @@ temp_home::~temp_home() {
     }
 }
 
-void reset_settings_state() {
-    app_state.farsi = 0;
-    app_state.icon_kind = 0;
-    app_state.week_start = 0;
-    app_state.debug_level = 0;
-    memset(app_state.app_command, 0, sizeof app_state.app_command);
-    memset(app_state.ics_path, 0, sizeof app_state.ics_path);
-    memset(app_state.settings_path, 0, sizeof app_state.settings_path);
-    memset(app_state.weekday_names, 0, sizeof app_state.weekday_names);
+settings_record settings;
+
+void reset_settings_state() { settings = settings_record(); }
+
+void copy_applied(const settings_record &s, unsigned parts) {
+    copy_settings_parts(settings, s, parts);
 }
 
 std::string read_file(const std::string &path) {

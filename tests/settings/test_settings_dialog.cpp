@@ -6,7 +6,6 @@
 // gtest comes before Xlib, whose None macro would clash with its own.
 #include <gtest/gtest.h>
 
-#include "core/state.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "tests/settings/settings_test_util.h"
@@ -130,7 +129,7 @@ void run_dialog(std::function<void(GtkWidget *)> step) {
     run.step = std::move(step);
     g_timeout_add(20, run_step, &run);
     run.watchdog = g_timeout_add(15000, stop_stuck_dialog, &run);
-    open_settings_dialog();
+    open_settings_dialog(settings, copy_applied);
     if (run.watchdog) g_source_remove(run.watchdog);
     EXPECT_TRUE(run.step_ran);
     EXPECT_FALSE(run.timed_out);
@@ -158,7 +157,7 @@ class settings_dialog : public testing::Test {
         if (!gtk_ready) GTEST_SKIP() << "no X display";
         reset_settings_state();
         testing::internal::CaptureStdout();
-        load_settings();
+        load_settings(&settings);
         testing::internal::GetCapturedStdout();
         saved = read_file(home.settings);
     }
@@ -268,18 +267,18 @@ TEST_F(settings_dialog, widget_tree_and_order) {
 TEST_F(settings_dialog, radio_groups_show_the_fields_and_leave_them_as_they_were) {
     for (int icon = 0; icon < 3; ++icon) {
         for (int farsi = 0; farsi < 2; ++farsi) {
-            app_state.icon_kind = icon;
-            app_state.farsi = farsi;
+            settings.icon_kind = icon;
+            settings.farsi = farsi;
             run_dialog([&](GtkWidget *window) {
                 for (int b = 0; b < 3; ++b)
                     EXPECT_EQ(is_active(radio(window, icon_row, b)), b == icon) << icon << b;
                 for (int b = 0; b < 2; ++b)
                     EXPECT_EQ(is_active(radio(window, language_row, b)), b == farsi) << farsi << b;
-                EXPECT_EQ(app_state.icon_kind, icon);
-                EXPECT_EQ(app_state.farsi, farsi);
+                EXPECT_EQ(settings.icon_kind, icon);
+                EXPECT_EQ(settings.farsi, farsi);
             });
-            EXPECT_EQ(app_state.icon_kind, icon);
-            EXPECT_EQ(app_state.farsi, farsi);
+            EXPECT_EQ(settings.icon_kind, icon);
+            EXPECT_EQ(settings.farsi, farsi);
         }
     }
     EXPECT_EQ(read_file(home.settings), saved);
@@ -289,45 +288,45 @@ TEST_F(settings_dialog, radio_clicks_apply_at_once_but_are_saved_only_on_save) {
     run_dialog([&](GtkWidget *window) {
         gtk_button_clicked(GTK_BUTTON(radio(window, language_row, 1)));
         gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 2)));
-        EXPECT_EQ(app_state.farsi, 1);
-        EXPECT_EQ(app_state.icon_kind, 2);
+        EXPECT_EQ(settings.farsi, 1);
+        EXPECT_EQ(settings.icon_kind, 2);
         gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 1)));
-        EXPECT_EQ(app_state.icon_kind, 1);
+        EXPECT_EQ(settings.icon_kind, 1);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
     });
-    EXPECT_EQ(app_state.farsi, 1);
+    EXPECT_EQ(settings.farsi, 1);
     EXPECT_EQ(read_file(home.settings), saved);  // still LANG=default
 }
 
 // The launch line holds the command and " &" in 250 bytes: typing stops at
 // 247 bytes, whatever the characters.
 TEST_F(settings_dialog, typing_changes_the_command_at_every_key_up_to_what_can_run) {
-    app_state.app_command[0] = '\0';
+    settings.app_command[0] = '\0';
     run_dialog([](GtkWidget *window) {
         GtkWidget *entry = dialog_rows(window)[command_row];
         gtk_widget_grab_focus(entry);
         for (size_t typed = 1; typed <= 250; ++typed) {
             type_key(window, GDK_KEY_a + static_cast<guint>(typed % 26));
             size_t expected = typed <= 247 ? typed : 247;
-            ASSERT_EQ(strlen(app_state.app_command), expected) << "after key " << typed;
+            ASSERT_EQ(strlen(settings.app_command), expected) << "after key " << typed;
             EXPECT_EQ(g_utf8_strlen(gtk_entry_get_text(GTK_ENTRY(entry)), -1),
                       static_cast<glong>(expected));
         }
-        EXPECT_EQ(app_state.app_command[0], 'b');
-        EXPECT_EQ(app_state.app_command[246], 'n');  // key 247, 'a' + 247 % 26
+        EXPECT_EQ(settings.app_command[0], 'b');
+        EXPECT_EQ(settings.app_command[246], 'n');  // key 247, 'a' + 247 % 26
 
         // Three bytes a sign: 82 signs (246 bytes) fit, the 83rd would not.
         std::string euros;
         for (int i = 0; i < 100; ++i) euros += "\xe2\x82\xac";
         gtk_entry_set_text(GTK_ENTRY(entry), euros.c_str());
-        EXPECT_EQ(std::string(app_state.app_command), euros.substr(0, 246));
+        EXPECT_EQ(std::string(settings.app_command), euros.substr(0, 246));
         EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(entry))), euros.substr(0, 246));
         // Pasting into the middle keeps what fits and the text around it.
         gtk_entry_set_text(GTK_ENTRY(entry), "ab");
         gint position = 1;
         gtk_editable_insert_text(GTK_EDITABLE(entry), std::string(300, 'x').c_str(), 300,
                                  &position);
-        EXPECT_EQ(std::string(app_state.app_command), "a" + std::string(245, 'x') + "b");
+        EXPECT_EQ(std::string(settings.app_command), "a" + std::string(245, 'x') + "b");
     });
 }
 
@@ -340,15 +339,15 @@ TEST_F(settings_dialog, a_long_command_survives_opening_closing_and_saving) {
         write_file(home.settings, "APP=" + command + "\nVERSION=0.5.1\n");
         reset_settings_state();
         testing::internal::CaptureStdout();
-        load_settings();
+        load_settings(&settings);
         testing::internal::GetCapturedStdout();
-        ASSERT_EQ(std::string(app_state.app_command), command);
+        ASSERT_EQ(std::string(settings.app_command), command);
         run_dialog([&](GtkWidget *window) {
             EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row]))),
                       command);
             gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
         });
-        EXPECT_EQ(std::string(app_state.app_command), command) << length;
+        EXPECT_EQ(std::string(settings.app_command), command) << length;
         run_dialog([](GtkWidget *window) {
             gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
         });
@@ -375,48 +374,48 @@ TEST_F(settings_dialog, koi8_r_command_round_trip) {
     EXPECT_EQ(command_for_entry(koi8.c_str()), utf8);
     EXPECT_EQ(command_from_entry("echo €"), "echo ?");  // no euro sign in KOI8-R
 
-    snprintf(app_state.app_command, sizeof app_state.app_command, "%s", koi8.c_str());
+    snprintf(settings.app_command, sizeof settings.app_command, "%s", koi8.c_str());
     run_dialog([&](GtkWidget *window) {
         EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row])), utf8);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
     });
-    EXPECT_EQ(std::string(app_state.app_command), koi8);
+    EXPECT_EQ(std::string(settings.app_command), koi8);
     EXPECT_NE(read_file(home.settings).find("\nAPP=" + koi8 + "\n"), std::string::npos);
 
     // One byte a letter: 247 Cyrillic letters fit, as many as Latin ones.
     run_dialog([&](GtkWidget *window) {
         GtkWidget *entry = dialog_rows(window)[command_row];
         gtk_entry_set_text(GTK_ENTRY(entry), "echo мир");
-        EXPECT_EQ(std::string(app_state.app_command), "echo \xcd\xc9\xd2");
+        EXPECT_EQ(std::string(settings.app_command), "echo \xcd\xc9\xd2");
         std::string letters;
         for (int i = 0; i < 250; ++i) letters += "ж";
         gtk_entry_set_text(GTK_ENTRY(entry), letters.c_str());
-        EXPECT_EQ(std::string(app_state.app_command), std::string(247, '\xd6'));
+        EXPECT_EQ(std::string(settings.app_command), std::string(247, '\xd6'));
     });
 
     // Bytes that are not UTF-8 under a UTF-8 locale: shown replaced, kept.
     setlocale(LC_ALL, "C.UTF-8");
-    snprintf(app_state.app_command, sizeof app_state.app_command, "%s", koi8.c_str());
+    snprintf(settings.app_command, sizeof settings.app_command, "%s", koi8.c_str());
     run_dialog([&](GtkWidget *window) {
         std::string shown = gtk_entry_get_text(GTK_ENTRY(dialog_rows(window)[command_row]));
         EXPECT_TRUE(g_utf8_validate(shown.c_str(), -1, nullptr));
         EXPECT_EQ(shown.rfind("echo ", 0), 0u);
     });
-    EXPECT_EQ(std::string(app_state.app_command), koi8);
+    EXPECT_EQ(std::string(settings.app_command), koi8);
     setlocale(LC_ALL, old_locale.c_str());
 }
 
 TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
-    app_state.week_start = 1;
+    settings.week_start = 1;
     run_dialog([&](GtkWidget *window) {
         GtkWidget *option_menu = dialog_rows(window)[week_row];
         EXPECT_EQ(option_menu_text(option_menu), "Sunday");
         EXPECT_EQ(gtk_option_menu_get_history(GTK_OPTION_MENU(option_menu)), 6);
         gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 0);
-        EXPECT_EQ(app_state.week_start, 1);  // nothing applies before "save"
+        EXPECT_EQ(settings.week_start, 1);  // nothing applies before "save"
         gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 1)));
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
-        EXPECT_EQ(app_state.week_start, 7);
+        EXPECT_EQ(settings.week_start, 7);
         std::string written = read_file(home.settings);
         EXPECT_EQ(written, "ICS=" + home.dir +
                                "/evolution/local/Calendar/calendar.ics\n"
@@ -424,18 +423,18 @@ TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
                                "STARTOFWEEK=7\n");
         gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 3);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
-        EXPECT_EQ(app_state.week_start, 4);               // Thursday
+        EXPECT_EQ(settings.week_start, 4);                // Thursday
         EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
     });
 }
 
 TEST_F(settings_dialog, week_start_outside_the_menu_shows_monday_and_stays) {
     for (int week_start : {0, 8, -1}) {
-        app_state.week_start = week_start;
+        settings.week_start = week_start;
         run_dialog([](GtkWidget *window) {
             EXPECT_EQ(option_menu_text(dialog_rows(window)[week_row]), "Monday");
         });
-        EXPECT_EQ(app_state.week_start, week_start);
+        EXPECT_EQ(settings.week_start, week_start);
     }
     EXPECT_EQ(read_file(home.settings), saved);
 }
@@ -446,7 +445,7 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
     // The selection opens in the directory of the current file, which exists.
     for (const char *dir : {"/evolution", "/evolution/local", "/evolution/local/Calendar"})
         ASSERT_EQ(mkdir((home.dir + dir).c_str(), 0755), 0);
-    const std::string old_ics = app_state.ics_path;
+    const std::string old_ics = settings.ics_path;
 
     // Cancel, and a name that ics_path cannot hold: both keep the old path.
     std::string deep = home.dir + "/" + std::string(200, 'd');
@@ -463,14 +462,14 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
         });
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
         EXPECT_EQ(ics_file_selection, nullptr);
-        EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+        EXPECT_EQ(std::string(settings.ics_path), old_ics);
 
         on_file_selection([&](GtkFileSelection *selection) {
             gtk_file_selection_set_filename(selection, too_long.c_str());
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
-        EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+        EXPECT_EQ(std::string(settings.ics_path), old_ics);
     });
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("refused"), std::string::npos) << err;
@@ -488,7 +487,7 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
         });
         gtk_button_clicked(GTK_BUTTON(change));
         EXPECT_EQ(ics_file_selection, nullptr);
-        EXPECT_EQ(std::string(app_state.ics_path), chosen);
+        EXPECT_EQ(std::string(settings.ics_path), chosen);
         EXPECT_EQ(read_file(home.settings).rfind("ICS=" + chosen + "\n", 0), 0u);
     });
 }
@@ -501,7 +500,7 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
     ASSERT_EQ(mkdir(calendars.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(work.c_str(), 0755), 0);
     write_file(calendars + "/home.ics", "");
-    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s/home.ics", calendars.c_str());
+    snprintf(settings.ics_path, sizeof settings.ics_path, "%s/home.ics", calendars.c_str());
 
     run_dialog([&](GtkWidget *window) {
         // Folder selection, starting in the folder of the current file.
@@ -512,7 +511,7 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_folder_row]));
-        EXPECT_EQ(std::string(app_state.ics_path), calendars);
+        EXPECT_EQ(std::string(settings.ics_path), calendars);
         EXPECT_EQ(read_file(home.settings).rfind("ICS=" + calendars + "\n", 0), 0u);
 
         // With a folder set the file selection starts inside it; OK with no
@@ -523,12 +522,11 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
-        EXPECT_EQ(std::string(app_state.ics_path), work);
+        EXPECT_EQ(std::string(settings.ics_path), work);
     });
 
     // A path whose folders are gone starts both in the nearest one left.
-    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s/gone/away/x.ics",
-             calendars.c_str());
+    snprintf(settings.ics_path, sizeof settings.ics_path, "%s/gone/away/x.ics", calendars.c_str());
     for (int row : {change_row, change_folder_row}) {
         run_dialog([&](GtkWidget *window) {
             on_file_selection([&](GtkFileSelection *selection) {
@@ -543,7 +541,7 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
 // The window manager may close the dialog while the file selection is open
 // on top of it: the dialog returns once the selection is gone too.
 TEST_F(settings_dialog, dialog_closed_under_the_file_selection_returns_after_it) {
-    const std::string old_ics = app_state.ics_path;
+    const std::string old_ics = settings.ics_path;
     run_dialog([&](GtkWidget *window) {
         on_file_selection([&](GtkFileSelection *) {
             gtk_widget_destroy(window);
@@ -561,7 +559,7 @@ TEST_F(settings_dialog, dialog_closed_under_the_file_selection_returns_after_it)
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
     });
     EXPECT_EQ(ics_file_selection, nullptr);
-    EXPECT_EQ(std::string(app_state.ics_path), old_ics);
+    EXPECT_EQ(std::string(settings.ics_path), old_ics);
 }
 
 TEST_F(settings_dialog, close_ends_the_nested_loop) {

@@ -5,7 +5,6 @@
 // gtest comes before Xlib, whose None macro would clash with its own.
 #include <gtest/gtest.h>
 
-#include "core/state.h"
 #include "settings/settings.h"
 #include "tests/settings/settings_test_util.h"
 
@@ -31,7 +30,7 @@ struct load_output {
 load_output run_load() {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    load_settings();
+    load_settings(&settings);
     load_output result;
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
@@ -71,7 +70,7 @@ class settings_file : public testing::Test {
 
 TEST_F(settings_file, missing_file_is_created_with_the_defaults) {
     load_output o = run_load();
-    EXPECT_EQ(std::string(app_state.settings_path), home.settings);
+    EXPECT_EQ(std::string(settings.settings_path), home.settings);
     EXPECT_EQ(read_file(home.settings), default_file(home.dir));
     EXPECT_EQ(o.out, "created " + home.settings +
                          " with default settings:\nICON:evolution\n"
@@ -82,13 +81,13 @@ TEST_F(settings_file, missing_file_is_created_with_the_defaults) {
     // The POSIX locale's names, in entry order 1 (Sunday) ... 7 (Monday).
     const char *names[] = {"Sunday",    "Saturday", "Friday", "Thursday",
                            "Wednesday", "Tuesday",  "Monday"};
-    for (int k = 0; k < 7; ++k) EXPECT_STREQ(app_state.weekday_names[k], names[k]) << k;
+    for (int k = 0; k < 7; ++k) EXPECT_STREQ(settings.weekday_names[k], names[k]) << k;
 
     // A second start finds a current file and neither writes nor prints.
     reset_settings_state();
     o = run_load();
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(std::string(app_state.app_command), "evolution");
+    EXPECT_EQ(std::string(settings.app_command), "evolution");
 }
 
 TEST_F(settings_file, tokens_and_the_awaited_key) {
@@ -120,14 +119,14 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
     };
     for (const file_case &c : cases) {
         reset_settings_state();
-        app_state.icon_kind = 1;
+        settings.icon_kind = 1;
         write_file(home.settings, c.text);
         load_output o = run_load();
-        EXPECT_STREQ(app_state.ics_path, c.ics) << c.text;
-        EXPECT_STREQ(app_state.app_command, c.app) << c.text;
-        EXPECT_EQ(app_state.icon_kind, c.icon) << c.text;
-        EXPECT_EQ(app_state.farsi, c.farsi) << c.text;
-        EXPECT_EQ(app_state.week_start, c.week_start) << c.text;
+        EXPECT_STREQ(settings.ics_path, c.ics) << c.text;
+        EXPECT_STREQ(settings.app_command, c.app) << c.text;
+        EXPECT_EQ(settings.icon_kind, c.icon) << c.text;
+        EXPECT_EQ(settings.farsi, c.farsi) << c.text;
+        EXPECT_EQ(settings.week_start, c.week_start) << c.text;
         // Each carries the current VERSION, so none is rewritten.
         EXPECT_EQ(read_file(home.settings), c.text);
         EXPECT_EQ(o.out, "") << c.text;
@@ -157,29 +156,29 @@ TEST_F(settings_file, out_of_date_files_are_rewritten_keeping_their_values) {
     reset_settings_state();
     write_file(home.settings, "ICS=/c.ics\r\nLANG=farsi\r\nVERSION=0.5.1\r\n");
     o = run_load();
-    EXPECT_EQ(app_state.farsi, 0);
+    EXPECT_EQ(settings.farsi, 0);
     EXPECT_EQ(read_file(home.settings), "ICS=/c.ics\r\nAPP=evolution\nICON=evolution\n"
                                         "LANG=default\nVERSION=0.5.1\nSTARTOFWEEK=0\n");
 }
 
 TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     load_output o = run_load();
-    app_state.icon_kind = 1;
-    app_state.farsi = 1;
-    app_state.week_start = -2147483647 - 1;
-    snprintf(app_state.app_command, sizeof app_state.app_command, "xterm -e top");
-    app_state.ics_path[0] = '\0';  // filled again with its default
-    app_state.debug_level = 1;
+    settings.icon_kind = 1;
+    settings.farsi = 1;
+    settings.week_start = -2147483647 - 1;
+    snprintf(settings.app_command, sizeof settings.app_command, "xterm -e top");
+    settings.ics_path[0] = '\0';  // filled again with its default
+    settings.debug_level = 1;
     testing::internal::CaptureStdout();
-    save_settings();
+    save_settings(&settings);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "write settings\n");
-    app_state.debug_level = 0;
+    settings.debug_level = 0;
     EXPECT_EQ(read_file(home.settings), "ICS=" + home.dir +
                                             "/evolution/local/Calendar/calendar.ics"
                                             "\nAPP=xterm -e top\nICON=mozilla\nLANG=farsi\n"
                                             "VERSION=0.5.1\nSTARTOFWEEK=-2147483648\n");
-    app_state.icon_kind = 2;
-    save_settings();
+    settings.icon_kind = 2;
+    save_settings(&settings);
     EXPECT_NE(read_file(home.settings).find("\nICON=other\n"), std::string::npos);
 }
 
@@ -194,12 +193,12 @@ TEST_F(settings_file, home_unset_or_empty_runs_on_defaults_and_writes_nothing) {
         EXPECT_EQ(o.out, "");
         EXPECT_EQ(count_lines(o.err), 1) << o.err;
         EXPECT_NE(o.err.find("HOME"), std::string::npos);
-        EXPECT_STREQ(app_state.settings_path, "");
-        EXPECT_STREQ(app_state.app_command, "evolution");
-        EXPECT_STREQ(app_state.weekday_names[6], "Monday");
+        EXPECT_STREQ(settings.settings_path, "");
+        EXPECT_STREQ(settings.app_command, "evolution");
+        EXPECT_STREQ(settings.weekday_names[6], "Monday");
 
         testing::internal::CaptureStderr();
-        save_settings();
+        save_settings(&settings);
         EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
         EXPECT_FALSE(file_exists("/.dayspinnerrc"));
     }
@@ -211,7 +210,7 @@ TEST_F(settings_file, a_file_that_cannot_be_created_is_reported_not_announced) {
     load_output o = run_load();
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(count_lines(o.err), 1) << o.err;
-    EXPECT_STREQ(app_state.app_command, "evolution");
+    EXPECT_STREQ(settings.app_command, "evolution");
     EXPECT_EQ(count_entries(home.dir), 0);
 }
 
@@ -221,7 +220,7 @@ TEST_F(settings_file, only_the_first_4095_bytes_are_read) {
     std::string text = "VERSION=0.5.1\nAPP=early\n" + std::string(8000, 'x') + "\nAPP=late\n";
     write_file(home.settings, text);
     load_output o = run_load();
-    EXPECT_STREQ(app_state.app_command, "early");
+    EXPECT_STREQ(settings.app_command, "early");
     EXPECT_EQ(read_file(home.settings), text);
 
     // A key whose value starts exactly at the last byte that fits.
@@ -230,7 +229,7 @@ TEST_F(settings_file, only_the_first_4095_bytes_are_read) {
     write_file(home.settings, head + "cut");
     reset_settings_state();
     run_load();
-    EXPECT_STREQ(app_state.app_command, "");
+    EXPECT_STREQ(settings.app_command, "");
 }
 
 TEST_F(settings_file, long_values_are_cut_on_character_boundaries) {
@@ -240,16 +239,16 @@ TEST_F(settings_file, long_values_are_cut_on_character_boundaries) {
                                   "ICON=" + std::string(600, 'i') + "\n");
     run_load();
     // 249 bytes hold 83 whole signs; 255 hold "a" and 84 signs (253 bytes).
-    EXPECT_EQ(strlen(app_state.app_command), 249u);
-    EXPECT_EQ(strlen(app_state.ics_path), 253u);
-    EXPECT_TRUE(whole_utf8(app_state.app_command));
-    EXPECT_TRUE(whole_utf8(app_state.ics_path));
-    EXPECT_EQ(app_state.icon_kind, 2);
+    EXPECT_EQ(strlen(settings.app_command), 249u);
+    EXPECT_EQ(strlen(settings.ics_path), 253u);
+    EXPECT_TRUE(whole_utf8(settings.app_command));
+    EXPECT_TRUE(whole_utf8(settings.ics_path));
+    EXPECT_EQ(settings.icon_kind, 2);
 
     // Plain ASCII is cut at the very end of the field.
     write_file(home.settings, "ICS=" + std::string(300, 'p') + "\nVERSION=0.5.1\n");
     run_load();
-    EXPECT_EQ(std::string(app_state.ics_path), std::string(255, 'p'));
+    EXPECT_EQ(std::string(settings.ics_path), std::string(255, 'p'));
 
     // Bytes that are not UTF-8 are still cut within the field.
     char field[8];
@@ -264,9 +263,9 @@ TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
     load_output o = run_load();
     EXPECT_EQ(count_lines(o.err), 1) << o.err;
     EXPECT_EQ(o.out, "");
-    EXPECT_STREQ(app_state.app_command, "evolution");
+    EXPECT_STREQ(settings.app_command, "evolution");
     testing::internal::CaptureStderr();
-    save_settings();
+    save_settings(&settings);
     EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
     struct stat st;
     ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
@@ -280,7 +279,7 @@ TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
     alarm(10);
     o = run_load();
     testing::internal::CaptureStderr();
-    save_settings();
+    save_settings(&settings);
     std::string err = testing::internal::GetCapturedStderr();
     alarm(0);
     EXPECT_EQ(count_lines(o.err), 1) << o.err;
@@ -293,8 +292,8 @@ TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
 TEST_F(settings_file, save_keeps_permission_bits) {
     run_load();
     ASSERT_EQ(chmod(home.settings.c_str(), 0640), 0);
-    app_state.farsi = 1;
-    save_settings();
+    settings.farsi = 1;
+    save_settings(&settings);
     struct stat st;
     ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -343,9 +342,9 @@ TEST_F(settings_file, a_settings_link_is_followed_only_into_the_users_own_file) 
 
         reset_settings_state();
         load_output o = run_load();
-        app_state.week_start = 5;
+        settings.week_start = 5;
         testing::internal::CaptureStderr();
-        save_settings();
+        save_settings(&settings);
         const std::string err = o.err + testing::internal::GetCapturedStderr();
         struct stat st, seen;
         ASSERT_EQ(lstat(home.settings.c_str(), &st), 0);
@@ -389,7 +388,7 @@ TEST_F(settings_file, a_temporary_not_the_users_own_is_left_alone) {
             EXPECT_EQ(run_load().err, "");
         }
         testing::internal::CaptureStderr();
-        save_settings();
+        save_settings(&settings);
         EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
         EXPECT_EQ(read_file(temp), "other");
         EXPECT_EQ(read_file(home.settings), before);
@@ -411,8 +410,8 @@ TEST_F(settings_file, a_save_that_fails_half_way_leaves_the_old_file) {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit = {40, 40};
         setrlimit(RLIMIT_FSIZE, &limit);
-        app_state.farsi = 1;
-        _exit(write_settings_file() == 0 ? 0 : 1);
+        settings.farsi = 1;
+        _exit(write_settings_file(&settings) == 0 ? 0 : 1);
     }
     close(err_pipe[1]);
     int status = 0;
@@ -435,13 +434,13 @@ TEST_F(settings_file, killed_saves_leave_old_or_new_text_and_no_litter) {
     run_load();
     std::string texts[2];
     auto set_state = [](int i) {
-        app_state.farsi = i & 1;
-        snprintf(app_state.app_command, sizeof app_state.app_command, "%s",
+        settings.farsi = i & 1;
+        snprintf(settings.app_command, sizeof settings.app_command, "%s",
                  (i & 1) ? std::string(240, 'b').c_str() : "a");
     };
     for (int i = 0; i < 2; ++i) {
         set_state(i);
-        save_settings();
+        save_settings(&settings);
         texts[i] = read_file(home.settings);
     }
     const std::string temp = home.settings + ".tmp";
@@ -456,7 +455,7 @@ TEST_F(settings_file, killed_saves_leave_old_or_new_text_and_no_litter) {
             if (children[c] == 0) {
                 for (int i = c;; ++i) {
                     set_state(i);
-                    save_settings();
+                    save_settings(&settings);
                 }
             }
         }
@@ -485,7 +484,7 @@ TEST_F(settings_file, killed_saves_leave_old_or_new_text_and_no_litter) {
     ASSERT_EQ(chmod(home.settings.c_str(), 0604), 0);
     write_file(temp, std::string(5000, 'z'));
     set_state(1);
-    save_settings();
+    save_settings(&settings);
     EXPECT_EQ(read_file(home.settings), texts[1]);
     EXPECT_EQ(count_entries(home.dir), 1);
     struct stat st;
