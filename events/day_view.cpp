@@ -11,6 +11,7 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -103,16 +104,22 @@ void on_view_destroy(GtkWidget *, gpointer) {
     }
 }
 
-// The occurrence's time or date text, markup: its local times when it
-// covers one day and is timed, "all day event" for a one-day date, else its
-// first and last day.
+// The occurrence's time or date text: its local times when it covers one
+// day and is timed, "all day event" for a one-day date, else its first and
+// last day.
 std::string when_text(const occurrence &o) {
     if (o.first_day == o.last_day && !o.start.is_date)
-        return markup_escaped(format_time("%X", o.start) + " - " + format_time("%X", o.end));
-    if (o.first_day == o.last_day) return "<i>all day event</i>";
+        return format_time("%X", o.start) + " - " + format_time("%X", o.end);
+    if (o.first_day == o.last_day) return "all day event";
     icaltimetype last = icaltime_null_date();
     jdn_to_gregorian(o.last_day, &last);
-    return markup_escaped(format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last));
+    return format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last);
+}
+
+// The same as markup, "all day event" in italics.
+std::string when_markup(const occurrence &o) {
+    std::string text = markup_escaped(when_text(o));
+    return o.first_day == o.last_day && o.start.is_date ? "<i>" + text + "</i>" : text;
 }
 
 // A summary label: struck through when the event or occurrence is cancelled.
@@ -129,15 +136,15 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
         const occurrence *o = occurrence_on_day(node, day);
         if (!o) continue;
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        attach(table, markup_label(when_text(*o)), 1, 2, r);
-        if (o->first_day == o->last_day && !o->start.is_date) {
-            attach(table, summary_label(node, title_of(node)), 2, 3, r);
-        } else {
-            GtkWidget *summary = summary_label(node, summary_with_location(node));
-            gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
-            attach(table, summary, 2, 3, r);
-        }
+        attach(table, markup_label(when_markup(*o)), 1, 2, r);
+        int timed = o->first_day == o->last_day && !o->start.is_date;
+        std::string text = timed ? title_of(node) : summary_with_location(node);
+        GtkWidget *summary = summary_label(node, text);
+        if (!timed) gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
+        attach(table, summary, 2, 3, r);
         ++r;
+        if (app_state.debug_level)
+            printf("view: %s\t%s\n", when_text(*o).c_str(), on_one_line(text).c_str());
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);
     gtk_table_set_row_spacing(GTK_TABLE(table), r, 0);

@@ -5,6 +5,7 @@
 #include "events/bounds.h"
 #include "events/recur.h"
 #include "events/sources.h"
+#include "events/view_text.h"
 
 #include "core/state.h"
 #include "events/zones.h"
@@ -122,7 +123,7 @@ void add_component(icalcomponent *c) {
     event_list = node;
     if (app_state.debug_level)
         printf("read: %d.%d.%d - %d.%d.%d %s\n", start.day, start.month, start.year, end.day,
-               end.month, end.year, node->summary.c_str());
+               end.month, end.year, on_one_line(node->summary).c_str());
 }
 
 // A component with a RECURRENCE-ID replaces the occurrence of its UID's

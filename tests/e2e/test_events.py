@@ -30,6 +30,13 @@ def calendar(*events):
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner e2e//EN\r\n" + "".join(events) + "END:VCALENDAR\r\n"
 
 
+# Also on the 20th: an untitled timed event, and escaped texts.
+VIEWED_TOO = (
+    "BEGIN:VEVENT\r\nDTSTART:20240120T093000\r\nDTEND:20240120T101500\r\nEND:VEVENT\r\n",
+    "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:20240120\r\nSUMMARY:Lunch\\, with Bob\\; bring notes\r\n"
+    "LOCATION:Cafe\\nFloor 2\r\nEND:VEVENT\r\n")
+
+
 def day_box(day):
     x, y = 9 * ((day - 1) % 7), 20 + 7 * ((day - 1) // 7)
     return (x, y, x + 9, y + 7)
@@ -96,7 +103,7 @@ class EventsTest(unittest.TestCase):
         # The file rewritten: other days, other size; a middle click (the
         # current month) forces the refresh that reads it.
         self.path.write_text(calendar(event(20, "Flight to Lisbon"), event(22, "Beach day", free=True),
-                                      event(23, "Museum")))
+                                      event(23, "Museum"), *VIEWED_TOO))
         self.tile.click(30, 40, button=2)
         self.wait_marks({20, 23}, {22}, "the marks of the rewritten file")
         x0, y0, _, _ = day_box(20)
@@ -105,6 +112,12 @@ class EventsTest(unittest.TestCase):
         self.assertIsNotNone(window, "no day view titled with 20 January 2024 appeared")
         # Laid out: wider than its " X ".
         self.assertTrue(harness.wait_for(lambda: self.geometry(window)["WIDTH"] > 60, 5))
+        # With -d, one line per row: the time text, a tab, the summary as
+        # shown, on one line; the view runs in the reverse order of the file.
+        rows = [line for line in self.tile.stdout().splitlines() if line.startswith("view: ")]
+        self.assertEqual(rows, ["view: all day event\tLunch, with Bob; bring notes Cafe Floor 2",
+                                "view: 09:30:00 - 10:15:00\t(no title)",
+                                "view: all day event\tFlight to Lisbon"])
         return window
 
     def assert_tile_reacts(self):
