@@ -145,6 +145,13 @@ void take_out_replaced() {
         if (found == events.end()) continue;
         event_node *event = found->second;
         icaltimetype replaced = with_zone(p, value_of(p), event->start.zone);
+        // Exchange names a moved all-day occurrence by midnight in a zone,
+        // often a Windows one: the date as written is the day replaced.
+        if (event->start.is_date && !replaced.is_date) {
+            replaced.is_date = 1;
+            replaced.hour = replaced.minute = replaced.second = 0;
+            replaced.zone = nullptr;
+        }
         if (replaced.is_date && !event->start.is_date)
             event->exdate_days.push_back(gregorian_to_jdn(replaced));
         else

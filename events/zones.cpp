@@ -62,10 +62,50 @@ icaltimetype value_of(icalproperty *p) {
     return t;
 }
 
+namespace {
+
+int has_offset(icalcomponent *observance, icalproperty_kind kind) {
+    icalproperty *p = icalcomponent_get_first_property(observance, kind);
+    icalvalue *v = p ? icalproperty_get_value(p) : nullptr;
+    return v && icalvalue_isa(v) == ICAL_UTCOFFSET_VALUE;
+}
+
+// A definition the library can read: observances, each with a start and both
+// offsets. Without them it would read UTC; Apple iCal 1.5 wrote observances
+// without DTSTART.
+int usable_zone(icalcomponent *vtimezone) {
+    int observances = 0;
+    for (icalcomponent *o = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT); o;
+         o = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+        icalcomponent_kind kind = icalcomponent_isa(o);
+        if (kind != ICAL_XSTANDARD_COMPONENT && kind != ICAL_XDAYLIGHT_COMPONENT) continue;
+        ++observances;
+        icalproperty *start = icalcomponent_get_first_property(o, ICAL_DTSTART_PROPERTY);
+        if (icaltime_is_null_time(value_of(start)) || !has_offset(o, ICAL_TZOFFSETFROM_PROPERTY) ||
+            !has_offset(o, ICAL_TZOFFSETTO_PROPERTY))
+            return 0;
+    }
+    return observances > 0;
+}
+
+}  // namespace
+
 void add_file_zone(icalcomponent *vtimezone) {
     icalproperty *p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
     const char *name = p ? icalproperty_get_tzid(p) : nullptr;
     std::string key = name ? name : "";
+    // A definition that cannot be used gives way to whatever else knows the
+    // name (the system's zone of that name), as if the file had none.
+    if (name && !file_zones.count(key) && !usable_zone(vtimezone)) {
+        if (app_state.debug_level) {
+            int known = zone_named(name) != nullptr;
+            printf("time zone \"%s\" of the file cannot be used: %s\n", name,
+                   known ? "the system's zone is used" : "its times are read as floating");
+            if (!known) unknown_names.insert(key);
+        }
+        icalcomponent_free(vtimezone);
+        return;
+    }
     std::unique_ptr<icaltimezone, zone_free> zone;
     if (name && !file_zones.count(key)) zone.reset(icaltimezone_new());
     // On success the zone owns the component; otherwise it is released here.

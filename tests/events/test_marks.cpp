@@ -361,6 +361,20 @@ TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set
         std::vector<int> days;
     };
     std::string weekly = "RRULE:FREQ=WEEKLY;COUNT=4";
+    auto paris = [](const std::string &observances) {
+        return "BEGIN:VTIMEZONE\r\nTZID:Europe/Paris\r\n" + observances + "END:VTIMEZONE\r\n";
+    };
+    std::string broken_paris =
+        paris("BEGIN:STANDARD\r\nTZOFFSETFROM:0200\r\nTZOFFSETTO:0100\r\nEND:STANDARD\r\n"
+              "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:0100\r\nTZOFFSETTO:0200\r\nEND:DAYLIGHT\r\n");
+    std::string unreadable_offset =
+        paris("BEGIN:STANDARD\r\nDTSTART:19701025T030000\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:"
+              "\r\nEND:STANDARD\r\n");
+    std::string odd_paris =
+        paris("BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0000"
+              "\r\nEND:STANDARD\r\n");
+    std::string paris_night = vevent({"DTSTART;TZID=Europe/Paris:20250111T003000",
+                                      "DTEND;TZID=Europe/Paris:20250111T004500", "SUMMARY:night"});
     const row rows[] = {
         // A single event in UTC, seen west and east of it.
         {"America/Chicago",
@@ -438,6 +452,28 @@ TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set
          2024,
          7,
          {4, 9, 20}},
+        // Exchange's moved all-day occurrence: midnight in a zone names the
+        // day it replaces, in any local zone.
+        {"America/Chicago",
+         vevent({"UID:h", "DTSTART;VALUE=DATE:20250106", "SUMMARY:h", weekly}) +
+             vevent({"UID:h", "RECURRENCE-ID;TZID=Pacific Standard Time:20250113T000000",
+                     "DTSTART;VALUE=DATE:20250115", "SUMMARY:h, moved"}),
+         2025,
+         1,
+         {6, 15, 20, 27}},
+        {"Asia/Tokyo",
+         vevent({"UID:h", "DTSTART;VALUE=DATE:20250106", "SUMMARY:h", weekly}) +
+             vevent({"UID:h", "RECURRENCE-ID;TZID=AUS Eastern Standard Time:20250127T000000",
+                     "DTSTART;VALUE=DATE:20250128", "SUMMARY:h, moved"}),
+         2025,
+         1,
+         {6, 13, 20, 28}},
+        // A file's definition that cannot be used (Apple iCal 1.5: observances
+        // without DTSTART; an empty offset) gives way to the
+        // system's zone of its name; a usable one, however odd, wins.
+        {"UTC", broken_paris + paris_night, 2025, 1, {10}},
+        {"UTC", unreadable_offset + paris_night, 2025, 1, {10}},
+        {"UTC", odd_paris + paris_night, 2025, 1, {11}},
     };
     // A TZID naming a file outside the zone names (here a FIFO, which would
     // block its reader) is never opened: such times are floating.
