@@ -5,6 +5,7 @@
 
 #include "calendar/calendar.h"
 #include "core/state.h"
+#include "events/windows_zones.h"
 
 #include <cctype>
 #include <cstdio>
@@ -26,6 +27,8 @@ struct zone_free {
 // reported, so that each is reported once a read.
 std::map<std::string, std::unique_ptr<icaltimezone, zone_free>> file_zones;
 std::set<std::string> unknown_names;
+// Windows names read in the files, with the zone each stands for, or null.
+std::map<std::string, const icaltimezone *> windows_names;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
 
@@ -40,6 +43,21 @@ int zoneinfo_name(const char *name) {
     return 1;
 }
 
+// A Windows zone ID or display name, as Outlook and Exchange write them
+// without a definition.
+const icaltimezone *windows_zone(const char *tzid) {
+    auto found = windows_names.find(tzid);
+    if (found != windows_names.end()) return found->second;
+    std::string name = zone_of_windows_name(tzid);
+    const icaltimezone *zone = !name.empty() && zoneinfo_name(name.c_str())
+                                   ? icaltimezone_get_builtin_timezone(name.c_str())
+                                   : nullptr;
+    if (zone && app_state.debug_level)
+        printf("time zone \"%s\" is read as %s\n", tzid, name.c_str());
+    windows_names.emplace(tzid, zone);
+    return zone;
+}
+
 const icaltimezone *zone_named(const char *tzid) {
     auto found = file_zones.find(tzid);
     if (found != file_zones.end()) return found->second.get();
@@ -48,7 +66,9 @@ const icaltimezone *zone_named(const char *tzid) {
     const char *location =
         strncmp(tzid, prefix, sizeof prefix - 1) ? tzid : tzid + sizeof prefix - 1;
     if (strncmp(location, "Tzfile/", 7) == 0) location += 7;
-    return zoneinfo_name(location) ? icaltimezone_get_builtin_timezone(location) : nullptr;
+    const icaltimezone *zone =
+        zoneinfo_name(location) ? icaltimezone_get_builtin_timezone(location) : nullptr;
+    return zone ? zone : windows_zone(tzid);
 }
 
 }  // namespace
@@ -119,6 +139,7 @@ void add_file_zone(icalcomponent *vtimezone) {
 void free_file_zones() {
     file_zones.clear();
     unknown_names.clear();
+    windows_names.clear();
 }
 
 icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fallback) {

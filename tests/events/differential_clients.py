@@ -48,6 +48,15 @@ except ImportError:
 from zoneinfo import ZoneInfo
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Windows display names the client files use without defining them, and the
+# zone each stands for; the reference library knows only Windows zone IDs.
+WINDOWS_DISPLAY_NAMES = {
+    "(UTC-08:00) Pacific Time (US & Canada)": "America/Los_Angeles",
+    "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna": "Europe/Amsterdam",
+    "(GMT+09.00) Osaka / Sapporo / Tokyo": "Asia/Tokyo",
+}
+WINDOWS_TO_OLSON.update(WINDOWS_DISPLAY_NAMES)
 ONE_DAY = datetime.timedelta(days=1)
 
 
