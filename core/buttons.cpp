@@ -103,12 +103,13 @@ static void press_left(int x, int y, uint64_t time) {
     press_day(x, y);
 }
 
-void handle_button(unsigned button, int x, int y, uint64_t time) {
+void handle_button(unsigned button, int x, int y, uint64_t time, int root_x, int root_y) {
     switch (button) {
     case 1: press_left(x, y, time); break;
     case 2: app_state.month_offset = 0; break;
     case 3:
-        if (day_at_point(x, y) != 0) open_day_view(app_state.work_date);
+        if (day_at_point(x, y) != 0)
+            open_day_view(app_state.work_date, press_place{root_x, root_y, x, y, time});
         break;
     case 4: step_month(-1); break;
     case 5: step_month(1); break;

@@ -11,7 +11,11 @@ void print_usage();
 void print_banners();  // the two debugging banners, only with debugging on
 [[noreturn]] void main_loop();
 void refresh_face();  // one refresh: the clock, the calendar file, then every drawing step
-void handle_button(unsigned button, int x, int y, uint64_t time);
+// Asks the loop for a refresh as soon as it comes round (a setting applied in the dialog).
+void request_refresh();
+// x and y are the press's place on the tile, root_x and root_y on the screen
+// (where a day view opens).
+void handle_button(unsigned button, int x, int y, uint64_t time, int root_x = 0, int root_y = 0);
 
 // The application button's launch line: the command followed by " &" so that
 // the shell starts it in the background. 250 bytes with the terminator.

@@ -24,7 +24,6 @@ struct app_state_record {
     icaltimetype last_face_date{};   // `today` at the last whole repaint
     int launch_armed = 0;            // 1: first click of a double click seen
     uint64_t launch_time = 0;        // X server time of that click, ms
-    XEvent x_event{};                // last event returned by wait_event
 
     // Settings.
     int farsi = 0;                   // 1: Farsi names, digits and weekday row

@@ -50,10 +50,9 @@ void repaint_exposed(const XExposeEvent &expose);
 // and with status 1 and one line on stderr when another client destroyed one
 // of the pair or the connection to the server broke.
 int wait_event(XEvent *event_out, unsigned timeout_ms);
-// wait_event that also ends when one of the extra descriptors (-1 entries
-// are skipped) is readable: 2 then, and the caller reads it without blocking.
-// 0 after the time-out or when the bytes read made no whole event yet.
-int wait_event_or(XEvent *event_out, unsigned timeout_ms, const int *extra_fds, int extra_count);
+// wait_event without the wait: 1 with an event already queued or readable
+// without blocking, else 0. Ends the process as wait_event does.
+int take_queued_event(XEvent *event_out);
 // Installs the handlers that end the process with one line on stderr and
 // status 1 when the server connection breaks or a request finds the pair
 // destroyed. Call after GTK+ is initialised: it installs handlers of its own.

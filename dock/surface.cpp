@@ -8,7 +8,6 @@
 
 #include <sys/select.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -110,32 +109,22 @@ static int take_event(XEvent *event_out) {
     return 1;
 }
 
-int wait_event(XEvent *event_out, unsigned timeout_ms) {
-    return wait_event_or(event_out, timeout_ms, nullptr, 0);
+int take_queued_event(XEvent *event_out) {
+    return XPending(dock_surface.display) > 0 ? take_event(event_out) : 0;
 }
 
-int wait_event_or(XEvent *event_out, unsigned timeout_ms, const int *extra_fds, int extra_count) {
+int wait_event(XEvent *event_out, unsigned timeout_ms) {
     Display *display = dock_surface.display;
     XSync(display, False);
     if (XPending(display) > 0) return take_event(event_out);
-
     int fd = ConnectionNumber(display);
-    int highest = fd;
+    if (fd >= FD_SETSIZE) return 0;
     fd_set read_set;
     FD_ZERO(&read_set);
     FD_SET(fd, &read_set);
-    for (int i = 0; i < extra_count; i++) {
-        if (extra_fds[i] < 0 || extra_fds[i] >= FD_SETSIZE) continue;
-        FD_SET(extra_fds[i], &read_set);
-        highest = std::max(highest, extra_fds[i]);
-    }
     timeval tv = select_timeout(timeout_ms);
     // A time-out and an error (an interrupted call among them) both mean "no event".
-    if (select(highest + 1, &read_set, nullptr, nullptr, &tv) <= 0) return 0;
+    if (select(fd + 1, &read_set, nullptr, nullptr, &tv) <= 0) return 0;
     // Readable bytes need not make a whole event; never block past the time-out.
-    if (FD_ISSET(fd, &read_set) && XPending(display) > 0) return take_event(event_out);
-    for (int i = 0; i < extra_count; i++)
-        if (extra_fds[i] >= 0 && extra_fds[i] < FD_SETSIZE && FD_ISSET(extra_fds[i], &read_set))
-            return 2;
-    return 0;
+    return take_queued_event(event_out);
 }

@@ -4,7 +4,6 @@
 #include "events/events.h"
 
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "events/view_place.h"
 #include "events/view_text.h"
 
@@ -16,15 +15,11 @@
 
 namespace {
 
-// Widgets of the open view; one view at a time, since the tile waits for it.
+// The open view, or null; there is at most one.
 GtkWidget *day_view_window;
-GtkWidget *day_view_table;
-GtkWidget *heading_box;  // the heading; dragging it moves the window
-GtkWidget *close_box;    // " X "; a press closes the view
 struct {
-    int x, y;  // pointer position inside heading_box at the last press, pixels
+    int x, y;  // pointer position inside the heading box at the last press, pixels
 } drag_offset;
-int view_loop_running;  // 1 while the nested main loop of a view runs
 
 // Summary with its location is cut to fit 1024 bytes with the terminator.
 constexpr std::size_t summary_text_size = 1024;
@@ -67,41 +62,37 @@ gboolean on_heading_motion(GtkWidget *widget, GdkEventMotion *event, gpointer) {
 }
 
 gboolean on_close_press(GtkWidget *widget, GdkEventButton *, gpointer) {
-    gtk_widget_destroy(gtk_widget_get_toplevel(widget));  // on_view_destroy ends the loop
+    gtk_widget_destroy(gtk_widget_get_toplevel(widget));
     return TRUE;
 }
 
 gboolean on_view_key(GtkWidget *window, GdkEventKey *event, gpointer) {
     if (event->keyval != GDK_Escape) return FALSE;
-    gtk_widget_destroy(window);  // on_view_destroy ends the loop
+    gtk_widget_destroy(window);
     return TRUE;
 }
 
 // Beside the tile that was pressed, at the pointer's height, clear of a dock
 // kept above other windows. The press's root and window coordinates give the
 // 64 x 64 tile's place on the screen.
-void place_beside_tile(GtkWidget *window, const XButtonEvent &press) {
+void place_beside_tile(GtkWidget *window, const press_place &press) {
     GtkRequisition size{};
     gtk_widget_size_request(window, &size);
     GdkScreen *screen = gtk_widget_get_screen(window);
     GdkRectangle monitor{};
     gdk_screen_get_monitor_geometry(
-        screen, gdk_screen_get_monitor_at_point(screen, press.x_root, press.y_root), &monitor);
-    screen_rect tile{press.x_root - press.x, press.y_root - press.y, 64, 64};
+        screen, gdk_screen_get_monitor_at_point(screen, press.root_x, press.root_y), &monitor);
+    screen_rect tile{press.root_x - press.x, press.root_y - press.y, 64, 64};
     screen_rect view =
         place_day_view(tile, size.width, size.height,
-                       {monitor.x, monitor.y, monitor.width, monitor.height}, press.y_root);
+                       {monitor.x, monitor.y, monitor.width, monitor.height}, press.root_y);
     gtk_window_move(GTK_WINDOW(window), view.x, view.y);
 }
 
-// However the window goes (" X ", the window manager's close request, a kill
-// request), the nested loop ends with it, or the tile would stay frozen.
-void on_view_destroy(GtkWidget *, gpointer) {
-    day_view_window = day_view_table = heading_box = close_box = nullptr;
-    if (view_loop_running) {
-        view_loop_running = 0;
-        gtk_main_quit();
-    }
+// However the window goes (" X ", Escape, the window manager's close
+// request, a kill request), the next right click opens a new one.
+void on_view_destroy(GtkWidget *window, gpointer) {
+    if (window == day_view_window) day_view_window = nullptr;
 }
 
 // The occurrence's time or date text: its local times when it covers one
@@ -151,52 +142,51 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
     return r != 2;
 }
 
-void open_day_view(icaltimetype day) {
+void open_day_view(icaltimetype day, const press_place &press) {
     std::string heading = format_time("%A, %x", day);
     std::string heading_markup = "<b>" + markup_escaped(heading) + "</b>";
 
-    heading_box = gtk_event_box_new();
-    close_box = gtk_event_box_new();
+    GtkWidget *heading_box = gtk_event_box_new();
+    GtkWidget *close_box = gtk_event_box_new();
     gtk_widget_show(heading_box);
     gtk_widget_show(close_box);
 
-    day_view_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_resizable(GTK_WINDOW(day_view_window), FALSE);
-    gtk_window_set_decorated(GTK_WINDOW(day_view_window), FALSE);
-    gtk_window_set_title(GTK_WINDOW(day_view_window), heading.c_str());
-
-    day_view_table = gtk_table_new(1, 4, FALSE);
-    gtk_table_set_row_spacings(GTK_TABLE(day_view_table), 4);
-    gtk_table_set_col_spacings(GTK_TABLE(day_view_table), 15);
-    gtk_table_set_col_spacing(GTK_TABLE(day_view_table), 2, 0);
-    gtk_table_attach_defaults(GTK_TABLE(day_view_table), heading_box, 0, 3, 1, 2);
-    gtk_table_attach_defaults(GTK_TABLE(day_view_table), close_box, 3, 4, 1, 2);
+    GtkWidget *table = gtk_table_new(1, 4, FALSE);
+    g_object_ref_sink(table);
+    gtk_table_set_row_spacings(GTK_TABLE(table), 4);
+    gtk_table_set_col_spacings(GTK_TABLE(table), 15);
+    gtk_table_set_col_spacing(GTK_TABLE(table), 2, 0);
+    gtk_table_attach_defaults(GTK_TABLE(table), heading_box, 0, 3, 1, 2);
+    gtk_table_attach_defaults(GTK_TABLE(table), close_box, 3, 4, 1, 2);
 
     GtkWidget *heading_label = markup_label(heading_markup);
     gtk_container_add(GTK_CONTAINER(heading_box), heading_label);
-    gtk_table_set_row_spacing(GTK_TABLE(day_view_table), 0, 1);
-    gtk_table_set_row_spacing(GTK_TABLE(day_view_table), 1, 1);
+    gtk_table_set_row_spacing(GTK_TABLE(table), 0, 1);
+    gtk_table_set_row_spacing(GTK_TABLE(table), 1, 1);
     gtk_widget_show(heading_label);
     GtkWidget *close_label = gtk_label_new(" X ");
     gtk_container_add(GTK_CONTAINER(close_box), close_label);
     gtk_widget_show(close_label);
 
-    g_signal_connect(day_view_window, "destroy", G_CALLBACK(on_view_destroy), nullptr);
-    if (!fill_day_view(day_view_table, day)) {
-        // The table is not in the window yet; it goes with its own reference.
-        GtkWidget *table = day_view_table;
-        g_object_ref_sink(table);
-        gtk_widget_destroy(day_view_window);
+    // A day without events leaves an open view as it is.
+    if (!fill_day_view(table, day)) {
         gtk_widget_destroy(table);
         g_object_unref(table);
         return;
     }
+    // One view at a time: the new day takes the place of the old one.
+    if (day_view_window) gtk_widget_destroy(day_view_window);
+    day_view_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_resizable(GTK_WINDOW(day_view_window), FALSE);
+    gtk_window_set_decorated(GTK_WINDOW(day_view_window), FALSE);
+    gtk_window_set_title(GTK_WINDOW(day_view_window), heading.c_str());
+    g_signal_connect(day_view_window, "destroy", G_CALLBACK(on_view_destroy), nullptr);
     // The table goes in before the window is shown: a window mapped empty is
     // placed at the pointer as a tiny one and then grows past the screen edge,
     // out of reach of its " X ", when the tile sits at the right of the screen.
-    gtk_container_add(GTK_CONTAINER(day_view_window), day_view_table);
-    gtk_widget_show(day_view_table);
-    const XButtonEvent &press = app_state.x_event.xbutton;
+    gtk_container_add(GTK_CONTAINER(day_view_window), table);
+    g_object_unref(table);
+    gtk_widget_show(table);
     place_beside_tile(day_view_window, press);
     g_signal_connect(day_view_window, "key_press_event", G_CALLBACK(on_view_key), nullptr);
     gtk_widget_show(day_view_window);
@@ -206,6 +196,4 @@ void open_day_view(icaltimetype day) {
     g_signal_connect(heading_box, "button_press_event", G_CALLBACK(on_heading_press), nullptr);
     g_signal_connect(close_box, "button_press_event", G_CALLBACK(on_close_press), nullptr);
     gtk_widget_realize(day_view_window);
-    view_loop_running = 1;
-    gtk_main();
 }

@@ -90,7 +90,15 @@ void answer_days_around(icaltimetype day);
 const occurrence *occurrence_on_day(const event_node *node, icaltimetype day);
 int event_on_day(const event_node *node, icaltimetype day);  // 1 when the event falls on day
 int day_status(icaltimetype day);                            // 0 none, 1 busy, 2 free only
-void open_day_view(icaltimetype day);                   // returns when the view has been closed
+// Where the press that asks for a day view was: on the screen (root) and on
+// the tile (window), and its server time.
+struct press_place {
+    int root_x, root_y, x, y;
+    uint64_t time;
+};
+// Shows the day's events beside the tile and returns; an open view shows the
+// new day instead, unless nothing falls on it.
+void open_day_view(icaltimetype day, const press_place &press);
 int fill_day_view(GtkWidget *table, icaltimetype day);  // 1 when a row was added
 
 // Counters for tests and benchmarks: how often the file was parsed, and how

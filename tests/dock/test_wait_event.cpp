@@ -93,25 +93,6 @@ TEST_F(dock_test, every_other_event_comes_back_with_result_1) {
     EXPECT_EQ(wait_event(&e, 20), 0);
 }
 
-// A readable extra descriptor ends the wait with 2 and is left for the
-// caller to read; -1 entries are skipped.
-TEST_F(dock_test, a_readable_extra_descriptor_ends_the_wait_with_2) {
-    drain();
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const int extra[] = {-1, fds[0]};
-    XEvent e{};
-    EXPECT_EQ(wait_event_or(&e, 20, extra, 2), 0);
-    ASSERT_EQ(write(fds[1], "x", 1), 1);
-    EXPECT_EQ(wait_event_or(&e, 5000, extra, 2), 2);
-    EXPECT_EQ(wait_event_or(&e, 5000, extra, 2), 2) << "still unread";
-    char c = 0;
-    ASSERT_EQ(read(fds[0], &c, 1), 1);
-    EXPECT_EQ(wait_event_or(&e, 20, extra, 2), 0);
-    close(fds[0]);
-    close(fds[1]);
-}
-
 // An event that arrives during the wait (not yet queued when it starts) is read too.
 TEST_F(dock_test, an_event_sent_by_a_child_arrives_during_the_wait) {
     drain();

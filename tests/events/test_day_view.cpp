@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The day view with real GTK widgets on the X server named by DISPLAY: the
-// rows that fill_day_view attaches, and the window that open_day_view runs
-// its nested loop for, driven from callbacks inside that loop.
+// rows that fill_day_view attaches, and the window that open_day_view shows,
+// driven from callbacks of the main loop.
 #include "tests/events/event_test.h"
 
 #include "events/view_text.h"
@@ -307,10 +307,10 @@ TEST_F(day_view_test, texts_reach_gtk_valid_unmarked_and_cut_at_a_character) {
     EXPECT_EQ(cut, "ab");
 }
 
-// Runs open_day_view(day) while drive(window) is called from inside its
-// nested loop, once the window is on the screen. A guard ends a loop that
-// would otherwise never end. Returns 1 when open_day_view came back by
-// itself.
+// Opens the view of day and calls drive(window) from the main loop once the
+// window is on the screen, then serves the loop until the window is gone. A
+// guard ends a view that would otherwise stay. Returns 1 when a view opened
+// and went by itself.
 struct view_run {
     std::function<void(GtkWidget *)> drive;
     int driven = 0;
@@ -331,8 +331,12 @@ void pump() {
     while (gtk_events_pending()) gtk_main_iteration();
 }
 
+constexpr press_place press_in_middle{500, 300, 30, 30, 0};
+
 int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
     view_run run{std::move(drive)};
+    open_day_view(day, press_in_middle);
+    if (!shown_toplevel()) return 0;
     guint driver = g_timeout_add(
         20,
         [](gpointer data) -> gboolean {
@@ -349,11 +353,10 @@ int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
         [](gpointer data) -> gboolean {
             static_cast<view_run *>(data)->guarded = 1;
             if (GtkWidget *window = shown_toplevel()) gtk_widget_destroy(window);
-            gtk_main_quit();
             return FALSE;
         },
         &run);
-    open_day_view(day);
+    while (!run.guarded && (!run.driven || shown_toplevel())) gtk_main_iteration();
     if (!run.guarded) g_source_remove(guard);
     if (!run.driven) g_source_remove(driver);
     pump();
@@ -461,12 +464,12 @@ TEST_F(day_view_test, window_names_the_day_follows_a_drag_and_closes_on_its_x) {
 
         put_pointer_event(GDK_BUTTON_PRESS, close, 3, 3, 0, 0);
     });
-    EXPECT_TRUE(returned) << "the nested loop did not end at the press on \" X \"";
+    EXPECT_TRUE(returned) << "the view stayed after the press on \" X \"";
     EXPECT_TRUE(drags_seen);
     EXPECT_EQ(toplevels_titled("Monday, 01/05/26"), 0);
 }
 
-TEST_F(day_view_test, close_request_or_kill_of_the_window_ends_the_loop) {
+TEST_F(day_view_test, close_request_or_kill_closes_the_window) {
     load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:Holiday"}));
     // WM_DELETE_WINDOW, as the window manager sends it for a close shortcut.
     int returned = run_view(day_of(2026, 1, 5), [](GtkWidget *window) {
@@ -482,7 +485,7 @@ TEST_F(day_view_test, close_request_or_kill_of_the_window_ends_the_loop) {
         XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
         XFlush(display);
     });
-    EXPECT_TRUE(returned) << "the nested loop outlived the close request";
+    EXPECT_TRUE(returned) << "the view outlived the close request";
     EXPECT_EQ(toplevels_titled("Monday, 01/05/26"), 0);
 
     // The window destroyed without any press, as by a kill request; then a
@@ -494,6 +497,22 @@ TEST_F(day_view_test, close_request_or_kill_of_the_window_ends_the_loop) {
         boxes_of(window, &heading, &close);
         if (close) put_pointer_event(GDK_BUTTON_PRESS, close, 3, 3, 0, 0);
     }));
+}
+
+// One view at a time: another day with events takes its place, a day
+// without events leaves it as it is.
+TEST_F(day_view_test, another_day_takes_the_place_of_the_open_view) {
+    load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:Holiday"}) +
+         vevent({"DTSTART;VALUE=DATE:20260107", "SUMMARY:Fair"}));
+    open_day_view(day_of(2026, 1, 5), press_in_middle);
+    open_day_view(day_of(2026, 1, 6), press_in_middle);
+    EXPECT_EQ(toplevels_titled("Monday, 01/05/26"), 1);
+    open_day_view(day_of(2026, 1, 7), press_in_middle);
+    pump();
+    EXPECT_EQ(toplevels_titled("Monday, 01/05/26"), 0);
+    EXPECT_EQ(toplevels_titled("Wednesday, 01/07/26"), 1);
+    if (GtkWidget *window = shown_toplevel()) gtk_widget_destroy(window);
+    pump();
 }
 
 TEST_F(day_view_test, day_without_events_opens_no_window) {
