@@ -64,6 +64,9 @@ Tile
     .wait_exit(timeout=10) -> int     the exit status (negative: signal)
     .running() -> bool
     .stdout(), .stderr() -> str       what the program printed so far
+    .refreshes() -> int               refreshes reported so far on -d output
+    .wait_refresh(after, timeout=5)   waits until more than `after` refreshes
+                                      were reported (the tile runs with -d)
     .close_and_wait(timeout=10) -> int  request_close() then wait_exit()
 
 Image: .width, .height, .rgb (bytes, rows top down), .pixel(x, y),
@@ -89,6 +92,8 @@ import zlib
 SETTINGS_NAME = ".dayspinnerrc"
 CALENDAR_PATH = "evolution/local/Calendar/calendar.ics"
 TILE_NAME = "Dayspinner"
+# What the tile prints with -d at every refresh.
+REFRESH_LINE = "check for new calendar data\n"
 
 _live_sessions = []
 
@@ -503,6 +508,13 @@ class Tile:
 
     def stderr(self):
         return self._err.read_text(errors="replace")
+
+    def refreshes(self):
+        return self.stdout().count(REFRESH_LINE)
+
+    def wait_refresh(self, after, timeout=5):
+        if not wait_for(lambda: self.refreshes() > after, timeout):
+            raise AssertionError("no refresh reported within %s s" % timeout)
 
 
 def SkipIfMissing(*tools):

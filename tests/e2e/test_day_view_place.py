@@ -2,7 +2,8 @@
 # Copyright (C) 2026 the Dayspinner authors
 """The day view opens beside the docked tile, clear of it and on the screen,
 with Window Maker's dock on the right and on the left and in Fluxbox's slit;
-it closes by its " X " and by Escape."""
+it closes by its " X " and by Escape. While it is open the tile stays live,
+and a right click on another day shows that day in it."""
 
 import time
 import unittest
@@ -11,6 +12,11 @@ import harness
 import test_window_managers as wms
 
 SCREEN = (1024, 768)
+# 22 January 2024, a Monday, has an event too; the 21st has none.
+DAY_21, DAY_22 = (6 * 9 + 4, 20 + 2 * 7 + 3), (4, 20 + 3 * 7 + 3)
+CALENDAR_20_22 = wms.CALENDAR.replace("END:VCALENDAR", (
+    "BEGIN:VEVENT\r\nUID:wm-2\r\nDTSTART;VALUE=DATE:20240122\r\n"
+    "DTEND;VALUE=DATE:20240123\r\nSUMMARY:Fair\r\nEND:VEVENT\r\nEND:VCALENDAR"))
 # Window Maker's dock on the left edge, with the same slot for the tile.
 WMSTATE_LEFT = harness._WMSTATE.replace('Position = "-64,0";', 'Position = "0,0";')
 
@@ -74,6 +80,32 @@ class DayViewPlaceTest(unittest.TestCase):
                     self.assertEqual(tile.close_and_wait(), 0)
                 finally:
                     session.close()
+
+    def test_the_tile_stays_live_while_the_view_is_open(self):
+        session = wms.start_session("wmaker", None, {})
+        self.addCleanup(session.close)
+        (session.home / harness.CALENDAR_PATH).write_text(CALENDAR_20_22)
+        tile = session.start_tile(args=["-d"], date=wms.DATE, env=wms.ENV)
+        visible = lambda title: harness.wait_for(lambda: wms.find_visible(session, title), 10)
+        tile.click(*wms.DAY_20, button=3)
+        self.assertIsNotNone(visible(wms.VIEW_TITLE), "no day view")
+        tile.click(*DAY_22, button=3)
+        view = visible("^Monday, 01/22/24$")
+        self.assertIsNotNone(view, "a right click on another day did not show it")
+        self.assertIsNone(wms.find_visible(session, wms.VIEW_TITLE), "two day views")
+        # A day without events leaves the view as it is.
+        refreshes = tile.refreshes()
+        tile.click(*DAY_21, button=3)
+        tile.wait_refresh(refreshes)
+        self.assertEqual(wms.find_visible(session, "^Monday, 01/22/24$"), view)
+        before, refreshes = tile.image(), tile.refreshes()
+        started = time.monotonic()
+        tile.click(30, 30, button=5)
+        tile.wait_refresh(refreshes, timeout=1)
+        tile.wait_image(lambda im: im.differs(before), timeout=1)
+        self.assertLess(time.monotonic() - started, 1.0)
+        self.assertEqual(wms.find_visible(session, "^Monday, 01/22/24$"), view)
+        self.assertEqual(tile.close_and_wait(), 0)
 
 
 if __name__ == "__main__":
