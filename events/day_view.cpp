@@ -4,6 +4,7 @@
 #include "events/events.h"
 
 #include "calendar/calendar.h"
+#include "core/state.h"
 #include "events/view_place.h"
 #include "events/view_text.h"
 
