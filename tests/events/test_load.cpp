@@ -68,21 +68,24 @@ TEST_F(load_test, debugging_lines_name_each_event_read) {
               "check for new calendar data\n");
 
     // A zone definition that cannot be used: one line, whether the system
-    // knows the name or not.
+    // knows the name or not; a Windows name, the zone it is read as.
     testing::internal::CaptureStdout();
     std::string broken =
         "BEGIN:STANDARD\r\nTZOFFSETFROM:0100\r\nTZOFFSETTO:0100\r\nEND:STANDARD\r\n";
     load("BEGIN:VTIMEZONE\r\nTZID:Europe/Paris\r\n" + broken + "END:VTIMEZONE\r\n" +
          "BEGIN:VTIMEZONE\r\nTZID:Paris time\r\n" + broken + "END:VTIMEZONE\r\n" +
          vevent({"DTSTART;TZID=Europe/Paris:20260105T100000", "SUMMARY:a"}) +
-         vevent({"DTSTART;TZID=Paris time:20260105T100000", "SUMMARY:b"}));
+         vevent({"DTSTART;TZID=Paris time:20260105T100000", "SUMMARY:b"}) +
+         vevent({"DTSTART;TZID=Tokyo Standard Time:20260105T100000", "SUMMARY:c"}));
     out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out,
               "check for new calendar data\nread calendar data\n"
               "time zone \"Paris time\" of the file cannot be used: its times are read as "
               "floating\n"
               "time zone \"Europe/Paris\" of the file cannot be used: the system's zone is used\n"
-              "read: 5.1.2026 - 5.1.2026 a\nread: 5.1.2026 - 5.1.2026 b\n");
+              "read: 5.1.2026 - 5.1.2026 a\nread: 5.1.2026 - 5.1.2026 b\n"
+              "time zone \"Tokyo Standard Time\" is read as Asia/Tokyo\n"
+              "read: 5.1.2026 - 5.1.2026 c\n");
 }
 
 TEST_F(load_test, reloads_on_every_change_of_identity_and_never_otherwise) {
