@@ -30,4 +30,4 @@ run_target() {
 }
 
 run_target build-fuzz/fuzz/settings/fuzz_settings_file fuzz/settings/corpus -max_len=8192
-run_target build-fuzz/fuzz/events/fuzz_events_load fuzz/events/corpus
+run_target build-fuzz/fuzz/events/fuzz_events_load fuzz/events/corpus -dict=fuzz/events/ics.dict
