@@ -14,7 +14,8 @@
 // The face refuses offsets outside the range its calendar arithmetic covers.
 static void step_month(int delta) {
     int offset = app_state.month_offset + delta;
-    if (month_offset_in_range(offset) != 0) app_state.month_offset = offset;
+    if (month_offset_in_range(app_state.calendar_kind, offset, clock_today(), 0) != 0)
+        app_state.month_offset = offset;
 }
 
 int build_launch_line(const char *command, char *out) {
@@ -53,9 +54,10 @@ static void press_application_button(uint64_t time) {
 }
 
 static void press_day(int x, int y) {
-    if (day_at_point(x, y) == 0) return;
+    icaltimetype day;
+    if (day_at_point(face_of_state(), x, y, &day) == 0) return;
     if (icaltime_is_null_time(app_state.highlight_date))
-        app_state.highlight_date = app_state.work_date;
+        app_state.highlight_date = day;
     else
         app_state.highlight_date = icaltime_null_time();
 }
@@ -107,10 +109,12 @@ void handle_button(unsigned button, int x, int y, uint64_t time, int root_x, int
     switch (button) {
     case 1: press_left(x, y, time); break;
     case 2: app_state.month_offset = 0; break;
-    case 3:
-        if (day_at_point(x, y) != 0)
-            open_day_view(app_state.work_date, press_place{root_x, root_y, x, y, time});
+    case 3: {
+        icaltimetype day;
+        if (day_at_point(face_of_state(), x, y, &day) != 0)
+            open_day_view(day, press_place{root_x, root_y, x, y, time});
         break;
+    }
     case 4: step_month(-1); break;
     case 5: step_month(1); break;
     default: break;

@@ -3,6 +3,8 @@
 // Start-up, options, the main loop and the dispatch of button presses.
 #pragma once
 
+#include "face/face.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +18,17 @@ void request_refresh();
 // x and y are the press's place on the tile, root_x and root_y on the screen
 // (where a day view opens).
 void handle_button(unsigned button, int x, int y, uint64_t time, int root_x = 0, int root_y = 0);
+
+// The refresh's steps over app_state, in the order refresh_face runs them.
+void refresh_today();  // the clock into today_gregorian, the displayed month into today
+void check_new_day();  // when today changed: the empty face, and the calendar re-read
+void draw_button_bar();
+void draw_grid();
+void draw_header();
+
+icaltimetype clock_today();                           // today's local date
+face_record face_of_state();                          // what the face shows, from app_state
+month_marks marks_of_month(const face_record &face);  // day status and moon phase of each day
 
 // The application button's launch line: the command followed by " &" so that
 // the shell starts it in the background. 250 bytes with the terminator.

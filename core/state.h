@@ -19,7 +19,6 @@ struct app_state_record {
     int buttons_shown = 1;           // 1: the button bar is shown and reacts
     icaltimetype today{};            // displayed month in the active calendar, today's day kept
     icaltimetype today_gregorian{};  // the real date at the last refresh
-    icaltimetype work_date{};        // Gregorian date of the day under the pointer or being drawn
     icaltimetype highlight_date{};   // highlighted Gregorian day, or the null time
     icaltimetype last_face_date{};   // `today` at the last whole repaint
     int launch_armed = 0;            // 1: first click of a double click seen

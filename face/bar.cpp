@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The button bar, packed leftwards from x 55 with a 1-pixel gap.
-#include "core/state.h"
 #include "dock/dock.h"
 #include "face/face.h"
 #include "face/skin.h"
@@ -15,13 +14,12 @@ static void draw_bar_glyph(int entry, int right) {
          button_glyph_y[entry], w, button_glyph_height, right + 1 - w, bar_y);
 }
 
-void draw_button_bar() {
-    if (!app_state.buttons_shown) {
+void draw_button_bar(const face_record &face) {
+    if (!face.buttons_shown) {
         draw_bar_glyph(show_handle, bar_right);
     } else {
-        const int order[] = {hide_handle, settings_glyph,
-                             moon_glyph_off + (app_state.moon_view != 0),
-                             letter_g + face_calendar(), face_icon()};
+        const int order[] = {hide_handle, settings_glyph, moon_glyph_off + (face.moon_view != 0),
+                             letter_g + face_calendar(face.calendar_kind), face_icon(face)};
         int right = bar_right;
         for (int entry : order) {
             draw_bar_glyph(entry, right);

@@ -3,15 +3,13 @@
 // The day grid: seven 9-pixel columns from x 0, rows 7 pixels apart from
 // y 20, and the inverse mapping of a pointer position to a day.
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "dock/dock.h"
-#include "events/events.h"
 #include "face/face.h"
 #include "face/skin.h"
 
-void draw_day_number(int day, int y, int column, int style, int is_today) {
+void draw_day_number(int day, int y, int column, int style, int is_today, int farsi) {
     if (style < 0 || style > 3 || day < 1 || day > 99) return;
-    const int *digit_x = day_digit_x[face_language()];
+    const int *digit_x = day_digit_x[farsi != 0];
     int sy = day_digit_y0 + 20 * style + 10 * (is_today != 0);
     int x = weekday_cell_width * column;
     Pixmap face = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
@@ -28,32 +26,44 @@ void draw_day_number(int day, int y, int column, int style, int is_today) {
     }
 }
 
-// Gregorian date of day `day` of the displayed month.
-static void displayed_day(int day, icaltimetype *dest) {
-    icaltimetype date = app_state.today;
-    date.day = day;
-    to_gregorian(face_calendar(), date, dest);
+// A date of the displayed month's calendar as a Gregorian date; an Islamic
+// date moved later by the adjustment lies that many days earlier.
+static icaltimetype gregorian_of(const face_record &face, icaltimetype date) {
+    int kind = face_calendar(face.calendar_kind);
+    icaltimetype gregorian = date;
+    to_gregorian(kind, date, &gregorian);
+    int adjust = kind == calendar_islamic ? face_hijri_adjust(face.hijri_adjust) : 0;
+    if (adjust != 0) jdn_to_gregorian(gregorian_to_jdn(gregorian) - adjust, &gregorian);
+    return gregorian;
 }
 
-void draw_grid() {
-    icaltimetype &work = app_state.work_date;
-    const int kind = face_calendar();
-    displayed_day(1, &work);
-    int n = days_in_month(app_state.today.month, app_state.today.year, kind);
-    int off = (face_week_start() + weekday_of(work)) % 7;
+icaltimetype gregorian_of_day(const face_record &face, int day) {
+    icaltimetype date = face.month;
+    date.day = day;
+    return gregorian_of(face, date);
+}
+
+int days_shown(const face_record &face) {
+    return days_in_month(face.month.month, face.month.year, face_calendar(face.calendar_kind));
+}
+
+void draw_grid(const face_record &face, const month_marks &marks) {
+    int n = days_shown(face);
+    if (n > 31) n = 31;
+    int off = (face_week_start(face) + weekday_of(gregorian_of_day(face, 1))) % 7;
     int y = grid_y0;
     for (int d = 1; d <= n; d++) {
         int c = (off + d) % 7;
         if (c == 0 && d != 1) y += grid_row_height;
-        displayed_day(d, &work);
-        int phase = app_state.moon_view ? moon_phase_of_day(work) : 0;
-        if (date_equal(work, app_state.highlight_date)) {
-            draw_day_number(d, y, c, 3, 0);
+        icaltimetype date = gregorian_of_day(face, d);
+        int phase = face.moon_view ? marks.phase[d - 1] : 0;
+        if (date_equal(date, face.highlight)) {
+            draw_day_number(d, y, c, 3, 0, face.farsi);
         } else if (phase >= 1 && phase <= 4) {
             blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1],
                  moon_glyph_y, moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
         } else {
-            draw_day_number(d, y, c, day_status(work), date_equal(work, app_state.today_gregorian));
+            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.farsi);
         }
     }
     flush_buffer(dock_surface.buffer_pixmap);
@@ -61,23 +71,16 @@ void draw_grid() {
 
 // Column 7 (x 63) reads as column 0 of the next row, and the row is
 // rounded toward zero, so the weekday band y 14-19 answers for row 0.
-int day_at_point(int x, int y) {
-    icaltimetype &work = app_state.work_date;
-    const icaltimetype &today = app_state.today;
-    const int kind = face_calendar();
+int day_at_point(const face_record &face, int x, int y, icaltimetype *day) {
+    const icaltimetype &month = face.month;
     int c = x / weekday_cell_width;
-    to_gregorian(kind, today, &work);
-    int wt = weekday_of(work);
+    int wt = weekday_of(gregorian_of(face, month));
     // Column of day 1; the 37 (35 of it a multiple of 7) keeps the dividend
     // positive for every day up to 31 and week start up to 7.
-    int f = (wt - today.day + face_week_start() + 37) % 7;
+    int f = (wt - month.day + face_week_start(face) + 37) % 7;
     int t = y - grid_y0;
     int dd = (t - t % 7) + c - f + 1;
-    if (dd < 1 || dd > days_in_month(today.month, today.year, kind)) return 0;
-    icaltimetype date = work;
-    date.year = today.year;
-    date.month = today.month;
-    date.day = dd;
-    to_gregorian(kind, date, &work);
+    if (dd < 1 || dd > days_shown(face)) return 0;
+    *day = gregorian_of_day(face, dd);
     return 1;
 }

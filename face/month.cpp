@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The displayed month: today from the local clock moved by month_offset,
-// the repaint of the empty face and weekday row, and the header text.
+// The displayed month: today in the active calendar moved by a month
+// offset, the repaint of the empty face and weekday row, and the header text.
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "dock/dock.h"
-#include "events/events.h"
 #include "face/face.h"
 #include "face/skin.h"
-
-#include <ctime>
 
 // Adds offset months to (year, month) and brings the month back into 1-12,
 // carrying whole years in one step. |offset| <= max_month_offset, so the
@@ -29,77 +25,63 @@ static void move_month(icaltimetype *date, int offset) {
     date->month = m;
 }
 
-// Today from the local clock, in `gregorian` and, as the result, in the
-// active calendar; fields other than the date are taken from `base`.
-static icaltimetype today_from_clock(icaltimetype base, icaltimetype *gregorian) {
-    time_t now = time(nullptr);
-    struct tm local {};
-    localtime_r(&now, &local);
-    base.year = local.tm_year + 1900;
-    base.month = local.tm_mon + 1;
-    base.day = local.tm_mday;
-    *gregorian = base;
-    icaltimetype converted = base;
-    if (face_calendar() == calendar_persian)
-        gregorian_to_persian(base, &converted);
-    else if (face_calendar() == calendar_islamic)
-        gregorian_to_islamic(base, &converted);
+icaltimetype today_in_calendar(int kind, icaltimetype today, int hijri_adjust) {
+    icaltimetype converted = today;
+    kind = face_calendar(kind);
+    if (kind == calendar_persian)
+        gregorian_to_persian(today, &converted);
+    else if (kind == calendar_islamic)
+        jdn_to_islamic(gregorian_to_jdn(today) + face_hijri_adjust(hijri_adjust), &converted);
     return converted;
 }
 
-static int year_supported(int year) {
-    return year >= calendar_year_min(face_calendar()) && year <= calendar_year_max(face_calendar());
+static int year_supported(int kind, int year) {
+    return year >= calendar_year_min(kind) && year <= calendar_year_max(kind);
 }
 
-int month_offset_in_range(int offset) {
+int month_offset_in_range(int kind, int offset, icaltimetype today, int hijri_adjust) {
     if (offset < -max_month_offset || offset > max_month_offset) return 0;
-    icaltimetype gregorian;
-    icaltimetype shown = today_from_clock(icaltime_null_time(), &gregorian);
+    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust);
     move_month(&shown, offset);
     // Today itself is always reachable, even under a clock outside the range.
-    return offset == 0 || year_supported(shown.year);
+    return offset == 0 || year_supported(face_calendar(kind), shown.year);
 }
 
-void refresh_today() {
-    icaltimetype &today = app_state.today;
-    today = today_from_clock(today, &app_state.today_gregorian);
-
+icaltimetype displayed_month(int kind, int offset, icaltimetype today, int hijri_adjust) {
+    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust);
     // An offset past the range (navigation never makes one) is held at its
     // end rather than trusted.
-    int offset = app_state.month_offset;
     if (offset > max_month_offset) offset = max_month_offset;
     if (offset < -max_month_offset) offset = -max_month_offset;
-    if (offset == 0) return;
-    move_month(&today, offset);
-    int kind = face_calendar();
-    if (today.year > calendar_year_max(kind)) {
-        today.year = calendar_year_max(kind);
-        today.month = 12;
-    } else if (today.year < calendar_year_min(kind)) {
-        today.year = calendar_year_min(kind);
-        today.month = 1;
+    if (offset == 0) return shown;
+    move_month(&shown, offset);
+    kind = face_calendar(kind);
+    if (shown.year > calendar_year_max(kind)) {
+        shown.year = calendar_year_max(kind);
+        shown.month = 12;
+    } else if (shown.year < calendar_year_min(kind)) {
+        shown.year = calendar_year_min(kind);
+        shown.month = 1;
     }
+    return shown;
 }
 
-void check_new_day() {
-    if (date_equal(app_state.today, app_state.last_face_date)) return;
-    Pixmap face = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
-    blit(face, buffer, 0, 0, face_size, face_size, 0, 0);
-    int strip_x = (7 - face_week_start()) * weekday_cell_width;
-    blit(face, buffer, strip_x, weekday_strip_y[face_language()], weekday_window_width,
+void draw_empty_face(const face_record &face) {
+    Pixmap skin = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
+    blit(skin, buffer, 0, 0, face_size, face_size, 0, 0);
+    int strip_x = (7 - face_week_start(face)) * weekday_cell_width;
+    blit(skin, buffer, strip_x, weekday_strip_y[face_language(face)], weekday_window_width,
          weekday_strip_height, 0, weekday_row_y);
     flush_buffer(buffer);
-    load_events();
-    app_state.last_face_date = app_state.today;
 }
 
-void draw_header() {
-    int language = face_language();
-    int r = language * 3 + face_calendar();
-    int m = app_state.today.month - 1;
+void draw_header(const face_record &face) {
+    int language = face_language(face);
+    int r = language * 3 + face_calendar(face.calendar_kind);
+    int m = face.month.month - 1;
     if (m < 0 || m > 11)
-        return;  // refresh_today always leaves 1-12; nothing sane to draw otherwise
-    int year = app_state.today.year;
+        return;  // displayed_month always leaves 1-12; nothing sane to draw otherwise
+    int year = face.month.year;
     int tens = (year / 10) % 10, units = year % 10;
     if (tens < 0) tens = -tens;
     if (units < 0) units = -units;

@@ -4,7 +4,6 @@
 // that turns the images into pixmaps and shows the dock windows.
 #include "face/skin.h"
 
-#include "core/state.h"
 #include "dock/dock.h"
 #include "face/face.h"
 
@@ -17,22 +16,21 @@ int month_name_width[name_rows][12];
 int year_digit_width[2][10];
 int button_glyph_width[button_glyphs];
 
-int face_week_start() {
-    int w = app_state.week_start;
+int face_week_start(const face_record &face) {
+    int w = face.week_start;
     return w >= 0 && w <= 7 ? w : 0;
 }
 
-int face_language() { return app_state.farsi != 0; }
+int face_language(const face_record &face) { return face.farsi != 0; }
 
-int face_calendar() {
-    int k = app_state.calendar_kind;
+int face_calendar(int kind) { return kind >= 0 && kind <= 2 ? kind : 0; }
+
+int face_icon(const face_record &face) {
+    int k = face.icon_kind;
     return k >= 0 && k <= 2 ? k : 0;
 }
 
-int face_icon() {
-    int k = app_state.icon_kind;
-    return k >= 0 && k <= 2 ? k : 0;
-}
+int face_hijri_adjust(int adjust) { return adjust >= -2 && adjust <= 2 ? adjust : 0; }
 
 static void compute_widths() {
     for (int r = 0; r < name_rows; r++)
@@ -46,7 +44,6 @@ static void compute_widths() {
 }
 
 void init_skin() {
-    app_state.month_offset = 0;
     compute_widths();
     select_dock_input();
     Pixmap sheet_mask = 0;  // the sheet's few transparent pixels lie outside every glyph

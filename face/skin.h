@@ -96,10 +96,12 @@ extern int button_glyph_width[button_glyphs];
 
 // The settings file can hand over any number; these bring the values that
 // index the tables back to the ones the face knows.
-int face_week_start();  // 0-7; anything else acts as 0 (Monday first)
-int face_language();    // 0 Latin, 1 Farsi
-int face_calendar();    // 0-2
-int face_icon();        // 0-2
+struct face_record;
+int face_week_start(const face_record &face);  // 0-7; anything else acts as 0 (Monday first)
+int face_language(const face_record &face);    // 0 Latin, 1 Farsi
+int face_calendar(int kind);                   // 0-2
+int face_icon(const face_record &face);        // 0-2
+int face_hijri_adjust(int adjust);             // -2 to 2; anything else acts as 0
 
 // Farthest the displayed month may lie from the current one, in months.
 // Besides, the displayed year stays inside the years the calendar

@@ -19,7 +19,6 @@ class button_test : public ::testing::Test {
         app_state.week_start = 7;
         app_state.today = icaltime_from_string("20240308");
         app_state.today_gregorian = app_state.today;
-        app_state.work_date = icaltime_null_time();
         app_state.highlight_date = icaltime_null_time();
         app_state.last_face_date = app_state.today;
         app_state.launch_armed = 0;

@@ -3,8 +3,6 @@
 // Button presses over app_state: the button table, the zones and their bounds.
 #include "button_fixture.h"
 
-#include "face/face.h"
-
 #include <string>
 
 namespace {
@@ -68,24 +66,20 @@ TEST_F(button_test, wheel_and_middle_button_ignore_the_position) {
     EXPECT_EQ(app_state.month_offset, 0);
 }
 
+// The face says where the range ends (its tests hold the bounds); a press
+// past an end leaves the offset there.
 TEST_F(button_test, navigation_stops_at_the_range_the_face_allows) {
-    int last = 0;
-    while (last < 1000000 && month_offset_in_range(last + 1)) last++;
-    ASSERT_LT(last, 1000000) << "the face allows any offset";
-    app_state.month_offset = last;
+    app_state.month_offset = 10800;
     handle_button(5, 0, 0, 1);
     left(60, 5);
-    EXPECT_EQ(app_state.month_offset, last);
+    EXPECT_EQ(app_state.month_offset, 10800);
     handle_button(4, 0, 0, 1);
-    EXPECT_EQ(app_state.month_offset, last - 1);
-    int first = 0;
-    while (first > -1000000 && month_offset_in_range(first - 1)) first--;
-    app_state.month_offset = first;
+    EXPECT_EQ(app_state.month_offset, 10799);
+    app_state.month_offset = -10800;
     handle_button(4, 0, 0, 1);
     left(5, 5);
-    EXPECT_EQ(app_state.month_offset, first);
+    EXPECT_EQ(app_state.month_offset, -10800);
 }
-
 TEST_F(button_test, bar_toggle_corner_starts_one_line_below_the_buttons) {
     left(55, 60);
     EXPECT_EQ(app_state.buttons_shown, 0);

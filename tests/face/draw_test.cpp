@@ -21,12 +21,12 @@ struct name_cell {
 
 void expect_header(int year, int month, int kind, int farsi, name_cell name, int name_x,
                    int tens_x0, int tens_w, int tens_at, int units_x0, int units_w, int units_at) {
-    reset_face_state();
-    app_state.calendar_kind = kind;
-    app_state.farsi = farsi;
-    app_state.today = make_date(year, month, 1);
+    face_record f = base_face();
+    f.calendar_kind = kind;
+    f.farsi = farsi;
+    f.month = make_date(year, month, 1);
     fill_buffer_with_sentinel();
-    draw_header();
+    draw_header(f);
     expected_face e;
     e.paste(sheet_image(), name.x, name.y, name.width, 11, name_x, 1);
     e.paste(sheet_image(), tens_x0, 4, tens_w, 9, tens_at, 1);
@@ -59,12 +59,12 @@ TEST(header, name_row_follows_language_and_calendar) {
 
 TEST(header, settings_out_of_range_stay_inside_the_tables) {
     // Any non-zero language is Farsi; an unknown calendar kind is Gregorian.
-    reset_face_state();
-    app_state.farsi = 5;
-    app_state.calendar_kind = 7;
-    app_state.today = make_date(2024, 1, 1);
+    face_record f = base_face();
+    f.farsi = 5;
+    f.calendar_kind = 7;
+    f.month = make_date(2024, 1, 1);
     fill_buffer_with_sentinel();
-    draw_header();
+    draw_header(f);
     expected_face e;
     e.paste(sheet_image(), 2, 63, 33, 11, 7, 1);
     e.paste(sheet_image(), 123, 4, 7, 9, 43, 1);
@@ -80,35 +80,20 @@ expected_face repainted_face(int strip_x, int farsi) {
     return e;
 }
 
-TEST(new_day, repaints_the_face_with_the_weekday_window) {
+TEST(empty_face, with_the_weekday_window) {
     // Week start: 0 and 7 Monday, 1 Sunday, 2 Saturday; outside 0-7 acts as 0.
     const std::pair<int, int> windows[] = {{0, 63}, {1, 54},  {2, 45},   {7, 0},
                                            {8, 63}, {-1, 63}, {1000, 63}};
     for (int farsi = 0; farsi <= 1; farsi++)
         for (auto [week_start, strip_x] : windows) {
-            reset_face_state();
-            app_state.farsi = farsi;
-            app_state.week_start = week_start;
-            app_state.today = make_date(2024, 3, 5);
+            face_record f = base_face();
+            f.farsi = farsi;
+            f.week_start = week_start;
             fill_buffer_with_sentinel();
-            check_new_day();
+            draw_empty_face(f);
             EXPECT_TRUE(buffer_matches(repainted_face(strip_x, farsi)))
                 << "week start " << week_start << " farsi " << farsi;
-            EXPECT_TRUE(date_equal(app_state.last_face_date, app_state.today));
         }
-}
-
-TEST(new_day, draws_only_when_the_displayed_date_changed) {
-    reset_face_state();
-    app_state.today = make_date(2024, 3, 5);
-    check_new_day();
-    fill_buffer_with_sentinel();
-    check_new_day();
-    EXPECT_TRUE(buffer_matches(expected_face()));
-    // A press zeroes the month of last_face_date: the next refresh repaints.
-    app_state.last_face_date.month = 0;
-    check_new_day();
-    EXPECT_TRUE(buffer_matches(repainted_face(0, 0)));
 }
 
 // Glyph cells of the face image (x0, y, width).
@@ -128,12 +113,12 @@ TEST(button_bar, packed_from_the_right_for_every_state) {
     for (int kind = 0; kind < 3; kind++)
         for (int moon = 0; moon < 2; moon++)
             for (int icon = 0; icon < 3; icon++) {
-                reset_face_state();
-                app_state.calendar_kind = kind;
-                app_state.moon_view = moon;
-                app_state.icon_kind = icon;
+                face_record f = base_face();
+                f.calendar_kind = kind;
+                f.moon_view = moon;
+                f.icon_kind = icon;
                 fill_buffer_with_sentinel();
-                draw_button_bar();
+                draw_button_bar(f);
                 expected_face e;
                 paste_glyph(e, hide_handle, 52);
                 paste_glyph(e, settings, 46);
@@ -146,21 +131,21 @@ TEST(button_bar, packed_from_the_right_for_every_state) {
 }
 
 TEST(button_bar, hidden_bar_shows_only_the_handle) {
-    reset_face_state();
-    app_state.buttons_shown = 0;
-    app_state.moon_view = 1;
+    face_record f = base_face();
+    f.buttons_shown = 0;
+    f.moon_view = 1;
     fill_buffer_with_sentinel();
-    draw_button_bar();
+    draw_button_bar(f);
     expected_face e;
     paste_glyph(e, show_handle, 52);
     EXPECT_TRUE(buffer_matches(e));
 }
 
 TEST(button_bar, unknown_icon_kind_shows_the_first_icon) {
-    reset_face_state();
-    app_state.icon_kind = 9;
+    face_record f = base_face();
+    f.icon_kind = 9;
     fill_buffer_with_sentinel();
-    draw_button_bar();
+    draw_button_bar(f);
     expected_face e;
     paste_glyph(e, hide_handle, 52);
     paste_glyph(e, settings, 46);

@@ -2,8 +2,6 @@
 // Copyright (C) 2026 the Dayspinner authors
 #include "face_fixture.h"
 
-#include "face/face.h"
-
 #include <X11/Xutil.h>
 
 #include <sstream>
@@ -79,17 +77,12 @@ icaltimetype make_date(int year, int month, int day) {
     return t;
 }
 
-void reset_face_state() {
-    app_state.calendar_kind = 0;
-    app_state.farsi = 0;
-    app_state.week_start = 7;
-    app_state.moon_view = 0;
-    app_state.buttons_shown = 1;
-    app_state.icon_kind = 0;
-    app_state.month_offset = 0;
-    app_state.highlight_date = icaltime_null_time();
-    app_state.today_gregorian = make_date(1990, 6, 15);
-    app_state.last_face_date = icaltime_null_time();
+face_record base_face() {
+    face_record face;
+    face.week_start = 7;
+    face.highlight = icaltime_null_time();
+    face.today = make_date(1990, 6, 15);
+    return face;
 }
 
 namespace {

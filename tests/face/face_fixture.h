@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "dock/dock.h"
+#include "face/face.h"
 
 #include <X11/Xlib.h>
 
@@ -49,6 +49,6 @@ struct expected_face {
 // A plain date record.
 icaltimetype make_date(int year, int month, int day);
 
-// The state a test starts from: Gregorian, Latin, Monday first, bar shown,
+// The face a test starts from: Gregorian, Latin, Monday first, bar shown,
 // no highlight or moon view, today far from every month a test shows.
-void reset_face_state();
+face_record base_face();

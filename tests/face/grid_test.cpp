@@ -7,13 +7,7 @@
 #include "face_fixture.h"
 
 #include "calendar/calendar.h"
-#include "events/events.h"
 #include "face/face.h"
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <string>
 
 #include <ctime>
 #include <map>
@@ -85,10 +79,11 @@ int day_under_pointer(const shown_month &m, int week_start, int x, int y) {
     return day >= 1 && day <= m.length ? day : 0;
 }
 
-void show(const shown_month &m, int week_start, int today_day) {
-    app_state.calendar_kind = m.kind;
-    app_state.week_start = week_start;
-    app_state.today = make_date(m.year, m.month, today_day);
+face_record show(face_record f, const shown_month &m, int week_start, int today_day) {
+    f.calendar_kind = m.kind;
+    f.week_start = week_start;
+    f.month = make_date(m.year, m.month, today_day);
+    return f;
 }
 
 // How each day should look: a style row of the digit strips, or a moon glyph.
@@ -110,7 +105,7 @@ void paste_number(expected_face &e, int day, cell at, day_look look, int farsi) 
 }
 
 expected_face expected_grid(const shown_month &m, int week_start,
-                            const std::map<int, day_look> &special) {
+                            const std::map<int, day_look> &special, int farsi) {
     expected_face e;
     for (int day = 1; day <= m.length; day++) {
         auto found = special.find(day);
@@ -119,141 +114,129 @@ expected_face expected_grid(const shown_month &m, int week_start,
         if (look.phase)
             e.paste(face_image(), 128 + 9 * (look.phase - 1), 70, 8, 7, at.x, at.y);
         else
-            paste_number(e, day, at, look, app_state.farsi);
+            paste_number(e, day, at, look, farsi);
     }
     return e;
 }
 
-::testing::AssertionResult grid_matches(const shown_month &m, int week_start,
-                                        const std::map<int, day_look> &special) {
-    show(m, week_start, 1);
+// The marks are the face's input: busy or free days, and the moon phases.
+::testing::AssertionResult grid_matches(const face_record &f, const shown_month &m, int week_start,
+                                        const std::map<int, day_look> &special,
+                                        const month_marks &marks = {}) {
     fill_buffer_with_sentinel();
-    draw_grid();
-    return buffer_matches(expected_grid(m, week_start, special));
+    draw_grid(show(f, m, week_start, 1), marks);
+    return buffer_matches(expected_grid(m, week_start, special, f.farsi));
 }
+
+month_marks marks_of(const std::map<int, int> &status, const std::map<int, int> &phase) {
+    month_marks marks;
+    for (auto [day, s] : status) marks.status[day - 1] = s;
+    for (auto [day, p] : phase) marks.phase[day - 1] = p;
+    return marks;
+}
+
+// January 2024 in UTC: last quarter 4th, new moon 11th, first quarter 18th,
+// full moon 25th.
+const std::map<int, int> january_phases = {{4, 4}, {11, 1}, {18, 2}, {25, 3}};
 
 TEST(grid, month_starting_in_column_zero) {
     // 1 September 2024 is a Sunday: column 0 at y 20 with Sunday first,
     // day 8 opens the second row at y 27. Today red, a highlighted day.
-    reset_face_state();
+    face_record f = base_face();
     shown_month september = gregorian_month(2024, 9);
     EXPECT_EQ(cell_of_day(september, 1, 1).y, 20);
     EXPECT_EQ(cell_of_day(september, 1, 8).x, 0);
     EXPECT_EQ(cell_of_day(september, 1, 8).y, 27);
-    app_state.today_gregorian = make_date(2024, 9, 5);
-    app_state.highlight_date = make_date(2024, 9, 12);
-    EXPECT_TRUE(grid_matches(september, 1, {{5, {0, 1, 0}}, {12, {3, 0, 0}}}));
+    f.today = make_date(2024, 9, 5);
+    f.highlight = make_date(2024, 9, 12);
+    EXPECT_TRUE(grid_matches(f, september, 1, {{5, {0, 1, 0}}, {12, {3, 0, 0}}}));
 }
 
 TEST(grid, month_needing_six_rows) {
     // 1 December 2024 is a Sunday, the last column with Monday first; 30
     // and 31 fall in columns 0 and 1 at y 55. A highlighted today shows
     // white on black, not red.
-    reset_face_state();
+    face_record f = base_face();
     shown_month december = gregorian_month(2024, 12);
     EXPECT_EQ(cell_of_day(december, 7, 31).x, 9);
     EXPECT_EQ(cell_of_day(december, 7, 31).y, 55);
-    app_state.today_gregorian = make_date(2024, 12, 31);
-    app_state.highlight_date = make_date(2024, 12, 31);
-    EXPECT_TRUE(grid_matches(december, 7, {{31, {3, 0, 0}}}));
+    f.today = make_date(2024, 12, 31);
+    f.highlight = make_date(2024, 12, 31);
+    EXPECT_TRUE(grid_matches(f, december, 7, {{31, {3, 0, 0}}}));
 }
 
 TEST(grid, moon_view_wins_over_today_and_loses_to_the_highlight) {
-    // January 2024 in UTC: last quarter 4th, new moon 11th, first quarter
-    // 18th, full moon 25th.
-    reset_face_state();
-    app_state.moon_view = 1;
-    app_state.today_gregorian = make_date(2024, 1, 11);
-    app_state.highlight_date = make_date(2024, 1, 25);
-    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7,
-                             {{4, {0, 0, 4}}, {11, {0, 0, 1}}, {18, {0, 0, 2}}, {25, {3, 0, 0}}}));
+    face_record f = base_face();
+    f.moon_view = 1;
+    f.today = make_date(2024, 1, 11);
+    f.highlight = make_date(2024, 1, 25);
+    month_marks marks = marks_of({}, january_phases);
+    EXPECT_TRUE(grid_matches(f, gregorian_month(2024, 1), 7,
+                             {{4, {0, 0, 4}}, {11, {0, 0, 1}}, {18, {0, 0, 2}}, {25, {3, 0, 0}}},
+                             marks));
     // With the view off the same days are plain numbers, today red.
-    app_state.moon_view = 0;
-    EXPECT_TRUE(grid_matches(gregorian_month(2024, 1), 7, {{11, {0, 1, 0}}, {25, {3, 0, 0}}}));
-}
-
-// An all-day event on 2024-01-<day>.
-std::string all_day_event(int day, bool free_time) {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "BEGIN:VEVENT\r\nUID:face-%d\r\nDTSTART;VALUE=DATE:202401%02d\r\n"
-                  "DTEND;VALUE=DATE:202401%02d\r\n%sSUMMARY:event %d\r\nEND:VEVENT\r\n",
-                  day, day, day + 1, free_time ? "TRANSP:TRANSPARENT\r\n" : "", day);
-    return text;
+    f.moon_view = 0;
+    EXPECT_TRUE(
+        grid_matches(f, gregorian_month(2024, 1), 7, {{11, {0, 1, 0}}, {25, {3, 0, 0}}}, marks));
 }
 
 TEST(grid, event_colours_under_today_and_the_moon) {
     // Busy on the 5th, 15th and 18th (a first quarter), free on the 9th.
-    char path[] = "/tmp/face-events-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//face tests//EN\r\n" +
-                      all_day_event(5, false) + all_day_event(9, true) + all_day_event(15, false) +
-                      all_day_event(18, false) + "END:VCALENDAR\r\n";
-    ASSERT_EQ(write(fd, ics.data(), ics.size()), static_cast<ssize_t>(ics.size()));
-    close(fd);
-    reset_face_state();
-    std::snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path);
-    load_events();
-
+    month_marks marks = marks_of({{5, 1}, {9, 2}, {15, 1}, {18, 1}}, january_phases);
     shown_month january = gregorian_month(2024, 1);
-    app_state.today_gregorian = make_date(2024, 1, 15);
-    EXPECT_TRUE(grid_matches(january, 7,
-                             {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {18, {1, 0, 0}}}));
-    app_state.today_gregorian = make_date(2024, 1, 9);
-    app_state.moon_view = 1;
-    EXPECT_TRUE(grid_matches(january, 7,
+    face_record f = base_face();
+    f.today = make_date(2024, 1, 15);
+    EXPECT_TRUE(grid_matches(
+        f, january, 7, {{5, {1, 0, 0}}, {9, {2, 0, 0}}, {15, {1, 1, 0}}, {18, {1, 0, 0}}}, marks));
+    f.today = make_date(2024, 1, 9);
+    f.moon_view = 1;
+    EXPECT_TRUE(grid_matches(f, january, 7,
                              {{4, {0, 0, 4}},
                               {5, {1, 0, 0}},
                               {9, {2, 1, 0}},
                               {11, {0, 0, 1}},
                               {15, {1, 0, 0}},
                               {18, {0, 0, 2}},
-                              {25, {0, 0, 3}}}));
-
-    free_events();
-    app_state.ics_path[0] = 0;
-    unlink(path);
+                              {25, {0, 0, 3}}},
+                             marks));
 }
 
 TEST(grid, persian_and_islamic_months_with_farsi_digits) {
-    reset_face_state();
-    app_state.farsi = 1;
-    app_state.today_gregorian = make_date(2024, 3, 25);  // Farvardin 6
-    EXPECT_TRUE(grid_matches(farvardin_1403(), 7, {{6, {0, 1, 0}}}));
-    app_state.farsi = 0;
-    app_state.today_gregorian = make_date(2024, 3, 11);  // Ramadan 1
-    EXPECT_TRUE(grid_matches(ramadan_1445(), 2, {{1, {0, 1, 0}}}));
+    face_record f = base_face();
+    f.farsi = 1;
+    f.today = make_date(2024, 3, 25);  // Farvardin 6
+    EXPECT_TRUE(grid_matches(f, farvardin_1403(), 7, {{6, {0, 1, 0}}}));
+    f.farsi = 0;
+    f.today = make_date(2024, 3, 11);  // Ramadan 1
+    EXPECT_TRUE(grid_matches(f, ramadan_1445(), 2, {{1, {0, 1, 0}}}));
 }
 
 TEST(grid, week_start_out_of_range_lays_out_as_monday_first) {
-    reset_face_state();
     for (int week_start : {8, -1, -7, 1000000})
-        EXPECT_TRUE(grid_matches(gregorian_month(2024, 9), week_start, {}))
+        EXPECT_TRUE(grid_matches(base_face(), gregorian_month(2024, 9), week_start, {}))
             << "week start " << week_start;
 }
 
 // Every pixel of the tile against the model.
 void expect_pointer_model(const shown_month &m, int week_start, int today_day) {
-    reset_face_state();
-    show(m, week_start, today_day);
+    face_record f = show(base_face(), m, week_start, today_day);
     int wrong = 0;
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++) {
             int day = day_under_pointer(m, week_start, x, y);
-            int found = day_at_point(x, y);
+            icaltimetype got = icaltime_null_time();
+            int found = day_at_point(f, x, y, &got);
             bool right = found == (day != 0);
             if (right && day) {
                 icaltimetype want =
                     gregorian_after(m.first.year, m.first.month, m.first.day, day - 1);
-                right = date_equal(app_state.work_date, want);
+                right = date_equal(got, want);
             }
             if (!right && ++wrong <= 5)
                 ADD_FAILURE() << "kind " << m.kind << " " << m.year << "-" << m.month
                               << " week start " << week_start << ": (" << x << ", " << y
-                              << ") should give day " << day << ", got " << found << " "
-                              << app_state.work_date.year << "-" << app_state.work_date.month << "-"
-                              << app_state.work_date.day;
+                              << ") should give day " << day << ", got " << found << " " << got.year
+                              << "-" << got.month << "-" << got.day;
         }
 }
 
@@ -270,25 +253,32 @@ TEST(day_at_point, every_pixel_of_several_months) {
 }
 
 TEST(day_at_point, known_points) {
-    reset_face_state();
-    show(gregorian_month(2024, 3), 7, 9);
-    ASSERT_EQ(day_at_point(40, 30), 1);
-    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 8)));
-    // The weekday band answers for row 0; above it nothing; x 63 is the
-    // next row's first day.
-    ASSERT_EQ(day_at_point(40, 15), 1);
-    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 1)));
-    EXPECT_EQ(day_at_point(40, 13), 0);
-    ASSERT_EQ(day_at_point(63, 22), 1);
-    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 4)));
-    // Left of day 1, and after the last day.
-    EXPECT_EQ(day_at_point(5, 22), 0);
-    EXPECT_EQ(day_at_point(20, 55), 0);
-
-    // Persian Farvardin 1 1403 is 20 March 2024: Wednesday, column 2 Monday first.
-    show(farvardin_1403(), 7, 12);
-    ASSERT_EQ(day_at_point(20, 20), 1);
-    EXPECT_TRUE(date_equal(app_state.work_date, make_date(2024, 3, 20)));
+    struct point_case {
+        shown_month month;
+        int today_day, x, y;
+        icaltimetype day;  // the null time: no day
+    };
+    const icaltimetype none = icaltime_null_time();
+    const point_case cases[] = {
+        {gregorian_month(2024, 3), 9, 40, 30, make_date(2024, 3, 8)},
+        // The weekday band answers for row 0; above it nothing; x 63 is the
+        // next row's first day.
+        {gregorian_month(2024, 3), 9, 40, 15, make_date(2024, 3, 1)},
+        {gregorian_month(2024, 3), 9, 40, 13, none},
+        {gregorian_month(2024, 3), 9, 63, 22, make_date(2024, 3, 4)},
+        // Left of day 1, and after the last day.
+        {gregorian_month(2024, 3), 9, 5, 22, none},
+        {gregorian_month(2024, 3), 9, 20, 55, none},
+        // Persian Farvardin 1 1403 is 20 March 2024: Wednesday, column 2 Monday first.
+        {farvardin_1403(), 12, 20, 20, make_date(2024, 3, 20)},
+    };
+    for (const point_case &c : cases) {
+        face_record f = show(base_face(), c.month, 7, c.today_day);
+        icaltimetype got = icaltime_null_time();
+        int found = day_at_point(f, c.x, c.y, &got);
+        EXPECT_EQ(found, !icaltime_is_null_time(c.day)) << c.x << "," << c.y;
+        EXPECT_TRUE(!found || date_equal(got, c.day)) << c.x << "," << c.y;
+    }
 }
 
 }  // namespace
