@@ -14,6 +14,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <iterator>
@@ -33,15 +34,21 @@ struct wake_row {
     int (*take)(wake_sources &);
 };
 
+// A calendar change is noted, and comes due at calendar_due_ms.
+int take_calendar(wake_sources &w) {
+    take_calendar_change(w, clock_ms(CLOCK_MONOTONIC));
+    return 0;
+}
+
 const wake_row wake_rows[] = {
     {&wake_sources::midnight_fd, take_midnight},
-    {&wake_sources::inotify_fd, take_calendar_change},
+    {&wake_sources::inotify_fd, take_calendar},
 };
 constexpr std::size_t row_count = std::size(wake_rows);
 
 struct tile_loop {
     wake_sources wake;
-    bool due = true;          // a refresh is wanted as soon as the loop comes round
+    bool due = true;           // a refresh is wanted as soon as the loop comes round
     int64_t refreshed_at = 0;  // monotonic clock, ms
 };
 
@@ -54,10 +61,15 @@ struct tile_source {
     GPollFD rows[row_count];
 };
 
-// Milliseconds until the periodic refresh or midnight, whichever is first.
+// Milliseconds until the periodic refresh, midnight or a calendar change
+// coming due, whichever is first.
 int64_t ms_until_due() {
-    return next_wait_ms(clock_ms(CLOCK_MONOTONIC) - loop.refreshed_at,
-                        static_cast<int64_t>(loop.wake.midnight) * 1000 - clock_ms(CLOCK_REALTIME));
+    int64_t wait =
+        next_wait_ms(clock_ms(CLOCK_MONOTONIC) - loop.refreshed_at,
+                     static_cast<int64_t>(loop.wake.midnight) * 1000 - clock_ms(CLOCK_REALTIME));
+    int64_t calendar = calendar_due_ms(loop.wake, loop.refreshed_at);  // -1: no change waits
+    if (calendar >= 0) wait = std::clamp<int64_t>(calendar - clock_ms(CLOCK_MONOTONIC), 0, wait);
+    return wait;
 }
 
 // Events Xlib has queued already need no readable descriptor: a reply read
@@ -82,10 +94,11 @@ void poll_rows(tile_source *s) {
 }
 
 void refresh_and_rearm() {
-    refresh_face();
-    // The calendar path may have changed in the dialog, and the next midnight
+    // The calendar path may have changed in the dialog (watched before it is
+    // read, so that a change made meanwhile is seen), and the next midnight
     // is counted from now.
     watch_calendar(loop.wake, get_ics_path());
+    refresh_face();
     arm_midnight(loop.wake, time(nullptr));
     loop.refreshed_at = clock_ms(CLOCK_MONOTONIC);
     loop.due = false;

@@ -6,6 +6,7 @@
 #include "events/sources.h"
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -41,19 +42,17 @@ int64_t next_wait_ms(int64_t ms_since_refresh, int64_t ms_until_midnight) {
     return std::max<int64_t>(wait, 0);
 }
 
-static std::string base_name(const std::string &path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    std::string::size_type slash = trimmed.rfind('/');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-}
-
-int names_calendar(const std::string &calendar_name, const char *name, uint32_t mask) {
-    if ((mask & IN_ISDIR) != 0) return 1;
-    std::string entry = name;
-    constexpr std::size_t suffix = 4;  // ".ics"
-    bool ics = entry.size() > suffix && entry.compare(entry.size() - suffix, suffix, ".ics") == 0;
-    return entry == calendar_name || ics ? 1 : 0;
+int entry_matters(const watch_target &t, const char *name, uint32_t mask) {
+    if (!*name) return (mask & IN_ATTRIB) != 0;  // the directory's own permissions
+    if (std::binary_search(t.names.begin(), t.names.end(), name)) return 1;
+    if (!t.folder || name[0] == '.') return 0;
+    // In a folder every .ics file counts, a subfolder, and any entry that
+    // goes or comes as a link: it may be or have been a link to a subfolder.
+    if (is_ics_name(name) || (mask & (IN_ISDIR | IN_DELETE | IN_MOVED_FROM)) != 0) return 1;
+    if ((mask & (IN_CREATE | IN_MOVED_TO)) == 0) return 0;
+    struct stat st;
+    std::string entry = t.directory + "/" + name;
+    return lstat(entry.c_str(), &st) != 0 || S_ISLNK(st.st_mode) ? 1 : 0;
 }
 
 wake_sources open_wake_sources() {
@@ -84,28 +83,60 @@ int take_midnight(wake_sources &w) {
     return 1;
 }
 
+// A file is seen once whole: closed after writing, or renamed into place.
+// Names that come and go matter too: a removed file's events go, a link or a
+// subfolder is made at once. A change of permissions can make a file
+// readable or not. The watched directory itself moved or removed is watched
+// again under its path.
+constexpr uint32_t watch_mask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE |
+                                IN_CREATE | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR;
+
+static void watch_all(wake_sources &w, std::vector<watch_target> wanted) {
+    std::vector<int> ids;
+    w.rewatch = 0;
+    for (const watch_target &t : wanted) {
+        ids.push_back(inotify_add_watch(w.inotify_fd, t.directory.c_str(), watch_mask));
+        if (ids.back() < 0) w.rewatch = 1;
+    }
+    // Old watches go only now, so that nothing is missed in between; a
+    // directory still wanted has kept its descriptor.
+    for (int id : w.watch_ids)
+        if (id >= 0 && std::find(ids.begin(), ids.end(), id) == ids.end())
+            inotify_rm_watch(w.inotify_fd, id);
+    w.watched = std::move(wanted);
+    w.watch_ids = std::move(ids);
+}
+
 void watch_calendar(wake_sources &w, const std::string &path) {
+    w.changed_at = -1;
     if (w.inotify_fd < 0) return;
-    std::vector<std::string> wanted = watch_directories(path.c_str());
-    w.calendar_name = base_name(path);
-    if (wanted == w.watched) return;
-    for (int id : w.watch_ids) inotify_rm_watch(w.inotify_fd, id);
-    w.watched.clear();
-    w.watch_ids.clear();
-    // A file is seen once whole: closed after writing, or renamed into place.
-    // Removals matter to a folder (its events go); a created file is seen
-    // at its close, a created subfolder at once.
-    constexpr uint32_t mask =
-        IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CREATE | IN_ONLYDIR;
-    for (const std::string &directory : wanted) {
-        int id = inotify_add_watch(w.inotify_fd, directory.c_str(), mask);
-        if (id < 0) continue;
-        w.watched.push_back(directory);
-        w.watch_ids.push_back(id);
+    // A directory can come or go between listing and watching it: list
+    // again until the list holds still.
+    for (int round = 0; round < 4; ++round) {
+        std::vector<watch_target> wanted = watch_directories(path.c_str());
+        if (wanted == w.watched && (round > 0 || w.rewatch == 0)) return;
+        watch_all(w, std::move(wanted));
     }
 }
 
-int take_calendar_change(wake_sources &w) {
+// 1 when event can change the calendar.
+static int event_matters(wake_sources &w, const inotify_event &event, const char *name) {
+    std::vector<int>::const_iterator held =
+        std::find(w.watch_ids.begin(), w.watch_ids.end(), event.wd);
+    // Lost events, or a watched directory moved or gone: anything may have
+    // changed. The end of a watch given up here is no news.
+    if ((event.mask & (IN_Q_OVERFLOW | IN_MOVE_SELF | IN_DELETE_SELF)) != 0 ||
+        ((event.mask & IN_IGNORED) != 0 && held != w.watch_ids.end())) {
+        w.rewatch = 1;
+        return 1;
+    }
+    int matters = 0;
+    for (std::size_t i = 0; i < w.watch_ids.size(); ++i)
+        if (w.watch_ids[i] == event.wd) matters |= entry_matters(w.watched[i], name, event.mask);
+    return matters;
+}
+
+int take_calendar_change(wake_sources &w, int64_t now_ms) {
     if (w.inotify_fd < 0) return 0;
     int changed = 0;
     alignas(inotify_event) char buffer[4096];
@@ -115,18 +146,16 @@ int take_calendar_change(wake_sources &w) {
         for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
             inotify_event event{};
             std::memcpy(&event, buffer + at, sizeof event);
-            const char *name = buffer + at + sizeof event;
-            if (event.mask & IN_IGNORED) {
-                // The directory went away: watch again at the next refresh.
-                w.watched.clear();
-                w.watch_ids.clear();
-                changed = 1;
-            } else if (event.len > 0 &&
-                       ((event.mask & IN_CREATE) == 0 || (event.mask & IN_ISDIR))) {
-                changed |= names_calendar(w.calendar_name, name, event.mask);
-            }
+            const char *name = event.len > 0 ? buffer + at + sizeof event : "";
+            changed |= event_matters(w, event, name);
             at += static_cast<ssize_t>(sizeof event + event.len);
         }
     }
+    if (changed && w.changed_at < 0) w.changed_at = now_ms;
     return changed;
+}
+
+int64_t calendar_due_ms(const wake_sources &w, int64_t refreshed_at_ms) {
+    if (w.changed_at < 0) return -1;
+    return std::max(w.changed_at + calendar_settle_ms, refreshed_at_ms + calendar_gap_ms);
 }

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -23,6 +25,9 @@ namespace {
 // is no calendar (a home directory named by mistake) to a fraction of a second.
 constexpr std::size_t max_entries = 200000;
 constexpr std::size_t max_subfolders = 1000;
+// Links in a folder whose targets are watched, and links followed in a row.
+constexpr std::size_t max_watched_links = 1000;
+constexpr int max_link_steps = 8;
 
 struct dir_close {
     void operator()(DIR *d) const { closedir(d); }
@@ -31,14 +36,10 @@ struct dir_close {
 struct folder_scan {
     std::vector<source_file> files;  // in directory order
     std::vector<std::string> subfolders;
+    std::vector<std::string> links;  // .ics entries that are symbolic links
     std::size_t entries = 0;
     int cut = 0;  // 1: stopped at max_entries
 };
-
-int ends_in_ics(const char *name) {
-    std::size_t n = strlen(name);
-    return n > 4 && strcmp(name + n - 4, ".ics") == 0;
-}
 
 source_file identity_of(std::string path, const struct stat &st) {
     source_file f;
@@ -51,20 +52,21 @@ source_file identity_of(std::string path, const struct stat &st) {
     return f;
 }
 
-// The folder path without trailing slashes, so that joined paths have one.
-std::string folder_path(const char *path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    return p;
-}
-
 std::string joined(const std::string &dir, const char *name) {
     return dir == "/" ? dir + name : dir + "/" + name;
 }
 
-// Adds the .ics regular files of dir (when want_files) and its subfolders
-// (when want_subfolders) to scan. Returns 0 when dir cannot be read.
-int scan_directory(const std::string &dir, int want_files, int want_subfolders, folder_scan &scan) {
+int is_link(int dir_fd, const dirent &e) {
+    struct stat st;
+    if (e.d_type != DT_UNKNOWN) return e.d_type == DT_LNK;
+    return fstatat(dir_fd, e.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+enum scan_what { scan_files = 1, scan_subfolders = 2, scan_links = 4 };
+
+// Adds what of dir to scan: its .ics regular files, its subfolders, its .ics
+// entries that are links. Returns 0 when dir cannot be read.
+int scan_directory(const std::string &dir, int what, folder_scan &scan) {
     int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return 0;
     std::unique_ptr<DIR, dir_close> d(fdopendir(fd));
@@ -78,7 +80,11 @@ int scan_directory(const std::string &dir, int want_files, int want_subfolders, 
             break;
         }
         if (e->d_name[0] == '.') continue;  // hidden: temporaries, a trash, a repository
-        int ics = want_files && ends_in_ics(e->d_name);
+        int ics = is_ics_name(e->d_name);
+        if (ics && (what & scan_links) != 0 && is_link(dirfd(d.get()), *e))
+            scan.links.push_back(joined(dir, e->d_name));
+        ics = ics && (what & scan_files) != 0;
+        int want_subfolders = (what & scan_subfolders) != 0;
         int may_be_folder = want_subfolders &&
                             (e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN);
         if (!ics && !may_be_folder) continue;
@@ -133,6 +139,62 @@ bool same_file(const source_file &a, const source_file &b) {
            same_time(a.mtime, b.mtime) && same_time(a.ctime, b.ctime);
 }
 
+// The directory holding path and the entry's name in it: "a/b" is "a" and
+// "b", "b" is "." and "b", "/b" is "/" and "b"; "/" has no name.
+std::pair<std::string, std::string> split_path(const std::string &path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The watch targets by directory, each with its identity when first added.
+class watch_set {
+  public:
+    // 0 when dir is no directory now.
+    int add(const std::string &dir, const std::string *name) {
+        auto found = targets_.find(dir);
+        if (found == targets_.end()) {
+            struct stat st;
+            if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+            watch_target t;
+            t.directory = dir;
+            t.device = st.st_dev;
+            t.inode = st.st_ino;
+            found = targets_.emplace(dir, std::move(t)).first;
+        }
+        watch_target &t = found->second;
+        if (!name)
+            t.folder = 1;
+        else if (!std::binary_search(t.names.begin(), t.names.end(), *name))
+            t.names.insert(std::upper_bound(t.names.begin(), t.names.end(), *name), *name);
+        return 1;
+    }
+    // The entry at path from the directory that holds it, or from the
+    // nearest one that exists, for the next step down; then, for a link,
+    // its target the same way.
+    void add_entry(const std::string &path, int links_left) {
+        for (std::string step = path;;) {
+            std::pair<std::string, std::string> at = split_path(step);
+            if (at.second.empty() || add(at.first, &at.second) || at.first == step) break;
+            step = at.first;
+        }
+        char target[PATH_MAX];
+        ssize_t n = links_left > 0 ? readlink(path.c_str(), target, sizeof target) : -1;
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof target)) return;
+        std::string to(target, static_cast<std::size_t>(n));
+        if (to[0] != '/') to = joined(split_path(path).first, to.c_str());
+        add_entry(without_trailing_slashes(to), links_left - 1);
+    }
+    std::vector<watch_target> targets() const {
+        std::vector<watch_target> out;
+        for (const auto &t : targets_) out.push_back(t.second);
+        return out;
+    }
+
+  private:
+    std::map<std::string, watch_target> targets_;
+};
+
 }  // namespace
 
 source_list list_sources(const char *path, const source_bounds &bounds) {
@@ -146,11 +208,12 @@ source_list list_sources(const char *path, const source_bounds &bounds) {
     }
     if (!S_ISDIR(st.st_mode)) return out;
     folder_scan scan;
-    if (!scan_directory(folder_path(path), 1, 1, scan)) return out;
+    if (!scan_directory(without_trailing_slashes(path), scan_files | scan_subfolders, scan))
+        return out;
     out.found = 1;
     out.folder = 1;
     keep_first_subfolders(scan);
-    for (const std::string &sub : scan.subfolders) scan_directory(sub, 1, 0, scan);
+    for (const std::string &sub : scan.subfolders) scan_directory(sub, scan_files, scan);
     take_files(scan, bounds, out);
     out.scan_cut = scan.cut;
     return out;
@@ -161,19 +224,40 @@ int same_sources(const source_list &a, const source_list &b) {
            std::equal(a.files.begin(), a.files.end(), b.files.begin(), b.files.end(), same_file);
 }
 
-std::vector<std::string> watch_directories(const char *path) {
+std::string without_trailing_slashes(const std::string &path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+int is_ics_name(const char *name) {
+    std::size_t n = strlen(name);
+    return name[0] != '.' && n > 4 && strcmp(name + n - 4, ".ics") == 0;
+}
+
+bool operator==(const watch_target &a, const watch_target &b) {
+    return a.directory == b.directory && a.device == b.device && a.inode == b.inode &&
+           a.folder == b.folder && a.names == b.names;
+}
+
+std::vector<watch_target> watch_directories(const char *path) {
     if (!path || !*path) return {};
+    std::string calendar = without_trailing_slashes(path);
+    watch_set set;
+    // A folder moved away is seen by its own watch, and its path is then
+    // watched again; a file, a link or a missing path from the directory
+    // that holds it.
     struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
-        folder_scan scan;
-        std::vector<std::string> out{folder_path(path)};
-        scan_directory(out[0], 0, 1, scan);
-        keep_first_subfolders(scan);
-        out.insert(out.end(), scan.subfolders.begin(), scan.subfolders.end());
-        return out;
-    }
-    const char *slash = strrchr(path, '/');
-    if (!slash) return {"."};
-    if (slash == path) return {"/"};
-    return {std::string(path, static_cast<std::size_t>(slash - path))};
+    if (lstat(calendar.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        set.add_entry(calendar, max_link_steps);
+    if (!set.add(calendar, nullptr)) return set.targets();  // not a folder
+    folder_scan scan;
+    scan_directory(calendar, scan_subfolders | scan_links, scan);
+    keep_first_subfolders(scan);
+    for (const std::string &sub : scan.subfolders)
+        if (set.add(sub, nullptr)) scan_directory(sub, scan_links, scan);
+    std::sort(scan.links.begin(), scan.links.end());
+    if (scan.links.size() > max_watched_links) scan.links.resize(max_watched_links);
+    for (const std::string &link : scan.links) set.add_entry(link, max_link_steps);
+    return set.targets();
 }

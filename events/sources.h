@@ -50,8 +50,32 @@ source_list list_sources(const char *path, const source_bounds &bounds);
 // needs to be read again.
 int same_sources(const source_list &a, const source_list &b);
 
-// The directories whose changes can change the calendar at path: the file's
-// own directory for a file (a client that renames a new file over it changes
-// the directory, not the file), the folder and its immediate subfolders for a
-// folder. Sorted; the folder first.
-std::vector<std::string> watch_directories(const char *path);
+// path without trailing slashes ("/" stays "/").
+std::string without_trailing_slashes(const std::string &path);
+
+// 1 when name is that of a calendar file of a folder: it ends in ".ics" and
+// does not begin with a dot (temporaries, a trash, a repository).
+int is_ics_name(const char *name);
+
+// A directory whose changes can change the calendar, with its identity when
+// it was listed, and which of its entries count: in a calendar folder (folder
+// = 1) every .ics file and every entry that comes or goes (a subfolder, a link
+// to one); elsewhere only the named entries.
+struct watch_target {
+    std::string directory;
+    dev_t device = 0;
+    ino_t inode = 0;
+    int folder = 0;
+    std::vector<std::string> names;  // sorted
+};
+
+bool operator==(const watch_target &a, const watch_target &b);
+
+// The directories whose changes can change the calendar at path, sorted by
+// directory: for a file, the directory holding it (a client that renames a
+// new file over it changes that directory, not the file); for a folder, the
+// folder and its immediate subfolders; for a symbolic link (the calendar, a
+// folder's .ics file), the directory holding it and the one holding its
+// target. Where a directory on the path does not exist yet, the nearest one
+// that does, for the next step down.
+std::vector<watch_target> watch_directories(const char *path);
