@@ -2,7 +2,8 @@
 # Copyright (C) 2026 the Dayspinner authors
 """When the docked tile refreshes by itself: nothing while nothing is due, at
 once after the calendar file is rewritten (in place or by a rename over it),
-and at local midnight."""
+after changes a plain watch of its directory would miss, and at local
+midnight."""
 
 import os
 import pathlib
@@ -89,6 +90,46 @@ class RefreshTest(unittest.TestCase):
                     os.replace(new, self.path)
                 tile.wait_image(lambda im: busy_days(im) == days, timeout=5)
                 self.assertLess(time.monotonic() - started, 1.0)
+        self.assertEqual(tile.close_and_wait(), 0)
+
+    def test_changes_the_watches_could_miss_are_read_within_a_second(self):
+        """The calendar folder does not exist at start; one of its files is a
+        link to a file elsewhere; then the folder is replaced by rename."""
+        home = self.session.home
+        folder, store = home / "sync" / "cal", home / "store"
+        store.mkdir()
+        (home / harness.SETTINGS_NAME).write_text(SETTINGS % folder)
+        tile = self.session.start_tile(args=["-d"], date="2024-01-15 10:00:00")
+        self.assertTrue(harness.wait_for(lambda: "check for new" in tile.stdout(), 5))
+
+        def create():
+            folder.mkdir(parents=True)
+            (folder / "a.ics").write_text(calendar(20))
+            (store / "real.ics").write_text(calendar(21))
+            (folder / "linked.ics").symlink_to(store / "real.ics")
+
+        def replace():
+            new = folder.with_name("cal.new")
+            new.mkdir()
+            (new / "b.ics").write_text(calendar(23))
+            os.rename(folder, folder.with_name("cal.old"))
+            os.rename(new, folder)
+
+        for what, change, printed in (
+                ("a folder made two levels deep", create, ("Event 20", "Event 21")),
+                ("a link's target rewritten", lambda: (store / "real.ics").write_text(
+                    calendar(22)), ("Event 22",)),
+                ("a file's mode changed", lambda: os.chmod(folder / "a.ics", 0o600),
+                 ("read calendar data",)),
+                ("the folder replaced by rename", replace, ("Event 23",))):
+            with self.subTest(what):
+                seen = len(tile.stdout())
+                started = time.monotonic()
+                change()
+                read = harness.wait_for(
+                    lambda: all(p in tile.stdout()[seen:] for p in printed), timeout=5)
+                self.assertTrue(read, tile.stdout()[seen:])
+                self.assertLess(time.monotonic() - started, 1.5)
         self.assertEqual(tile.close_and_wait(), 0)
 
     def test_the_red_mark_moves_at_local_midnight(self):
