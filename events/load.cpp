@@ -19,8 +19,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -250,39 +253,75 @@ int open_source(const std::string &path, off_t &size) {
     return -1;
 }
 
+// printf's formatting, appended to out.
+__attribute__((format(printf, 2, 3))) void append_format(std::string &out, const char *format,
+                                                         ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (n > 0) {
+        std::string text(static_cast<std::size_t>(n) + 1, '\0');
+        vsnprintf(&text[0], text.size(), format, again);
+        text.pop_back();
+        out += text;
+    }
+    va_end(again);
+}
+
+// Prints a load's reports on stderr, each line once in a burst of loads (each
+// within two seconds of the one before): a file rewritten again and again is
+// reported once, not at every read, even where a read caught it half written.
+void print_reports(const std::string &reports) {
+    static std::set<std::string> said;
+    static std::chrono::steady_clock::time_point last_load;
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    if (now - last_load > std::chrono::seconds(2)) said.clear();
+    last_load = now;
+    for (std::size_t at = 0; at < reports.size();) {
+        std::size_t end = std::min(reports.find('\n', at), reports.size() - 1) + 1;
+        std::string line = reports.substr(at, end - at);
+        if (said.insert(line).second) fputs(line.c_str(), stderr);
+        at = end;
+    }
+}
+
 // Parses the file open on fd, unless it holds more than max_ics_size bytes.
-void read_source(int fd, off_t size, const std::string &path) {
+// What was left out is said in reports.
+void read_source(int fd, off_t size, const std::string &path, std::string &reports) {
     std::unique_ptr<const int, fd_close> closer(&fd);
     std::string text;
     if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
     if (size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
         // The old marks would be stale: none are shown until the file shrinks.
-        fprintf(stderr, "%s: %s is larger than %lld MiB and is not read\n", program_name,
-                path.c_str(), static_cast<long long>(max_ics_size >> 20));
+        append_format(reports, "%s: %s is larger than %lld MiB and is not read\n", program_name,
+                      path.c_str(), static_cast<long long>(max_ics_size >> 20));
         return;
     }
     // The parser is handed only what stays within the bounds of events/bounds.h.
     bounded_text bounded = bound_calendar_text(text);
     std::string().swap(text);
     if (bounded.components_dropped || bounded.zones_dropped)
-        fprintf(stderr,
-                "%s: %s: left out: %zu components nested too deep, %zu time zones (beyond %zu "
-                "or too large)\n",
-                program_name, path.c_str(), bounded.components_dropped, bounded.zones_dropped,
-                text_bounds{}.max_zones);
+        append_format(reports,
+                      "%s: %s: left out: %zu components nested too deep, %zu time zones (beyond "
+                      "%zu or too large)\n",
+                      program_name, path.c_str(), bounded.components_dropped, bounded.zones_dropped,
+                      text_bounds{}.max_zones);
     parse_text(bounded.text);
 }
 
-void report_left_out(const source_list &sources) {
+void report_left_out(const source_list &sources, std::string &reports) {
     if (sources.left_out)
-        fprintf(stderr,
-                "%s: %s: calendar files not read: %zu (a folder gives at most %zu files "
-                "and %lld MiB)\n",
-                program_name, app_state.ics_path, sources.left_out, max_folder_files,
-                static_cast<long long>(max_folder_bytes >> 20));
+        append_format(reports,
+                      "%s: %s: calendar files not read: %zu (a folder gives at most %zu files "
+                      "and %lld MiB)\n",
+                      program_name, app_state.ics_path, sources.left_out, max_folder_files,
+                      static_cast<long long>(max_folder_bytes >> 20));
     if (sources.scan_cut)
-        fprintf(stderr, "%s: %s: too many entries; only part of the folder is read\n", program_name,
-                app_state.ics_path);
+        append_format(reports, "%s: %s: too many entries; only part of the folder is read\n",
+                      program_name, app_state.ics_path);
 }
 
 }  // namespace
@@ -301,7 +340,8 @@ void load_events() {
     free_events();
     loaded_sources = std::move(sources);
     sources_seen = 1;
-    report_left_out(loaded_sources);
+    std::string reports;
+    report_left_out(loaded_sources, reports);
     ++events_parse_count;
     // Property and parameter names are compared without regard to case,
     // which must not follow the user's locale.
@@ -310,10 +350,11 @@ void load_events() {
     for (const source_file &f : loaded_sources.files) {
         int fd = first >= 0 ? first : open_source(f.path, size);
         first = -1;
-        if (fd >= 0) read_source(fd, size, f.path);
+        if (fd >= 0) read_source(fd, size, f.path, reports);
     }
     take_out_replaced();  // a replacing component may come from another file of a folder
     if (user_locale) uselocale(user_locale);
+    print_reports(reports);
 }
 
 void free_events() {

@@ -132,6 +132,26 @@ class RefreshTest(unittest.TestCase):
                 self.assertLess(time.monotonic() - started, 1.5)
         self.assertEqual(tile.close_and_wait(), 0)
 
+    def test_a_burst_of_rewrites_is_read_a_few_times_a_second_and_reported_once(self):
+        deep = "BEGIN:X-DEEP\r\n" * 17 + "END:X-DEEP\r\n" * 17  # one component left out
+
+        def text(day):
+            return calendar(day).replace("END:VCALENDAR", deep + "END:VCALENDAR")
+        self.path.write_text(text(10))
+        tile = self.session.start_tile(args=["-d"], date="2024-01-15 10:00:00")
+        self.assertTrue(harness.wait_for(lambda: "nested too deep" in tile.stderr(), 5))
+        before, started = tile.stdout().count("read calendar data"), time.monotonic()
+        said = tile.stderr().count("nested too deep")
+        for n in range(100):  # 50 rewrites a second for two seconds
+            self.path.write_text(text(11 + n % 15))
+            time.sleep(0.02)
+        self.path.write_text(text(28))  # the last change of a burst is read too
+        self.assertTrue(harness.wait_for(lambda: "Event 28\n" in tile.stdout(), 2))
+        reads = tile.stdout().count("read calendar data") - before
+        self.assertLessEqual(reads, 2 + 3 * (time.monotonic() - started))
+        self.assertLessEqual(tile.stderr().count("nested too deep") - said, 1, tile.stderr())
+        self.assertEqual(tile.close_and_wait(), 0)
+
     def test_the_red_mark_moves_at_local_midnight(self):
         tile = self.session.start_tile(date="2024-01-15 23:59:57", env={"TZ": "Europe/Berlin"})
         tile.wait_image(lambda im: red_days(im) == {15})
