@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The pointer zones of the 64 x 64 face and what a press in each does.
+// The pointer zones of the 64 x 64 face and what a press in each does: one
+// table maps a button and a zone to its handler.
 #include "core/core.h"
 #include "core/state.h"
 #include "events/events.h"
@@ -53,71 +54,106 @@ static void press_application_button(uint64_t time) {
     (void)status;
 }
 
-static void press_day(int x, int y) {
-    icaltimetype day;
-    if (day_at_point(face_of_state(), x, y, &day) == 0) return;
-    if (icaltime_is_null_time(app_state.highlight_date))
-        app_state.highlight_date = day;
-    else
-        app_state.highlight_date = icaltime_null_time();
-}
-
-enum zone_action {
+// Where a press lands. The zones are tested in the order of zone_bounds; a
+// press in none of them is on the days (which may find no day).
+enum zone_id {
+    zone_any,
     zone_previous,
     zone_next,
     zone_bar,
     zone_moon,
     zone_settings,
     zone_calendar,
-    zone_application
+    zone_application,
+    zone_days
 };
 
 struct zone_record {
     int x0, x1, y0, y1;  // inclusive bounds in icon-window pixels
-    bool needs_bar;      // reacts only while the button bar is shown
-    zone_action action;
+    bool needs_bar;      // only while the button bar is shown
+    zone_id zone;
 };
 
-// Tested in this order; the first match decides. The bar toggle corner starts
-// one line below the buttons of the bar.
-static const zone_record zones[] = {
+// The bar toggle corner starts one line below the buttons of the bar.
+static const zone_record zone_bounds[] = {
     {0, 11, 0, 11, false, zone_previous},     {51, 63, 0, 11, false, zone_next},
     {53, 63, 57, 63, false, zone_bar},        {38, 45, 56, 63, true, zone_moon},
     {47, 51, 56, 63, true, zone_settings},    {29, 36, 56, 63, true, zone_calendar},
     {20, 27, 56, 63, true, zone_application},
 };
 
-static void press_left(int x, int y, uint64_t time) {
-    for (const zone_record &z : zones) {
+static zone_id zone_at(int x, int y) {
+    for (const zone_record &z : zone_bounds) {
         if (x < z.x0 || x > z.x1 || y < z.y0 || y > z.y1) continue;
         if (z.needs_bar && app_state.buttons_shown == 0) continue;
-        switch (z.action) {
-        case zone_previous: step_month(-1); break;
-        case zone_next: step_month(1); break;
-        case zone_bar: app_state.buttons_shown = 1 - app_state.buttons_shown; break;
-        case zone_moon: app_state.moon_view = 1 - app_state.moon_view; break;
-        case zone_settings: open_settings_dialog(settings_of_state(), apply_settings); break;
-        case zone_calendar: app_state.calendar_kind = (app_state.calendar_kind + 1) % 3; break;
-        case zone_application: press_application_button(time); break;
-        }
-        return;
+        return z.zone;
     }
-    press_day(x, y);
+    return zone_days;
 }
 
+struct press_record {
+    int x, y;            // on the tile
+    uint64_t time;       // X server time, ms
+    int root_x, root_y;  // on the screen
+};
+
+static void move_month(const press_record &, int delta) { step_month(delta); }
+static void back_to_today(const press_record &, int) { app_state.month_offset = 0; }
+static void toggle_bar(const press_record &, int) {
+    app_state.buttons_shown = 1 - app_state.buttons_shown;
+}
+static void toggle_moon(const press_record &, int) {
+    app_state.moon_view = 1 - app_state.moon_view;
+}
+static void next_calendar(const press_record &, int) {
+    app_state.calendar_kind = (app_state.calendar_kind + 1) % 3;
+}
+static void open_settings(const press_record &, int) {
+    open_settings_dialog(settings_of_state(), apply_settings);
+}
+static void application(const press_record &p, int) { press_application_button(p.time); }
+
+// A click on a day highlights it when nothing is highlighted, and removes
+// the highlight otherwise; it never moves it.
+static void toggle_highlight(const press_record &p, int) {
+    icaltimetype day;
+    if (day_at_point(face_of_state(), p.x, p.y, &day) == 0) return;
+    if (icaltime_is_null_time(app_state.highlight_date))
+        app_state.highlight_date = day;
+    else
+        app_state.highlight_date = icaltime_null_time();
+}
+
+static void view_day(const press_record &p, int) {
+    icaltimetype day;
+    if (day_at_point(face_of_state(), p.x, p.y, &day) != 0)
+        open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time});
+}
+
+struct button_row {
+    unsigned button;
+    zone_id zone;  // zone_any: wherever the press lands
+    void (*handler)(const press_record &press, int arg);
+    int arg;
+};
+
+// The first row that matches the button and the zone decides; a press that
+// matches none changes nothing.
+static const button_row buttons[] = {
+    {1, zone_previous, move_month, -1},    {1, zone_next, move_month, 1},
+    {1, zone_bar, toggle_bar, 0},          {1, zone_moon, toggle_moon, 0},
+    {1, zone_settings, open_settings, 0},  {1, zone_calendar, next_calendar, 0},
+    {1, zone_application, application, 0}, {1, zone_days, toggle_highlight, 0},
+    {2, zone_any, back_to_today, 0},       {3, zone_any, view_day, 0},
+    {4, zone_any, move_month, -1},         {5, zone_any, move_month, 1},
+};
+
 void handle_button(unsigned button, int x, int y, uint64_t time, int root_x, int root_y) {
-    switch (button) {
-    case 1: press_left(x, y, time); break;
-    case 2: app_state.month_offset = 0; break;
-    case 3: {
-        icaltimetype day;
-        if (day_at_point(face_of_state(), x, y, &day) != 0)
-            open_day_view(day, press_place{root_x, root_y, x, y, time});
+    const zone_id zone = zone_at(x, y);
+    for (const button_row &row : buttons) {
+        if (row.button != button || (row.zone != zone_any && row.zone != zone)) continue;
+        row.handler({x, y, time, root_x, root_y}, row.arg);
         break;
-    }
-    case 4: step_month(-1); break;
-    case 5: step_month(1); break;
-    default: break;
     }
     // No real month is 0: the refresh that follows repaints the whole face.
     app_state.last_face_date.month = 0;
