@@ -15,7 +15,8 @@
 // The face refuses offsets outside the range its calendar arithmetic covers.
 static void step_month(int delta) {
     int offset = app_state.month_offset + delta;
-    if (month_offset_in_range(app_state.calendar_kind, offset, clock_today(), 0) != 0)
+    if (month_offset_in_range(app_state.calendar_kind, offset, clock_today(),
+                              app_state.hijri_adjust) != 0)
         app_state.month_offset = offset;
 }
 

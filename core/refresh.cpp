@@ -32,6 +32,7 @@ face_record face_of_state() {
     face.month = app_state.today;
     face.today = app_state.today_gregorian;
     face.highlight = app_state.highlight_date;
+    face.hijri_adjust = app_state.hijri_adjust;
     return face;
 }
 
@@ -49,7 +50,7 @@ month_marks marks_of_month(const face_record &face) {
 void refresh_today() {
     app_state.today_gregorian = clock_today();
     app_state.today = displayed_month(app_state.calendar_kind, app_state.month_offset,
-                                      app_state.today_gregorian, 0);
+                                      app_state.today_gregorian, app_state.hijri_adjust);
 }
 
 void check_new_day() {

@@ -28,6 +28,7 @@ struct app_state_record {
     int farsi = 0;                   // 1: Farsi names, digits and weekday row
     int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
     int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
+    int hijri_adjust = 0;            // HIJRIADJUST: days every Islamic date moves later
     int debug_level = 0;             // 1: debugging output
     char app_command[250] = {};      // command of the application button
     char ics_path[256] = {};         // the iCalendar file

@@ -9,6 +9,7 @@ struct settings_record {
     int farsi = 0;                   // 1: Farsi names, digits and weekday row
     int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
     int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
+    int hijri_adjust = 0;            // HIJRIADJUST: -2 to 2 days the Islamic dates move later
     int debug_level = 0;             // 1: a save says so on standard output
     char app_command[250] = {};      // command of the application button
     char ics_path[256] = {};         // the iCalendar file or folder
@@ -23,6 +24,7 @@ enum settings_part : unsigned {
     settings_command = 4,
     settings_week_start = 8,
     settings_calendar = 16,
+    settings_hijri = 32,
 };
 
 // Copies the fields of the named parts from `from` into `to`.
@@ -35,8 +37,8 @@ void save_settings(settings_record *s);
 
 // The dialog works on a copy of `current` and hands every change to
 // `applied` with the parts it applies: the icon, the language and the command
-// at once, the week start on "save", the calendar when it is chosen. Returns
-// when the dialog has been closed.
+// at once, the week start and the Hijri adjustment on "save", the calendar when it is chosen.
+// Returns when the dialog has been closed.
 using settings_applied_fn = void (*)(const settings_record &s, unsigned parts);
 void open_settings_dialog(const settings_record &current, settings_applied_fn applied);
 

@@ -32,6 +32,7 @@ struct dialog_state {
     settings_record settings;
     settings_applied_fn applied = nullptr;
     GtkWidget *option_menu = nullptr;
+    GtkWidget *hijri = nullptr;  // the spin button of the Hijri adjustment
     int holders = 0;
     void apply(unsigned parts) const {
         if (applied) applied(settings, parts);
@@ -187,7 +188,8 @@ void on_save_clicked(GtkButton *, gpointer data) {
         for (int k = 1; k <= 7; ++k)
             if (shown && strcmp(shown, s.weekday_names[k - 1]) == 0) s.week_start = k;
     }
-    state->apply(settings_week_start);
+    s.hijri_adjust = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(state->hijri));
+    state->apply(settings_week_start | settings_hijri);
     save_settings(&s);
 }
 
@@ -335,6 +337,14 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     gtk_option_menu_set_menu(GTK_OPTION_MENU(option_menu), menu);
     pack(box, option_menu, TRUE, TRUE, 5);
     state->option_menu = option_menu;
+    pack_separator(box);
+
+    // Days every Islamic date moves later, where the month begins with the
+    // local sighting of the crescent rather than the computed calendar.
+    pack_heading(box, "Hijri adjustment");
+    state->hijri = gtk_spin_button_new_with_range(-2, 2, 1);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(state->hijri), s.hijri_adjust);
+    pack(box, state->hijri, TRUE, TRUE, 5);
     pack_separator(box);
 
     GtkWidget *change = make_button(box, "change iCalendar file", TRUE);

@@ -85,7 +85,7 @@ int token_to_int(std::string_view token) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-enum class settings_key { none, ics, app, lang, icon, version, start_of_week };
+enum class settings_key { none, ics, app, lang, icon, version, start_of_week, hijri_adjust };
 
 settings_key key_of(std::string_view token) {
     if (token == "ICS") return settings_key::ics;
@@ -94,6 +94,7 @@ settings_key key_of(std::string_view token) {
     if (token == "ICON") return settings_key::icon;
     if (token == "VERSION") return settings_key::version;
     if (token == "STARTOFWEEK") return settings_key::start_of_week;
+    if (token == "HIJRIADJUST") return settings_key::hijri_adjust;
     return settings_key::none;
 }
 
@@ -114,6 +115,11 @@ int apply_value(settings_key key, std::string_view value, settings_record *s) {
         break;
     case settings_key::version: return value == current_version;
     case settings_key::start_of_week: s->week_start = token_to_int(value); break;
+    case settings_key::hijri_adjust: {
+        int days = token_to_int(value);
+        s->hijri_adjust = days >= -2 && days <= 2 ? days : 0;  // anything else acts as 0
+        break;
+    }
     case settings_key::none: break;
     }
     return 0;
@@ -294,6 +300,7 @@ void copy_settings_parts(settings_record &to, const settings_record &from, unsig
     if (parts & settings_command) memcpy(to.app_command, from.app_command, sizeof to.app_command);
     if (parts & settings_week_start) to.week_start = from.week_start;
     if (parts & settings_calendar) memcpy(to.ics_path, from.ics_path, sizeof to.ics_path);
+    if (parts & settings_hijri) to.hijri_adjust = from.hijri_adjust;
 }
 
 int apply_settings_text(const char *text, settings_record *s) {
@@ -327,7 +334,7 @@ int write_settings_file(settings_record *s) {
         return 0;
     }
 
-    // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 = 581 bytes.
+    // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 + 12+2+1 = 596 bytes.
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
     int icon = s->icon_kind >= 0 && s->icon_kind <= 2 ? s->icon_kind : 2;
     char text[1024];
@@ -335,6 +342,11 @@ int write_settings_file(settings_record *s) {
                           "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
                           s->ics_path, s->app_command, icon_words[icon],
                           s->farsi == 1 ? "farsi" : "default", current_version, s->week_start);
+    // Written only when set, so that a file with the default stays as it was.
+    int adjust = s->hijri_adjust >= -2 && s->hijri_adjust <= 2 ? s->hijri_adjust : 0;
+    if (adjust != 0)
+        length += snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                           "HIJRIADJUST=%d\n", adjust);
 
     save_place place = find_save_place(s->settings_path);
     const std::string &target = place.target;

@@ -63,10 +63,11 @@ enum row {
     command_row = 4,
     language_row = 7,
     week_row = 10,
-    change_row = 12,
-    change_folder_row = 13,
-    save_row = 14,
-    close_row = 15
+    hijri_row = 13,
+    change_row = 15,
+    change_folder_row = 16,
+    save_row = 17,
+    close_row = 18
 };
 
 GtkWidget *radio(GtkWidget *window, int row_index, int button) {
@@ -194,14 +195,17 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             {GTK_TYPE_LABEL, "Week starts", TRUE, TRUE, 3},
             {GTK_TYPE_OPTION_MENU, nullptr, TRUE, TRUE, 5},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Hijri adjustment", TRUE, TRUE, 3},
+            {GTK_TYPE_SPIN_BUTTON, nullptr, TRUE, TRUE, 5},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
             {GTK_TYPE_BUTTON, "change iCalendar file", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "change iCalendar folder", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "save", TRUE, FALSE, 2},
             {GTK_TYPE_BUTTON, "close", TRUE, TRUE, 2},
         };
         std::vector<GtkWidget *> children = children_of(box);
-        ASSERT_EQ(children.size(), 16u);
-        for (size_t i = 0; i < 16; ++i) {
+        ASSERT_EQ(children.size(), 19u);
+        for (size_t i = 0; i < 19; ++i) {
             GtkWidget *child = children[i];
             EXPECT_EQ(G_OBJECT_TYPE(child), rows[i].type) << "row " << i;
             EXPECT_TRUE(gtk_widget_get_visible(child)) << "row " << i;
@@ -421,9 +425,15 @@ TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
                                "/evolution/local/Calendar/calendar.ics\n"
                                "APP=evolution\nICON=mozilla\nLANG=default\nVERSION=0.5.1\n"
                                "STARTOFWEEK=7\n");
+        // The Hijri adjustment too applies at "save", and is written when not 0.
+        gtk_spin_button_set_value(GTK_SPIN_BUTTON(dialog_rows(window)[hijri_row]), -2);
+        EXPECT_EQ(settings.hijri_adjust, 0);
         gtk_option_menu_set_history(GTK_OPTION_MENU(option_menu), 3);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
-        EXPECT_EQ(settings.week_start, 4);                // Thursday
+        EXPECT_EQ(settings.week_start, 4);  // Thursday
+        EXPECT_EQ(settings.hijri_adjust, -2);
+        EXPECT_NE(read_file(home.settings).find("STARTOFWEEK=4\nHIJRIADJUST=-2\n"),
+                  std::string::npos);
         EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
     });
 }

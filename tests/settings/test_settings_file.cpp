@@ -95,6 +95,7 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         const char *text;
         const char *ics, *app;
         int icon, farsi, week_start;
+        int hijri = 0;
     };
     // icon_kind starts at 1 in every case, so an untouched icon shows as 1.
     const file_case cases[] = {
@@ -116,6 +117,12 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         {"==\n\nICS===/a\n\n\nICS=/b\nVERSION=0.6\nVERSION=0.5.1\n", "/b", "", 1, 0, 0},
         // A key left waiting at the end has no effect.
         {"VERSION=0.5.1\nAPP", "", "", 1, 0, 0},
+        // The Hijri adjustment: -2 to 2; anything else acts as 0.
+        {"HIJRIADJUST=-2\nVERSION=0.5.1\n", "", "", 1, 0, 0, -2},
+        {"HIJRIADJUST=0\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0},
+        {"HIJRIADJUST=+1\nVERSION=0.5.1\n", "", "", 1, 0, 0, 1},
+        {"HIJRIADJUST=3\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0},
+        {"HIJRIADJUST=x\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0},
     };
     for (const file_case &c : cases) {
         reset_settings_state();
@@ -127,6 +134,7 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         EXPECT_EQ(settings.icon_kind, c.icon) << c.text;
         EXPECT_EQ(settings.farsi, c.farsi) << c.text;
         EXPECT_EQ(settings.week_start, c.week_start) << c.text;
+        EXPECT_EQ(settings.hijri_adjust, c.hijri) << c.text;
         // Each carries the current VERSION, so none is rewritten.
         EXPECT_EQ(read_file(home.settings), c.text);
         EXPECT_EQ(o.out, "") << c.text;
@@ -180,6 +188,17 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     settings.icon_kind = 2;
     save_settings(&settings);
     EXPECT_NE(read_file(home.settings).find("\nICON=other\n"), std::string::npos);
+    // The Hijri adjustment is written only when it is not 0, and read back.
+    for (int hijri : {-2, 0, 1, 3}) {
+        settings.hijri_adjust = hijri;
+        save_settings(&settings);
+        std::string text = read_file(home.settings);
+        int kept = hijri == 3 ? 0 : hijri;
+        EXPECT_EQ(text.find("HIJRIADJUST=") != std::string::npos, kept != 0) << text;
+        reset_settings_state();
+        run_load();
+        EXPECT_EQ(settings.hijri_adjust, kept);
+    }
 }
 
 TEST_F(settings_file, home_unset_or_empty_runs_on_defaults_and_writes_nothing) {
