@@ -41,11 +41,8 @@ extern app_state_record app_state;
 const char *get_version();
 int get_debug_level();
 void set_debug_level(int level);
-int get_farsi();
 void set_farsi(int value);
-int get_icon_kind();
 void set_icon_kind(int value);
-int get_week_start();
 char *get_app_command();  // the 250-byte storage itself
 char *get_ics_path();     // the 256-byte storage itself
 
