@@ -109,8 +109,15 @@ static void toggle_moon(const press_record &, int) {
 static void next_calendar(const press_record &, int) {
     app_state.calendar_kind = (app_state.calendar_kind + 1) % 3;
 }
+// A setting applied in the open dialog reaches the face at once, repainted
+// whole: the language and the week start change the weekday header.
+static void apply_and_show(const settings_record &s, unsigned parts) {
+    apply_settings(s, parts);
+    app_state.last_face_date.month = 0;
+    request_refresh();
+}
 static void open_settings(const press_record &, int) {
-    open_settings_dialog(settings_of_state(), apply_settings);
+    open_settings_dialog(settings_of_state(), apply_and_show);
 }
 static void application(const press_record &p, int) { press_application_button(p.time); }
 

@@ -37,8 +37,9 @@ void save_settings(settings_record *s);
 
 // The dialog works on a copy of `current` and hands every change to
 // `applied` with the parts it applies: the icon, the language and the command
-// at once, the week start and the Hijri adjustment on "save", the calendar when it is chosen.
-// Returns when the dialog has been closed.
+// at once, the week start and the Hijri adjustment on "save", the calendar
+// when it is chosen. Shows the dialog and returns; while one is open, brings
+// that one forward instead.
 using settings_applied_fn = void (*)(const settings_record &s, unsigned parts);
 void open_settings_dialog(const settings_record &current, settings_applied_fn applied);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The settings dialog: a GTK+ 2 window run in a nested main loop inside the
-// handling of the tile's settings button. It edits a copy of the settings
+// The settings dialog: a GTK+ 2 window of the tile's main loop, one at a
+// time, opened by the tile's settings button. It edits a copy of the settings
 // record and hands each change to the caller's `applied`: the icon, the
 // language and the command at once, the week start on "save", the calendar
 // file or folder when it is chosen.
@@ -20,6 +20,8 @@
 GtkWidget *ics_file_selection = nullptr;
 
 namespace {
+
+GtkWidget *settings_window;  // the open dialog, or null
 
 // The entry shows everything the settings file holds; typing stops at what
 // the launch line, the command and " &" in the command's 250 bytes, can run.
@@ -193,9 +195,9 @@ void on_save_clicked(GtkButton *, gpointer data) {
     save_settings(&s);
 }
 
-void quit_nested_loop(GtkWidget *widget, gpointer) {
+void forget_window(GtkWidget *widget, gpointer) {
     if (widget == ics_file_selection) ics_file_selection = nullptr;
-    gtk_main_quit();
+    if (widget == settings_window) settings_window = nullptr;
 }
 
 // A name that does not fit ics_path is refused rather than cut: a cut path
@@ -253,11 +255,11 @@ std::string selection_start(const char *ics_path, bool folder) {
     return holder;
 }
 
-// The file selection in a nested loop of its own. To choose a folder it
-// shows only the folder list: OK takes the folder it shows.
+// The file selection belongs to the dialog: kept above it, and closed with
+// it. To choose a folder it shows only the folder list: OK takes the folder
+// it shows.
 void run_ics_selection(dialog_state *state, bool folder) {
-    // A second click while a selection is open brings it forward instead of
-    // stacking another nested loop on it.
+    // A second click while a selection is open brings it forward.
     if (ics_file_selection) {
         gtk_window_present(GTK_WINDOW(ics_file_selection));
         return;
@@ -269,12 +271,15 @@ void run_ics_selection(dialog_state *state, bool folder) {
                                     selection_start(state->settings.ics_path, folder).c_str());
     if (folder) gtk_widget_hide(gtk_widget_get_parent(selection->file_list));
     g_signal_connect(selection->ok_button, "clicked", G_CALLBACK(on_ics_chosen), selection);
-    g_signal_connect(ics_file_selection, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
+    g_signal_connect(ics_file_selection, "destroy", G_CALLBACK(forget_window), nullptr);
     g_signal_connect_swapped(selection->cancel_button, "clicked", G_CALLBACK(gtk_widget_destroy),
                              ics_file_selection);
+    if (settings_window) {
+        gtk_window_set_transient_for(GTK_WINDOW(ics_file_selection), GTK_WINDOW(settings_window));
+        gtk_window_set_destroy_with_parent(GTK_WINDOW(ics_file_selection), TRUE);
+    }
     gtk_window_set_position(GTK_WINDOW(ics_file_selection), GTK_WIN_POS_MOUSE);
     gtk_widget_show(ics_file_selection);
-    gtk_main();
 }
 
 }  // namespace
@@ -288,12 +293,17 @@ void on_change_ics_folder_clicked(GtkButton *, gpointer data) {
 }
 
 void open_settings_dialog(const settings_record &current, settings_applied_fn applied) {
-    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    // One dialog at a time: another click brings the open one forward.
+    if (settings_window) {
+        gtk_window_present(GTK_WINDOW(settings_window));
+        return;
+    }
+    GtkWidget *window = settings_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     auto *state = new dialog_state{current, applied};
     hold_state(window, state);
     const settings_record &s = state->settings;
     gtk_window_set_policy(GTK_WINDOW(window), FALSE, FALSE, FALSE);
-    g_signal_connect(window, "destroy", G_CALLBACK(quit_nested_loop), nullptr);
+    g_signal_connect(window, "destroy", G_CALLBACK(forget_window), nullptr);
     char title[64];
     snprintf(title, sizeof title, "%s %s", program_name, dayspinner_version);
     gtk_window_set_title(GTK_WINDOW(window), title);
@@ -357,5 +367,4 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), window);
 
     gtk_widget_show(window);
-    gtk_main();
 }

@@ -16,7 +16,6 @@ void on_save_clicked(GtkButton *button, gpointer dialog);
 void on_change_ics_clicked(GtkButton *button, gpointer dialog);
 void on_change_ics_folder_clicked(GtkButton *button, gpointer dialog);
 void on_ics_chosen(GtkButton *button, GtkFileSelection *file_selection);
-void quit_nested_loop(GtkWidget *widget, gpointer unused);
 
 // The command is kept in the bytes of the user's locale, the entry shows
 // UTF-8. Bytes that do not convert are shown replaced, and stay as they are

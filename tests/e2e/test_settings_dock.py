@@ -1,13 +1,16 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Copyright (C) 2026 the Dayspinner authors
-"""The settings in the docked tile: the dialog behind the settings button, and
-the application command read from the settings file."""
+"""The settings in the docked tile: the dialog behind the settings button, one
+at a time, under which the tile stays live, and the application command read
+from the settings file."""
 
+import os
 import subprocess
 import time
 import unittest
 
 import harness
+import test_refresh as refresh
 
 DATE = "2024-03-08 10:00:00"
 DIALOG_TITLE = "^Dayspinner 0\\.5\\.1$"
@@ -66,17 +69,15 @@ class SettingsDockTest(unittest.TestCase):
         # then to the language group, where Right selects "farsi".
         self.session.xdotool("windowfocus", "--sync", dialog)
         self.session.xdotool("key", "--delay", "100", "Tab", "Tab", "Right")
-        time.sleep(0.5)
-        # While the dialog is open the tile is not redrawn.
-        self.assertFalse(tile.image().differs(latin))
-        self.session.helper("close", dialog)
-        self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
-
-        # After the dialog the face is the one a tile started with -f shows.
+        # The face switches while the dialog is still open: the one a tile
+        # started with -f shows.
         if farsi_reference.differs(latin_reference):
             tile.wait_image(lambda im: im.differs(latin), timeout=10)
         farsi = self.steady_image(tile)
         self.assertFalse(farsi.differs(farsi_reference), "the face did not switch to Farsi")
+        self.assertIsNotNone(self.find_dialog())
+        self.session.helper("close", dialog)
+        self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
         # Closing without "save" leaves the file as it was.
         self.assertEqual(self.settings.read_text(), before_text)
 
@@ -89,6 +90,35 @@ class SettingsDockTest(unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: self.find_dialog() is None, 10))
         tile.click(23, 60, repeat=2, delay_ms=80)
         self.assertTrue(harness.wait_for(self.marker.exists, 5), "the double click started nothing")
+        self.assertEqual(tile.close_and_wait(), 0)
+
+    def test_the_tile_stays_live_under_the_dialog(self):
+        path = self.session.home / harness.CALENDAR_PATH
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(refresh.calendar(10))
+        self.settings.write_text(refresh.SETTINGS % path)
+        tile = self.session.start_tile(args=["-d"], date="2024-01-15 23:59:35",
+                                       env={"TZ": "Europe/Berlin"})
+        tile.click(49, 60)
+        self.assertIsNotNone(harness.wait_for(self.find_dialog, 10), "no dialog")
+        self.assertEqual(refresh.red_days(tile.image()), {15}, "midnight came too early")
+        refreshes = tile.refreshes()
+        tile.click(49, 60)
+        tile.wait_refresh(refreshes)
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE],
+                               env=self.session.env, stdout=subprocess.PIPE, timeout=20)
+        self.assertEqual(len(found.stdout.split()), 1, "a second dialog opened")
+        # A calendar replaced by rename, as clients save.
+        refreshes, started = tile.refreshes(), time.monotonic()
+        new = path.with_name("calendar.ics.new")
+        new.write_text(refresh.calendar(22, 23))
+        os.replace(new, path)
+        tile.wait_refresh(refreshes, timeout=1.5)
+        tile.wait_image(lambda im: refresh.busy_days(im) == {22, 23}, timeout=1.5)
+        self.assertLess(time.monotonic() - started, 1.5)
+        # Local midnight moves today's mark.
+        tile.wait_image(lambda im: refresh.red_days(im) == {16}, timeout=30)
+        self.assertIsNotNone(self.find_dialog())
         self.assertEqual(tile.close_and_wait(), 0)
 
     def test_command_from_the_settings_file_starts_on_a_double_click(self):

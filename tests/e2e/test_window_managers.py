@@ -24,6 +24,7 @@ import harness
 DATE = "2024-01-15 10:00:00"
 DAY_20 = (5 * 9 + 4, 20 + 2 * 7 + 3)
 VIEW_TITLE = "^Saturday, 01/20/24$"
+DIALOG_TITLE = "^Dayspinner 0\\.5\\.1$"
 CALENDAR = ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner e2e//EN\r\n"
             "BEGIN:VEVENT\r\nUID:wm-1\r\nDTSTART;VALUE=DATE:20240120\r\n"
             "DTEND;VALUE=DATE:20240121\r\nSUMMARY:Flight\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
@@ -196,11 +197,20 @@ class WindowManagerTest(unittest.TestCase):
     def test_windows_destroyed_by_another_client_end_the_process(self):
         session = start_session("wmaker", None, {})
         self.addCleanup(session.close)
-        for destroyed in ("icon", "leader", "both"):
-            with self.subTest(destroyed=destroyed):
-                tile = session.start_tile()
+        # The window of the tile's own that is open meanwhile: the right click
+        # and its window's title.
+        opened = {"day view": ((DAY_20, 3), VIEW_TITLE),
+                  "settings dialog": (((49, 60), 1), DIALOG_TITLE)}
+        for destroyed, open_window in (("icon", None), ("leader", None), ("both", None),
+                                       ("both", "day view"), ("icon", "settings dialog")):
+            with self.subTest(destroyed=destroyed, open_window=open_window):
+                tile = session.start_tile(date=DATE, env=ENV)
                 windows = {"icon": [tile.icon], "leader": [tile.leader],
                            "both": [tile.icon, tile.leader]}[destroyed]
+                if open_window:
+                    ((x, y), button), title = opened[open_window]
+                    tile.click(x, y, button=button)
+                    self.assertTrue(harness.wait_for(lambda: find_visible(session, title), 10))
                 started = time.monotonic()
                 session.helper("destroy", *windows)
                 self.assert_ended_by_lost_windows(tile, started)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The settings dialog with real GTK+ widgets on the test X server. Each test
-// opens the dialog and drives its nested main loop from timeout callbacks
-// that inspect and click widgets and finally destroy the window.
+// opens the dialog, inspects and clicks its widgets, and finally destroys
+// the window.
 // gtest comes before Xlib, whose None macro would clash with its own.
 #include <gtest/gtest.h>
 
@@ -96,60 +96,36 @@ void type_key(GtkWidget *window, guint keyval) {
     gdk_event_free(event);
 }
 
-struct dialog_run {
-    std::function<void(GtkWidget *)> step;
-    bool step_ran = false;
-    bool timed_out = false;
-    guint watchdog = 0;
-};
-
-gboolean run_step(gpointer data) {
-    auto *run = static_cast<dialog_run *>(data);
-    GtkWidget *window = find_toplevel(dialog_title);
-    if (!window || !gtk_widget_get_realized(window)) return TRUE;
-    run->step_ran = true;
-    run->step(window);
-    if ((window = find_toplevel(dialog_title))) gtk_widget_destroy(window);
-    return FALSE;
+void pump() {
+    while (gtk_events_pending()) gtk_main_iteration();
 }
 
-// A dialog that a broken test leaves open must not hang the suite.
-gboolean stop_stuck_dialog(gpointer data) {
-    auto *run = static_cast<dialog_run *>(data);
-    run->timed_out = true;
-    run->watchdog = 0;
-    if (ics_file_selection) gtk_widget_destroy(ics_file_selection);
-    if (GtkWidget *window = find_toplevel(dialog_title)) gtk_widget_destroy(window);
-    return FALSE;
-}
-
-// Opens the dialog, runs step on it inside the nested loop, and returns
-// when open_settings_dialog has returned.
-void run_dialog(std::function<void(GtkWidget *)> step) {
-    dialog_run run;
-    run.step = std::move(step);
-    g_timeout_add(20, run_step, &run);
-    run.watchdog = g_timeout_add(15000, stop_stuck_dialog, &run);
+// Opens the dialog, runs step on it, and closes it if step left it open.
+void run_dialog(const std::function<void(GtkWidget *)> &step) {
     open_settings_dialog(settings, copy_applied);
-    if (run.watchdog) g_source_remove(run.watchdog);
-    EXPECT_TRUE(run.step_ran);
-    EXPECT_FALSE(run.timed_out);
+    GtkWidget *window = find_toplevel(dialog_title);
+    ASSERT_NE(window, nullptr);
+    step(window);
+    if ((window = find_toplevel(dialog_title))) gtk_widget_destroy(window);
+    pump();
     EXPECT_EQ(find_toplevel(dialog_title), nullptr);
 }
 
-// Runs step on the file selection once "change iCalendar file" has opened it.
+std::function<void(GtkFileSelection *)> selection_step;
+
+// step runs on the file selection that the next click_change opens.
 void on_file_selection(std::function<void(GtkFileSelection *)> step) {
-    auto *pending = new std::function<void(GtkFileSelection *)>(std::move(step));
-    g_timeout_add(
-        20,
-        [](gpointer data) -> gboolean {
-            if (!ics_file_selection || !gtk_widget_get_realized(ics_file_selection)) return TRUE;
-            auto *f = static_cast<std::function<void(GtkFileSelection *)> *>(data);
-            (*f)(GTK_FILE_SELECTION(ics_file_selection));
-            delete f;
-            return FALSE;
-        },
-        pending);
+    selection_step = std::move(step);
+}
+
+// Clicks "change iCalendar file" or "folder", then runs the pending step.
+void click_change(GtkWidget *button) {
+    gtk_button_clicked(GTK_BUTTON(button));
+    auto step = std::move(selection_step);
+    selection_step = nullptr;
+    EXPECT_NE(ics_file_selection, nullptr);
+    if (step && ics_file_selection) step(GTK_FILE_SELECTION(ics_file_selection));
+    pump();
 }
 
 class settings_dialog : public testing::Test {
@@ -470,7 +446,7 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
             gtk_file_selection_set_filename(selection, chosen.c_str());
             gtk_button_clicked(GTK_BUTTON(selection->cancel_button));
         });
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        click_change(dialog_rows(window)[change_row]);
         EXPECT_EQ(ics_file_selection, nullptr);
         EXPECT_EQ(std::string(settings.ics_path), old_ics);
 
@@ -478,7 +454,7 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
             gtk_file_selection_set_filename(selection, too_long.c_str());
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        click_change(dialog_rows(window)[change_row]);
         EXPECT_EQ(std::string(settings.ics_path), old_ics);
     });
     std::string err = testing::internal::GetCapturedStderr();
@@ -495,7 +471,7 @@ TEST_F(settings_dialog, choosing_a_calendar_file_saves_at_once_and_cancel_change
             gtk_file_selection_set_filename(selection, chosen.c_str());
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
-        gtk_button_clicked(GTK_BUTTON(change));
+        click_change(change);
         EXPECT_EQ(ics_file_selection, nullptr);
         EXPECT_EQ(std::string(settings.ics_path), chosen);
         EXPECT_EQ(read_file(home.settings).rfind("ICS=" + chosen + "\n", 0), 0u);
@@ -520,7 +496,7 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
             EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), calendars);
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_folder_row]));
+        click_change(dialog_rows(window)[change_folder_row]);
         EXPECT_EQ(std::string(settings.ics_path), calendars);
         EXPECT_EQ(read_file(home.settings).rfind("ICS=" + calendars + "\n", 0), 0u);
 
@@ -531,7 +507,7 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
             gtk_file_selection_set_filename(selection, (work + "/").c_str());
             gtk_button_clicked(GTK_BUTTON(selection->ok_button));
         });
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        click_change(dialog_rows(window)[change_row]);
         EXPECT_EQ(std::string(settings.ics_path), work);
     });
 
@@ -543,43 +519,39 @@ TEST_F(settings_dialog, choosing_a_calendar_folder) {
                 EXPECT_EQ(std::string(gtk_file_selection_get_filename(selection)), calendars);
                 gtk_button_clicked(GTK_BUTTON(selection->cancel_button));
             });
-            gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[row]));
+            click_change(dialog_rows(window)[row]);
         });
     }
 }
 
-// The window manager may close the dialog while the file selection is open
-// on top of it: the dialog returns once the selection is gone too.
-TEST_F(settings_dialog, dialog_closed_under_the_file_selection_returns_after_it) {
+// The file selection belongs to the dialog: kept above it, and closed with it.
+TEST_F(settings_dialog, the_file_selection_goes_with_the_dialog) {
     const std::string old_ics = settings.ics_path;
     run_dialog([&](GtkWidget *window) {
-        on_file_selection([&](GtkFileSelection *) {
+        on_file_selection([&](GtkFileSelection *selection) {
+            EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(selection)), GTK_WINDOW(window));
             gtk_widget_destroy(window);
-            g_timeout_add(
-                50,
-                [](gpointer) -> gboolean {
-                    EXPECT_NE(ics_file_selection, nullptr);
-                    if (ics_file_selection)
-                        gtk_button_clicked(
-                            GTK_BUTTON(GTK_FILE_SELECTION(ics_file_selection)->cancel_button));
-                    return FALSE;
-                },
-                nullptr);
+            EXPECT_EQ(ics_file_selection, nullptr);
         });
-        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[change_row]));
+        click_change(dialog_rows(window)[change_row]);
     });
-    EXPECT_EQ(ics_file_selection, nullptr);
     EXPECT_EQ(std::string(settings.ics_path), old_ics);
 }
 
-TEST_F(settings_dialog, close_ends_the_nested_loop) {
-    bool clicked = false;
+// One dialog at a time: opening it again brings the open one forward.
+TEST_F(settings_dialog, close_closes_it_and_a_second_opening_brings_it_forward) {
     run_dialog([&](GtkWidget *window) {
+        open_settings_dialog(settings, copy_applied);
+        int dialogs = 0;
+        GList *toplevels = gtk_window_list_toplevels();
+        for (GList *w = toplevels; w; w = w->next)
+            dialogs += w->data != window && gtk_window_get_title(GTK_WINDOW(w->data)) &&
+                       strcmp(gtk_window_get_title(GTK_WINDOW(w->data)), dialog_title) == 0;
+        g_list_free(toplevels);
+        EXPECT_EQ(dialogs, 0);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
-        clicked = true;
         EXPECT_EQ(find_toplevel(dialog_title), nullptr);
     });
-    EXPECT_TRUE(clicked);
     // A second dialog opens and closes the same way after the first.
     run_dialog(
         [](GtkWidget *window) { gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row])); });
