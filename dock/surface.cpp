@@ -58,10 +58,9 @@ static bool is_dock_window(Window w) {
     std::exit(1);
 }
 
-// Handlers of the client library are process-wide; those found when ours
-// were installed (GDK's) keep serving every other connection.
+// Handlers of the client library are process-wide; the one found when ours
+// was installed (GDK's) keeps serving every other connection's errors.
 static XErrorHandler earlier_error_handler;
-static XIOErrorHandler earlier_io_error_handler;
 
 // A request that names one of the pair after another client destroyed it
 // fails before the DestroyNotify is read: the same end.
@@ -72,19 +71,18 @@ static int on_x_error(Display *display, XErrorEvent *error) {
     return earlier_error_handler != nullptr ? earlier_error_handler(display, error) : 0;
 }
 
+// The tile's connection and GTK's go to the same server, and either may be
+// the first to find it gone: both end the process the same way.
 static int on_x_io_error(Display *display) {
-    if (display == dock_surface.display || earlier_io_error_handler == nullptr) {
-        std::fprintf(stderr, "%s: connection to the X server %s broken\n",
-                     dock_surface.name != nullptr ? dock_surface.name : "dayspinner",
-                     DisplayString(display));
-        std::exit(1);
-    }
-    return earlier_io_error_handler(display);
+    std::fprintf(stderr, "%s: connection to the X server %s broken\n",
+                 dock_surface.name != nullptr ? dock_surface.name : "dayspinner",
+                 DisplayString(display));
+    std::exit(1);
 }
 
 void watch_dock_connection() {
     earlier_error_handler = XSetErrorHandler(on_x_error);
-    earlier_io_error_handler = XSetIOErrorHandler(on_x_io_error);
+    XSetIOErrorHandler(on_x_io_error);
 }
 
 timeval select_timeout(unsigned timeout_ms) {
