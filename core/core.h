@@ -18,6 +18,10 @@ void request_refresh();
 // x and y are the press's place on the tile, root_x and root_y on the screen
 // (where a day view opens).
 void handle_button(unsigned button, int x, int y, uint64_t time, int root_x = 0, int root_y = 0);
+struct day_range;
+day_range displayed_days();  // the displayed month's days, Julian day numbers
+// With debugging on: the "shown:" line, when what it says changed.
+void print_shown();
 
 // The refresh's steps over app_state, in the order refresh_face runs them.
 void refresh_today();  // the clock into today_gregorian, the displayed month into today

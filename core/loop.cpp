@@ -12,6 +12,7 @@
 #include "face/face.h"
 #include "settings/settings.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -158,13 +159,31 @@ GSourceFuncs tile_source_funcs = {prepare, check, dispatch, nullptr, nullptr, nu
 
 }  // namespace
 
+// The engine answered: the grid is drawn again with what is held now.
+static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
+    if (take_engine_replies()) {
+        draw_grid();
+        print_shown();
+        XFlush(dock_surface.display);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
 void refresh_face() {
     refresh_today();
-    load_events();
+    load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}});
+    // The engine's descriptor, once there is one, is one more source of the loop.
+    static bool engine_watched = false;
+    if (!engine_watched && engine_descriptor() >= 0) {
+        g_unix_fd_add(engine_descriptor(), G_IO_IN, take_engine_answers, nullptr);
+        engine_watched = true;
+    }
+    ask_days(displayed_days());
     check_new_day();
     draw_button_bar();
     draw_grid();
     draw_header();
+    print_shown();
 }
 
 void request_refresh() { loop.due = true; }

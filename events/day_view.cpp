@@ -37,14 +37,13 @@ GtkWidget *markup_label(const std::string &markup) {
 }
 
 // The summary as shown; an event may have none.
-std::string title_of(const event_node *node) {
-    return node->summary.empty() ? "(no title)" : valid_utf8(node->summary.c_str());
+std::string title_of(const event_record &event) {
+    return event.summary.empty() ? "(no title)" : valid_utf8(event.summary.c_str());
 }
 
-std::string summary_with_location(const event_node *node) {
-    std::string text = title_of(node);
-    const char *location = text_of(node->component.get(), ICAL_LOCATION_PROPERTY);
-    if (location) text += "\n" + valid_utf8(location);
+std::string summary_with_location(const event_record &event) {
+    std::string text = title_of(event);
+    if (!event.location.empty()) text += "\n" + valid_utf8(event.location.c_str());
     cut_utf8(text, summary_text_size - 1);
     return text;
 }
@@ -115,8 +114,8 @@ std::string when_markup(const occurrence &o) {
 }
 
 // A summary label: struck through when the event or occurrence is cancelled.
-GtkWidget *summary_label(const event_node *node, const std::string &text) {
-    if (!node->cancelled) return gtk_label_new(text.c_str());
+GtkWidget *summary_label(const event_record &event, const std::string &text) {
+    if (!event.cancelled) return gtk_label_new(text.c_str());
     return markup_label("<s>" + markup_escaped(text) + "</s>");
 }
 
@@ -124,14 +123,15 @@ GtkWidget *summary_label(const event_node *node, const std::string &text) {
 
 int fill_day_view(GtkWidget *table, icaltimetype day) {
     int r = 2;
-    for (const event_node *node = event_list; node; node = node->next) {
-        const occurrence *o = occurrence_on_day(node, day);
+    const std::vector<event_record> &events = held_events();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const occurrence *o = occurrence_on_day(i, day);
         if (!o) continue;
         attach(table, gtk_hseparator_new(), 0, 4, r++);
         attach(table, markup_label(when_markup(*o)), 1, 2, r);
         int timed = o->first_day == o->last_day && !o->start.is_date;
-        std::string text = timed ? title_of(node) : summary_with_location(node);
-        GtkWidget *summary = summary_label(node, text);
+        std::string text = timed ? title_of(events[i]) : summary_with_location(events[i]);
+        GtkWidget *summary = summary_label(events[i], text);
         if (!timed) gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
         attach(table, summary, 2, 3, r);
         ++r;

@@ -1,19 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The event list and its loading from the calendar file.
-#include "events/events.h"
+// Reading the calendar's files into the engine's event list.
+#include "events/engine.h"
 #include "events/bounds.h"
 #include "events/recur.h"
 #include "events/sources.h"
 #include "events/view_text.h"
-
-#include "core/state.h"
 #include "events/zones.h"
 
 #include "calendar/calendar.h"
 
 #include <fcntl.h>
-#include <locale.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,23 +26,8 @@
 #include <unordered_map>
 
 event_node *event_list = nullptr;
-uint64_t events_parse_count = 0;
 
 namespace {
-
-// The files behind the list, as they were when last read; seen is 0 until the
-// first read.
-int sources_seen = 0;
-source_list loaded_sources;
-
-// Larger files are not read: a calendar of 50,000 events is some 17 MB and
-// parses in about 0.4 s; 32 MiB keeps the parse near a second and the list
-// under some 400 MB. A file that grows while it is read is cut there.
-constexpr off_t max_ics_size = 32L * 1024 * 1024;
-// A folder gives at most this many files and bytes together, as much as one
-// file may hold; those beyond are not read.
-constexpr std::size_t max_folder_files = 20000;
-constexpr off_t max_folder_bytes = max_ics_size;
 
 // The text being parsed: the whole file, read before parsing.
 struct text_cursor {
@@ -93,14 +76,14 @@ int64_t length_of(icaltimetype start, icaltimetype end) {
 
 // Takes c, a component already removed from its calendar: it becomes the
 // node's own, or is released when the event is dropped.
-void add_component(icalcomponent *c) {
+void add_component(icalcomponent *c, int debug) {
     std::unique_ptr<icalcomponent, component_free> owned(c);
     icalproperty *dtstart = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
     icaltimetype start = value_of(dtstart);
     // A start the library cannot read (a quoted parameter that swallowed the
     // value, text where a date belongs) places the event on no day.
     if (!real_day(start)) {
-        if (app_state.debug_level) printf("skipped: a component without a readable start\n");
+        if (debug) printf("skipped: a component without a readable start\n");
         return;
     }
     // An event marks its days untitled (the parser drops an empty SUMMARY);
@@ -124,7 +107,7 @@ void add_component(icalcomponent *c) {
     if (!excluded(node, start)) node->first = occurrence_between(start, end);
     node->next = event_list;
     event_list = node;
-    if (app_state.debug_level)
+    if (debug)
         printf("read: %d.%d.%d - %d.%d.%d %s\n", start.day, start.month, start.year, end.day,
                end.month, end.year, on_one_line(node->summary).c_str());
 }
@@ -195,7 +178,10 @@ std::string read_at_most(int fd, std::size_t limit) {
     return text;
 }
 
-void parse_text(const std::string &text) {
+// Parses one file's text. Each zone definition is expanded as soon as it is
+// read, with progress reported around it, so that one on which the library
+// crashes or holds can be named and left out the next time.
+void parse_text(const std::string &text, const read_options &options) {
     text_cursor cursor{text.data(), text.data() + text.size()};
     std::unique_ptr<icalparser, parser_free> parser(icalparser_new());
     icalparser_set_gen_data(parser.get(), &cursor);
@@ -211,12 +197,20 @@ void parse_text(const std::string &text) {
         while (icalcomponent *z =
                    icalcomponent_get_first_component(top.get(), ICAL_VTIMEZONE_COMPONENT)) {
             icalcomponent_remove_component(top.get(), z);
-            add_file_zone(z);
+            icalproperty *p = icalcomponent_get_first_property(z, ICAL_TZID_PROPERTY);
+            std::string tzid = p && icalproperty_get_tzid(p) ? icalproperty_get_tzid(p) : "";
+            if (options.bad_zones.count(tzid)) {
+                icalcomponent_free(z);  // its events' times read as floating
+                continue;
+            }
+            if (options.progress) options.progress(options.context, progress_zone, tzid.c_str());
+            if (add_file_zone(z)) expand_file_zone(tzid.c_str());
+            if (options.progress) options.progress(options.context, progress_done, "");
         }
         while (icalcomponent *c =
                    icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
             icalcomponent_remove_component(top.get(), c);
-            add_component(c);
+            add_component(c, options.debug);
         }
     } while (line);
 }
@@ -229,11 +223,6 @@ const char *text_of(icalcomponent *c, icalproperty_kind kind) {
     icalproperty *p = icalcomponent_get_first_property(c, kind);
     icalvalue *v = p ? icalproperty_get_value(p) : nullptr;
     return v && icalvalue_isa(v) == ICAL_TEXT_VALUE ? icalvalue_get_text(v) : nullptr;
-}
-
-char *read_ics_line(char *buffer, std::size_t size, void *file) {
-    if (size > INT32_MAX) size = INT32_MAX;
-    return fgets(buffer, static_cast<int>(size), static_cast<FILE *>(file));
 }
 
 namespace {
@@ -290,14 +279,16 @@ void print_reports(const std::string &reports) {
 
 // Parses the file open on fd, unless it holds more than max_ics_size bytes.
 // What was left out is said in reports.
-void read_source(int fd, off_t size, const std::string &path, std::string &reports) {
+void read_source(int fd, off_t size, const std::string &path, const read_options &options,
+                 std::string &reports) {
     std::unique_ptr<const int, fd_close> closer(&fd);
     std::string text;
     if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
     if (size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
         // The old marks would be stale: none are shown until the file shrinks.
-        append_format(reports, "%s: %s is larger than %lld MiB and is not read\n", program_name,
-                      path.c_str(), static_cast<long long>(max_ics_size >> 20));
+        append_format(reports, "%s: %s is larger than %lld MiB and is not read\n",
+                      options.name.c_str(), path.c_str(),
+                      static_cast<long long>(max_ics_size >> 20));
         return;
     }
     // The parser is handed only what stays within the bounds of events/bounds.h.
@@ -307,53 +298,53 @@ void read_source(int fd, off_t size, const std::string &path, std::string &repor
         append_format(reports,
                       "%s: %s: left out: %zu components nested too deep, %zu time zones (beyond "
                       "%zu or too large)\n",
-                      program_name, path.c_str(), bounded.components_dropped, bounded.zones_dropped,
-                      text_bounds{}.max_zones);
-    parse_text(bounded.text);
+                      options.name.c_str(), path.c_str(), bounded.components_dropped,
+                      bounded.zones_dropped, text_bounds{}.max_zones);
+    parse_text(bounded.text, options);
 }
 
-void report_left_out(const source_list &sources, std::string &reports) {
+void report_left_out(const char *path, const source_list &sources, const std::string &name,
+                     std::string &reports) {
     if (sources.left_out)
         append_format(reports,
                       "%s: %s: calendar files not read: %zu (a folder gives at most %zu files "
                       "and %lld MiB)\n",
-                      program_name, app_state.ics_path, sources.left_out, max_folder_files,
-                      static_cast<long long>(max_folder_bytes >> 20));
+                      name.c_str(), path, sources.left_out, calendar_bounds.max_files,
+                      static_cast<long long>(calendar_bounds.max_total_bytes >> 20));
     if (sources.scan_cut)
         append_format(reports, "%s: %s: too many entries; only part of the folder is read\n",
-                      program_name, app_state.ics_path);
+                      name.c_str(), path);
+}
+
+// A fault brought on for tests.
+void bring_fault(const engine_fault &fault) {
+    if (fault.signal) raise(fault.signal);
+    for (;;) pause();
 }
 
 }  // namespace
 
-void load_events() {
-    if (app_state.debug_level) printf("check for new calendar data\n");
-    source_list sources = list_sources(
-        app_state.ics_path, source_bounds{max_folder_files, max_ics_size, max_folder_bytes});
-    if (!sources.found || (sources_seen && same_sources(sources, loaded_sources))) return;
-    // A single file that cannot be opened leaves the list as it is; a
-    // folder's unreadable files are skipped.
-    off_t size = 0;
-    int first = sources.folder ? -1 : open_source(sources.files[0].path, size);
-    if (!sources.folder && first < 0) return;
-    if (app_state.debug_level) printf("read calendar data\n");
+void read_calendar(const char *path, const read_options &options) {
     free_events();
-    loaded_sources = std::move(sources);
-    sources_seen = 1;
+    set_zone_debug(options.debug);
+    source_list sources = list_sources(path, calendar_bounds);
     std::string reports;
-    report_left_out(loaded_sources, reports);
-    ++events_parse_count;
-    // Property and parameter names are compared without regard to case,
-    // which must not follow the user's locale.
-    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    locale_t user_locale = c_locale ? uselocale(c_locale) : nullptr;
-    for (const source_file &f : loaded_sources.files) {
-        int fd = first >= 0 ? first : open_source(f.path, size);
-        first = -1;
-        if (fd >= 0) read_source(fd, size, f.path, reports);
+    report_left_out(path, sources, options.name, reports);
+    for (std::size_t i = 0; i < sources.files.size(); ++i) {
+        const source_file &f = sources.files[i];
+        if (std::find(options.skipped_files.begin(), options.skipped_files.end(), f.path) !=
+            options.skipped_files.end())
+            continue;
+        off_t size = 0;
+        int fd = open_source(f.path, size);
+        if (fd < 0) continue;
+        if (options.progress) options.progress(options.context, progress_file, f.path.c_str());
+        if (options.fault.stage == 1 && options.fault.index == static_cast<int>(i))
+            bring_fault(options.fault);
+        read_source(fd, size, f.path, options, reports);
+        if (options.progress) options.progress(options.context, progress_done, "");
     }
     take_out_replaced();  // a replacing component may come from another file of a folder
-    if (user_locale) uselocale(user_locale);
     print_reports(reports);
 }
 
@@ -364,7 +355,4 @@ void free_events() {
         delete node;
     }
     free_file_zones();
-    for (auto &slot : day_status_cache) slot.day = 0;
-    answered_days = day_range{};
-    sources_seen = 0;  // an emptied list is read again whatever the files
 }

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Expansion of one event's recurrence set over a range of days. Runs only in
-// the worker process (events/worker.cpp): the library's iterator can crash or
-// loop on some rules, and the tile's own process must survive both.
+// the engine's worker processes (events/worker.cpp): the library's iterator
+// can crash or loop on some rules, and the engine must survive both.
 //
 // The answers equal those of a walk of the library's iterator from the first
 // instance, but the work does not grow with the distance from the first
 // instance: a rule without COUNT is started at or shortly before the range.
 #pragma once
 
-#include "events/events.h"
+#include "events/engine.h"
 
 #include <cstdint>
 #include <vector>
@@ -39,8 +39,3 @@ void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, oc
 // when the end is a date or exactly 00:00. One of zero length, or ending
 // before it starts, covers its start day.
 occurrence occurrence_between(icaltimetype start, icaltimetype end);
-
-// Computes the occurrences of the days in range for every event of the list
-// through worker processes, replacing what the nodes held; answered_days
-// becomes range. Blocks at most about 1.5 s, whatever the rules.
-void answer_days(day_range range);

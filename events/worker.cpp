@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The worker process. Every call into the library's recurrence iterator runs
-// in a child of the tile, forked with the parsed event list, so that a rule
-// on which the library crashes or loops costs its own event, never the tile.
+// The engine's workers. Every call into the library's recurrence iterator
+// runs in a child of the engine, forked with the parsed event list, so that a
+// rule on which the library crashes or loops costs its own event, not the
+// engine's parsed calendar.
 //
 // The child expands the events in list order and writes each one's
 // occurrences to a pipe as soon as it has them, then a record that the event
-// is done. The tile reads with a deadline: when the child dies or holds one
+// is done. The engine reads with a deadline: when the child dies or holds one
 // event too long, the first event not reported done is the culprit. It keeps
 // its first instance (and what was reported for it), is marked faulty, and a
 // new child goes on with the next event.
 #include "calendar/calendar.h"
-#include "core/state.h"
-#include "events/events.h"
+#include "events/engine.h"
 #include "events/recur.h"
 
 #include <fcntl.h>
-#include <locale.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -38,19 +37,16 @@
 #endif
 #endif
 
-day_range answered_days;
-uint64_t worker_runs = 0;
-int worker_fault_event = -1, worker_fault_signal = 0;
-int worker_time_scale = 1;
+int64_t monotonic_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
 
 namespace {
 
-// Milliseconds one event may hold a worker before it is judged faulty, and
-// the most one range of days may take in all; the events left when that is
-// spent keep their first instance for this range. Together with a fork they
-// keep the face under 2 s for any file.
+// Milliseconds one event may hold a worker before it is judged faulty.
 constexpr int64_t event_deadline_ms = 200;
-constexpr int64_t range_budget_ms = 1500;
 // A worker's own limits, so that it ends even when nobody watches it: CPU
 // seconds, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
@@ -69,12 +65,6 @@ struct wire_record {
     occurrence item;
 };
 
-int64_t now_ms() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
 int needs_worker(const event_node *node) { return !node->faulty && has_rule(node); }
 
 std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::size_t from) {
@@ -87,7 +77,6 @@ std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::siz
 struct worker_output {
     int fd = -1;
     int32_t index = 0;
-    const event_node *node = nullptr;
     std::vector<wire_record> pending;
     int64_t written_ms = 0;  // when pending was last written
     occurrence last;         // the event's last occurrence sent
@@ -104,7 +93,7 @@ void flush(worker_output &out) {
         left -= static_cast<std::size_t>(n);
     }
     out.pending.clear();
-    out.written_ms = now_ms();
+    out.written_ms = monotonic_ms();
 }
 
 void emit_occurrence(void *context, const occurrence &item) {
@@ -114,11 +103,12 @@ void emit_occurrence(void *context, const occurrence &item) {
     out.last = item;
     out.pending.push_back({out.index, record_occurrence, item});
     // Written soon, so that an event that ends its worker later keeps them.
-    if (out.pending.size() >= worker_batch || now_ms() - out.written_ms >= flush_ms) flush(out);
+    if (out.pending.size() >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
+        flush(out);
 }
 
-void limit_worker() {
-    rlim_t seconds = worker_cpu_seconds * static_cast<rlim_t>(worker_time_scale);
+void limit_worker(int time_scale) {
+    rlim_t seconds = worker_cpu_seconds * static_cast<rlim_t>(time_scale);
     rlimit cpu{seconds, seconds + 1};
     setrlimit(RLIMIT_CPU, &cpu);
 #ifndef DS_ADDRESS_SANITIZER
@@ -135,27 +125,34 @@ void limit_worker() {
 #endif
 }
 
-[[noreturn]] void run_worker(int fd, pid_t tile, const std::vector<event_node *> &nodes,
-                             std::size_t from, day_range range, locale_t c_locale) {
+struct worker_job {
+    const std::vector<event_node *> &nodes;
+    std::size_t from;
+    day_range range;
+    const engine_fault &fault;
+    int time_scale;
+};
+
+[[noreturn]] void run_worker(int fd, pid_t parent, const worker_job &job) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != tile) _exit(1);
-    limit_worker();
+    if (getppid() != parent) _exit(1);
+    limit_worker(job.time_scale);
     // A fault ends the worker at once, without the handlers of a sanitizer.
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, SIG_DFL);
-    // Rule names are compared without regard to case, which must not follow
-    // the user's locale (a Turkish dotless i would not match).
-    if (c_locale) uselocale(c_locale);
+    const std::vector<event_node *> &nodes = job.nodes;
     worker_output out;
     out.fd = fd;
-    out.written_ms = now_ms();
+    out.written_ms = monotonic_ms();
     out.pending.reserve(worker_batch);
-    for (std::size_t i = next_needing_worker(nodes, from); i < nodes.size();
+    for (std::size_t i = next_needing_worker(nodes, job.from); i < nodes.size();
          i = next_needing_worker(nodes, i + 1)) {
         out.index = static_cast<int32_t>(i);
-        out.node = nodes[i];
         out.last = occurrence{};
-        if (out.index == worker_fault_event) raise(worker_fault_signal);
-        expand_rule(nodes[i], range.first, range.last, emit_occurrence, &out);
+        if (job.fault.stage == 2 && out.index == job.fault.index) {
+            if (job.fault.signal) raise(job.fault.signal);
+            for (;;) pause();
+        }
+        expand_rule(nodes[i], job.range.first, job.range.last, emit_occurrence, &out);
         out.pending.push_back({out.index, record_done, occurrence{}});
         flush(out);
     }
@@ -171,11 +168,6 @@ struct run_result {
     std::size_t next = 0;  // the first event the worker did not report done
     int signal = 0;        // the signal that ended a crashed worker, or 0
 };
-
-locale_t worker_locale() {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-    return c;
-}
 
 // Takes the whole records out of buffer into the nodes; returns the index
 // after the last event reported done, or from when none was.
@@ -207,14 +199,14 @@ int reap(pid_t pid) {
 
 // Runs one worker over the events from `from` on, until it finishes, dies,
 // holds one event past its deadline, or the budget ends at budget_end.
-run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day_range range,
-                   int64_t budget_end) {
+run_result run_one(const worker_job &job, int64_t budget_end) {
+    const std::vector<event_node *> &nodes = job.nodes;
+    std::size_t from = job.from;
     run_result result;
     result.next = from;
-    locale_t c_locale = worker_locale();
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return result;
-    pid_t tile = getpid();
+    pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
         close(ends[0]);
@@ -223,14 +215,13 @@ run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day
     }
     if (pid == 0) {
         close(ends[0]);
-        run_worker(ends[1], tile, nodes, from, range, c_locale);
+        run_worker(ends[1], parent, job);
     }
     close(ends[1]);
-    ++worker_runs;
     std::vector<char> buffer;
-    int64_t progress = now_ms();  // when the worker last reported an event done
+    int64_t progress = monotonic_ms();  // when the worker last reported an event done
     for (;;) {
-        int64_t now = now_ms(), event_end = progress + event_deadline_ms * worker_time_scale;
+        int64_t now = monotonic_ms(), event_end = progress + event_deadline_ms * job.time_scale;
         if (now >= event_end || now >= budget_end) {
             result.end = now >= event_end ? run_overran : run_out_of_budget;
             kill(pid, SIGKILL);
@@ -250,7 +241,7 @@ run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day
         std::size_t done = take_records(buffer, nodes, from, result.next);
         if (done != result.next) {
             result.next = done;
-            progress = now_ms();
+            progress = monotonic_ms();
         }
     }
     close(ends[0]);
@@ -265,7 +256,6 @@ run_result run_one(const std::vector<event_node *> &nodes, std::size_t from, day
 }
 
 void report_fault(const event_node *node, const run_result &r) {
-    if (!app_state.debug_level) return;
     if (r.end == run_overran)
         printf("recurrence of \"%s\" held its worker past %lld ms; only its first instance is "
                "shown\n",
@@ -278,28 +268,28 @@ void report_fault(const event_node *node, const run_result &r) {
 
 }  // namespace
 
-void answer_days(day_range range) {
+answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
+                          const engine_fault &fault, int time_scale, int debug) {
     std::vector<event_node *> nodes;
-    for (event_node *node = event_list; node; node = node->next) {
-        node->occurrences.clear();
-        nodes.push_back(node);
-    }
-    answered_days = range;
-    int64_t budget_end = now_ms() + range_budget_ms * worker_time_scale;
-    std::size_t next = next_needing_worker(nodes, 0);
+    for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
+    for (std::size_t i = from; i < nodes.size(); ++i) nodes[i]->occurrences.clear();
+    answer_result out;
+    int64_t budget_end = monotonic_ms() + budget_ms * time_scale;
+    std::size_t next = next_needing_worker(nodes, from);
     while (next < nodes.size()) {
-        run_result r = run_one(nodes, next, range, budget_end);
-        if (r.end == run_finished) return;
+        run_result r = run_one({nodes, next, range, fault, time_scale}, budget_end);
+        if (r.end == run_finished) break;
         if (r.end == run_out_of_budget || r.end == run_not_started) {
-            if (app_state.debug_level)
-                printf("recurrences not expanded from event %zu of %zu on: %s\n", r.next,
-                       nodes.size(), r.end == run_not_started ? "no worker" : "time is up");
-            return;
+            out.next = r.next;
+            return out;
         }
         std::size_t culprit = next_needing_worker(nodes, r.next);
-        if (culprit >= nodes.size()) return;  // died after its last event
+        if (culprit >= nodes.size()) break;  // died after its last event
         nodes[culprit]->faulty = 1;
-        report_fault(nodes[culprit], r);
+        out.faulty.push_back(static_cast<int32_t>(culprit));
+        if (debug) report_fault(nodes[culprit], r);
         next = next_needing_worker(nodes, culprit + 1);
     }
+    out.next = nodes.size();
+    return out;
 }

@@ -4,7 +4,6 @@
 #include "events/zones.h"
 
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "events/windows_zones.h"
 
 #include <cctype>
@@ -29,6 +28,7 @@ std::map<std::string, std::unique_ptr<icaltimezone, zone_free>> file_zones;
 std::set<std::string> unknown_names;
 // Windows names read in the files, with the zone each stands for, or null.
 std::map<std::string, const icaltimezone *> windows_names;
+int zone_debug = 0;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
 
@@ -52,7 +52,7 @@ const icaltimezone *windows_zone(const char *tzid) {
     const icaltimezone *zone = !name.empty() && zoneinfo_name(name.c_str())
                                    ? icaltimezone_get_builtin_timezone(name.c_str())
                                    : nullptr;
-    if (zone && app_state.debug_level)
+    if (zone && zone_debug)
         printf("time zone \"%s\" is read as %s\n", tzid, name.c_str());
     windows_names.emplace(tzid, zone);
     return zone;
@@ -110,31 +110,44 @@ int usable_zone(icalcomponent *vtimezone) {
 
 }  // namespace
 
-void add_file_zone(icalcomponent *vtimezone) {
+int add_file_zone(icalcomponent *vtimezone) {
     icalproperty *p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
     const char *name = p ? icalproperty_get_tzid(p) : nullptr;
     std::string key = name ? name : "";
     // A definition that cannot be used gives way to whatever else knows the
     // name (the system's zone of that name), as if the file had none.
     if (name && !file_zones.count(key) && !usable_zone(vtimezone)) {
-        if (app_state.debug_level) {
+        if (zone_debug) {
             int known = zone_named(name) != nullptr;
             printf("time zone \"%s\" of the file cannot be used: %s\n", name,
                    known ? "the system's zone is used" : "its times are read as floating");
             if (!known) unknown_names.insert(key);
         }
         icalcomponent_free(vtimezone);
-        return;
+        return 0;
     }
     std::unique_ptr<icaltimezone, zone_free> zone;
     if (name && !file_zones.count(key)) zone.reset(icaltimezone_new());
     // On success the zone owns the component; otherwise it is released here.
     if (zone && icaltimezone_set_component(zone.get(), vtimezone)) {
         file_zones.emplace(key, std::move(zone));
-    } else {
-        icalcomponent_free(vtimezone);
+        return 1;
     }
+    icalcomponent_free(vtimezone);
+    return 0;
 }
+
+void expand_file_zone(const char *tzid) {
+    auto found = file_zones.find(tzid);
+    if (found == file_zones.end()) return;
+    icaltimetype t = icaltime_null_time();
+    t.year = 2037;
+    t.month = t.day = 1;
+    int is_daylight = 0;
+    icaltimezone_get_utc_offset(found->second.get(), &t, &is_daylight);
+}
+
+void set_zone_debug(int debug) { zone_debug = debug; }
 
 void free_file_zones() {
     file_zones.clear();
@@ -151,7 +164,7 @@ icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fall
         return t;
     }
     t.zone = zone_named(tzid);
-    if (!t.zone && app_state.debug_level && unknown_names.insert(tzid).second)
+    if (!t.zone && zone_debug && unknown_names.insert(tzid).second)
         printf("time zone \"%s\" is not defined: its times are read as floating\n", tzid);
     return t;
 }

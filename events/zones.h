@@ -9,9 +9,15 @@
 #include <cstdint>
 
 // Takes a VTIMEZONE component of the file read: its TZID names a zone from
-// now until free_file_zones.
-void add_file_zone(icalcomponent *vtimezone);
+// now until free_file_zones. 1 when it is a new zone.
+int add_file_zone(icalcomponent *vtimezone);
+// Has the library expand the file's zone of that name through 2037 (its
+// last year), so that a definition it crashes or holds on is met here, where
+// the engine reports it, rather than in the first event that uses it.
+void expand_file_zone(const char *tzid);
 void free_file_zones();
+// 1: a TZID that nothing defines is reported on stdout, once a read.
+void set_zone_debug(int debug);
 
 // The date or date-time value of p as written, without a zone: read without
 // the library's own zone lookup, which opens any file a TZID names.

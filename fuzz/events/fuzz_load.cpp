@@ -9,8 +9,7 @@
 // in the library, and a hold of more than 50 ms of CPU, jump back out and
 // cost only that input; a fault anywhere else is reported as usual.
 #include "calendar/calendar.h"
-#include "core/state.h"
-#include "events/events.h"
+#include "events/engine.h"
 #include "events/recur.h"
 
 #include <dlfcn.h>
@@ -105,7 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static char path[] = "/tmp/ds-fuzz-XXXXXX";
     static int fd = mkstemp(path);
     if (fd < 0) return 0;
-    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path);
     FILE *f = fopen(path, "wb");
     if (!f) return 0;
     fwrite(data, 1, size, f);
@@ -117,7 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (sigsetjmp(library_fault, 1) == 0) {
         armed = 1;
         setitimer(ITIMER_VIRTUAL, &hold, nullptr);
-        load_events();
+        read_options options;
+        options.name = "fuzz";
+        read_calendar(path, options);
         long found = 0;
         icaltimetype day = icaltime_null_date();
         day.year = 2026;

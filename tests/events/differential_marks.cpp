@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Prints the mark of every day of a range as the tile computes it: the file
-// read by the tile's loader, every day asked of day_status. One line a day,
+// Prints the mark of every day of a range as the tile holds it: the file
+// read by a real engine, every day asked of day_status. One line a day,
 // "YYYYMMDD status" (0 none, 1 busy, 2 free only). The process's TZ is the
 // user's zone.
 //
 //     differential_marks FILE FIRST LAST      (FIRST and LAST as YYYYMMDD)
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "events/events.h"
 
 #include <cstdio>
@@ -34,14 +33,18 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: %s FILE FIRST LAST (days as YYYYMMDD)\n", argv[0]);
         return 2;
     }
-    worker_time_scale = 10;  // answers are compared here, not the worker's bounds
-    snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", argv[1]);
-    load_events();
+    // Answers are compared here, not the engine's deadlines: ten times longer.
+    load_events({argv[1], 0, "differential_marks", 10, {}});
+    settle_events(600000);
     for (int32_t n = gregorian_to_jdn(first); n <= gregorian_to_jdn(last); ++n) {
+        if (n == gregorian_to_jdn(first) || n % 28 == 0) {
+            ask_days({n, n + 27});
+            settle_events(600000);
+        }
         icaltimetype day = icaltime_null_date();
         jdn_to_gregorian(n, &day);
         printf("%04d%02d%02d %d\n", day.year, day.month, day.day, day_status(day));
     }
-    free_events();
+    stop_events();
     return 0;
 }

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Shared fixture: one calendar file in a temporary directory, loaded through
-// the real loader into the process-wide event list.
+// Shared fixture: one calendar file in a temporary directory, read by a real
+// engine process.
 #pragma once
 
 #include <gtest/gtest.h>  // before Xlib, whose None macro it would meet
 
-#include "core/state.h"
+#include "calendar/calendar.h"
+#include "events/engine.h"
 #include "events/events.h"
 #include "tests/events/ics_files.h"
 
@@ -45,39 +46,64 @@ struct scoped_zone {
     }
 };
 
-// Widens the worker's deadlines while a test compares answers, so that a
-// loaded machine cannot make a sound rule look faulty.
-struct patient_worker {
-    patient_worker() { worker_time_scale = 10; }
-    ~patient_worker() { worker_time_scale = 1; }
-    patient_worker(const patient_worker &) = delete;
-    patient_worker &operator=(const patient_worker &) = delete;
-};
+// The calendar at path read in this process by the engine's own reader, for
+// tests of what it keeps of each component; newest first.
+inline std::vector<const event_node *> read_in_process(const std::string &path) {
+    read_options options;
+    options.name = "Dayspinner";
+    read_calendar(path.c_str(), options);
+    std::vector<const event_node *> out;
+    for (const event_node *n = event_list; n; n = n->next) out.push_back(n);
+    return out;
+}
 
+// The calendar read and answered by a real engine process, and waited for:
+// each query first asks the engine for the days around it.
 class event_file_test : public ::testing::Test {
-  protected:
+  public:
     temp_dir dir;
     std::string path = dir.file("calendar.ics");
-    void SetUp() override {
+    int debug = 0;
+    int time_scale = 10;  // answers are compared here, not the deadlines
+    engine_fault fault;
+    void SetUp() override { stop_events(); }
+    void TearDown() override {
+        stop_events();
         free_events();
-        app_state.debug_level = 0;
-        snprintf(app_state.ics_path, sizeof app_state.ics_path, "%s", path.c_str());
     }
-    void TearDown() override { free_events(); }
+    events_config config() const { return {path, debug, "Dayspinner", time_scale, fault}; }
+    void load_events() {
+        ::load_events(config());
+        settle_events(120000);
+    }
     void load(const std::string &components) {
         write_file(path, calendar(components));
         load_events();
     }
-    std::vector<std::string> summaries() const {
+    static void ask_around(icaltimetype day) {
+        int64_t n = gregorian_to_jdn(day);
+        ask_days({n - 15, n + 45});
+        settle_events(120000);
+    }
+    static int day_status(icaltimetype day) {
+        ask_around(day);
+        return ::day_status(day);
+    }
+    static int event_on_day(std::size_t event, icaltimetype day) {
+        ask_around(day);
+        return occurrence_on_day(event, day) != nullptr;
+    }
+    static int answers(std::size_t event, icaltimetype day) { return event_on_day(event, day); }
+    static std::vector<std::string> summaries() {
         std::vector<std::string> out;
-        for (const event_node *n = event_list; n; n = n->next) out.push_back(n->summary);
+        for (const event_record &e : held_events()) out.push_back(e.summary);
         return out;
     }
-    // Days of one month on which the first node falls, as day numbers.
-    std::vector<int> marked_days(int y, int m) const {
+    // Days of one month on which the first event falls, as day numbers.
+    static std::vector<int> marked_days(int y, int m) {
         std::vector<int> out;
         for (int d = 1; d <= 31; ++d)
-            if (d <= icaltime_days_in_month(m, y) && event_on_day(event_list, day_of(y, m, d)))
+            if (d <= icaltime_days_in_month(m, y) && event_on_day(0, day_of(y, m, d)))
                 out.push_back(d);
         return out;
     }

@@ -1,0 +1,568 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
+// The tile's side of the calendar engine: it starts the engine, asks it to
+// read the calendar and to answer days, keeps the answers, and replaces an
+// engine that dies or passes a deadline, leaving out what it died on.
+//
+// Answers are held by blocks of 32 days. A block holds the occurrences of the
+// events from the head of the list up to `upto`; the engine answers a range
+// for at most half a second at a time, and the rest is asked for next.
+#include "events/engine.h"
+#include "events/events.h"
+#include "events/sources.h"
+
+#include "calendar/calendar.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+uint64_t engine_starts = 0;
+uint64_t engine_loads = 0;
+
+namespace {
+
+constexpr int64_t block_days = 32;
+constexpr std::size_t max_blocks = 24;
+// How long the engine may stay silent, in ms: while reading one file, while
+// expanding one zone definition, and on one range of days (its half-second
+// budget, a held event's 200 ms and the forks of its workers).
+constexpr int64_t file_deadline_ms = 8000;
+constexpr int64_t zone_deadline_ms = 1000;
+constexpr int64_t range_deadline_ms = 3000;
+// Deaths of the engine in a row that name no culprit, before it is left
+// stopped until the calendar changes.
+constexpr int max_failures = 3;
+
+struct held_block {
+    int64_t index = 0;                                  // days index * 32 to index * 32 + 31
+    std::size_t upto = 0;                               // the events before this one are answered
+    std::vector<std::pair<int32_t, occurrence>> items;  // sorted by event
+    std::array<int8_t, block_days> status{};
+    int dirty = 1;  // status is to be computed again
+};
+
+// What the engine died or held on: a file, or a zone definition of it.
+struct culprit {
+    source_file file;
+    std::string zone;  // empty: the file itself
+};
+
+enum engine_stage { stage_idle, stage_load, stage_file, stage_zone, stage_range };
+
+struct engine_client {
+    events_config config;
+    pid_t pid = -1;
+    int fd = -1;
+    int poll_fd = -1;  // epoll over fd and timer_fd: the loop's one descriptor
+    int timer_fd = -1;
+    std::string in, out;
+    engine_stage stage = stage_idle;
+    std::string file, zone;  // begun and not done
+    int64_t deadline = 0;    // monotonic ms; 0 none
+    int failures = 0;
+    uint32_t load_id = 0;  // of the last load sent
+    int load_pending = 0;
+    int sources_seen = 0;
+    source_list sources;
+    std::vector<culprit> culprits;
+    std::vector<event_record> events, incoming;
+    std::vector<int32_t> rules_from;  // events to expand from index i on
+    std::vector<held_block> blocks;
+    day_range shown;
+    int range_pending = 0;
+    std::vector<int64_t> range_blocks;
+    int changed = 0;
+};
+engine_client client;
+
+int covers(const occurrence &o, int64_t day) { return o.first_day <= day && day <= o.last_day; }
+
+int64_t block_of(int64_t day) {
+    return day >= 0 ? day / block_days : -((-day - 1) / block_days) - 1;
+}
+
+held_block *find_block(int64_t index) {
+    for (held_block &b : client.blocks)
+        if (b.index == index) return &b;
+    return nullptr;
+}
+
+void count_rules() {
+    std::size_t n = client.events.size();
+    client.rules_from.assign(n + 1, 0);
+    for (std::size_t i = n; i-- > 0;)
+        client.rules_from[i] =
+            client.rules_from[i + 1] + (client.events[i].has_rule && !client.events[i].faulty);
+}
+
+int complete(const held_block &b) {
+    return b.upto >= client.events.size() || client.rules_from[b.upto] == 0;
+}
+
+void arm_timer() {
+    if (client.timer_fd < 0) return;
+    itimerspec t{};
+    if (client.deadline) {
+        int64_t ms = std::max<int64_t>(1, client.deadline - monotonic_ms());
+        t.it_value.tv_sec = ms / 1000;
+        t.it_value.tv_nsec = ms % 1000 * 1000000;
+    }
+    timerfd_settime(client.timer_fd, 0, &t, nullptr);
+}
+
+void set_stage(engine_stage stage, int64_t deadline_ms) {
+    client.stage = stage;
+    client.deadline = deadline_ms ? monotonic_ms() + deadline_ms * client.config.time_scale : 0;
+}
+
+void flush_out() {
+    while (!client.out.empty() && client.fd >= 0) {
+        ssize_t n = send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // full, or the engine is gone: its end is read next
+        client.out.erase(0, static_cast<std::size_t>(n));
+    }
+}
+
+void send_message(const message_writer &m) {
+    client.out += m.bytes;
+    flush_out();
+}
+
+void end_engine() {
+    if (client.pid > 0) {
+        kill(client.pid, SIGKILL);
+        while (waitpid(client.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (client.fd >= 0) {
+        epoll_ctl(client.poll_fd, EPOLL_CTL_DEL, client.fd, nullptr);
+        close(client.fd);
+    }
+    client.pid = -1;
+    client.fd = -1;
+    client.in.clear();
+    client.out.clear();
+    client.load_pending = client.range_pending = 0;
+    client.file.clear();
+    client.zone.clear();
+    set_stage(stage_idle, 0);
+}
+
+void start_engine() {
+    if (client.poll_fd < 0) {
+        client.poll_fd = epoll_create1(EPOLL_CLOEXEC);
+        client.timer_fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.fd = client.timer_fd;
+        epoll_ctl(client.poll_fd, EPOLL_CTL_ADD, client.timer_fd, &e);
+    }
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
+    pid_t pid = fork_engine(ends[1], client.config);
+    close(ends[1]);
+    if (pid < 0) {
+        close(ends[0]);
+        return;
+    }
+    ++engine_starts;
+    client.pid = pid;
+    client.fd = ends[0];
+    fcntl(client.fd, F_SETFL, fcntl(client.fd, F_GETFL) | O_NONBLOCK);
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.fd = client.fd;
+    epoll_ctl(client.poll_fd, EPOLL_CTL_ADD, client.fd, &e);
+}
+
+void send_load() {
+    if (client.config.debug) {
+        printf("read calendar data\n");
+        fflush(stdout);  // before the engine's own lines
+    }
+    if (client.pid < 0) start_engine();
+    if (client.pid < 0) return;
+    ++engine_loads;
+    message_writer m;
+    m.begin(msg_load);
+    m.put(++client.load_id);
+    m.text(client.config.path);
+    uint32_t files = 0, zones = 0;
+    for (const culprit &c : client.culprits) (c.zone.empty() ? files : zones)++;
+    m.put(files);
+    for (const culprit &c : client.culprits)
+        if (c.zone.empty()) m.text(c.file.path);
+    m.put(zones);
+    for (const culprit &c : client.culprits)
+        if (!c.zone.empty()) m.text(c.zone);
+    m.end();
+    send_message(m);
+    client.load_pending = 1;
+    client.range_pending = 0;
+    client.incoming.clear();
+    set_stage(stage_load, file_deadline_ms);
+}
+
+// The blocks of the shown days, then of the month's worth of days after
+// and before them.
+std::vector<int64_t> wanted_blocks() {
+    std::vector<int64_t> out;
+    day_range s = client.shown;
+    if (s.first > s.last) return out;
+    for (int64_t b = block_of(s.first); b <= block_of(s.last); ++b) out.push_back(b);
+    for (int64_t b = block_of(s.last + 1); b <= block_of(s.last + 31); ++b)
+        if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
+    for (int64_t b = block_of(s.first - 1); b >= block_of(s.first - 31); --b)
+        if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
+    return out;
+}
+
+// Makes the wanted blocks exist, dropping the ones farthest from the shown
+// days beyond max_blocks.
+void keep_blocks() {
+    for (int64_t b : wanted_blocks())
+        if (!find_block(b)) {
+            client.blocks.emplace_back();
+            client.blocks.back().index = b;
+        }
+    if (client.blocks.size() <= max_blocks) return;
+    int64_t middle = block_of((client.shown.first + client.shown.last) / 2);
+    std::stable_sort(client.blocks.begin(), client.blocks.end(),
+                     [middle](const held_block &a, const held_block &b) {
+                         return std::llabs(a.index - middle) < std::llabs(b.index - middle);
+                     });
+    client.blocks.resize(max_blocks);
+}
+
+// Asks for the first wanted block not complete, with the next one when it
+// needs the same events.
+void ask_next() {
+    if (client.pid < 0 || client.load_pending || client.range_pending) return;
+    std::vector<int64_t> wanted = wanted_blocks();
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        held_block *b = find_block(wanted[i]);
+        if (!b || complete(*b)) continue;
+        client.range_blocks = {b->index};
+        if (i + 1 < wanted.size() && wanted[i + 1] == b->index + 1) {
+            held_block *n = find_block(wanted[i + 1]);
+            if (n && n->upto == b->upto) client.range_blocks.push_back(n->index);
+        }
+        message_writer m;
+        m.begin(msg_range);
+        m.put(client.load_id);
+        m.put(client.range_blocks.front() * block_days);
+        m.put(client.range_blocks.back() * block_days + block_days - 1);
+        m.put(static_cast<int32_t>(b->upto));
+        m.end();
+        send_message(m);
+        client.range_pending = 1;
+        set_stage(stage_range, range_deadline_ms);
+        return;
+    }
+}
+
+void take_occurrences(message_reader &r) {
+    auto event = r.get<int32_t>();
+    auto n = r.get<uint32_t>();
+    if (event < 0 || static_cast<std::size_t>(event) >= client.events.size()) return;
+    for (; r.ok && n > 0; --n) {
+        auto o = r.get<occurrence>();
+        if (!r.ok) return;
+        o.start.zone = o.end.zone = nullptr;  // the engine's pointers
+        for (int64_t index : client.range_blocks)
+            if (held_block *b = find_block(index))
+                if (o.first_day <= index * block_days + block_days - 1 &&
+                    o.last_day >= index * block_days)
+                    b->items.emplace_back(event, o);
+    }
+}
+
+void handle_message(uint32_t type, const std::string &payload) {
+    message_reader r{payload.data(), payload.data() + payload.size()};
+    int64_t deadline = client.stage == stage_range  ? range_deadline_ms
+                       : client.stage == stage_zone ? zone_deadline_ms
+                                                    : file_deadline_ms;
+    if (type == msg_progress) {
+        auto kind = r.get<int32_t>();
+        std::string name = r.text();
+        if (kind == progress_file) {
+            client.file = name;
+            set_stage(stage_file, file_deadline_ms);
+        } else if (kind == progress_zone) {
+            client.zone = name;
+            set_stage(stage_zone, zone_deadline_ms);
+        } else if (client.stage == stage_zone) {
+            client.zone.clear();
+            set_stage(stage_file, file_deadline_ms);
+        } else {
+            client.file.clear();
+            set_stage(stage_load, file_deadline_ms);
+        }
+        return;
+    }
+    if (type == msg_event) {
+        event_record e;
+        r.get<int32_t>();
+        e.transparency = r.get<int32_t>();
+        e.cancelled = r.get<int32_t>();
+        e.has_rule = r.get<int32_t>();
+        e.first = r.get<occurrence>();
+        e.first.start.zone = e.first.end.zone = nullptr;
+        e.summary = r.text();
+        e.location = r.text();
+        if (r.ok) client.incoming.push_back(std::move(e));
+        set_stage(client.stage, deadline);
+        return;
+    }
+    if (r.get<uint32_t>() != client.load_id) return;  // of a calendar read since
+    if (type == msg_loaded) {
+        client.events = std::move(client.incoming);
+        client.incoming = {};
+        client.blocks.clear();
+        count_rules();
+        keep_blocks();
+        client.load_pending = 0;
+        client.failures = 0;
+        client.changed = 1;
+        set_stage(stage_idle, 0);
+    } else if (client.load_pending) {
+        return;
+    } else if (type == msg_occurrences) {
+        take_occurrences(r);
+        set_stage(stage_range, range_deadline_ms);
+    } else if (type == msg_faulty) {
+        auto event = r.get<int32_t>();
+        if (r.ok && event >= 0 && static_cast<std::size_t>(event) < client.events.size())
+            client.events[static_cast<std::size_t>(event)].faulty = 1;
+        count_rules();
+    } else if (type == msg_range_done) {
+        r.get<int64_t>();
+        r.get<int64_t>();
+        auto next = static_cast<std::size_t>(std::max(0, r.get<int32_t>()));
+        for (int64_t index : client.range_blocks)
+            if (held_block *b = find_block(index)) {
+                b->upto = std::max(b->upto, next);
+                b->dirty = 1;
+            }
+        client.range_pending = 0;
+        client.changed = 1;
+        set_stage(stage_idle, 0);
+    }
+}
+
+// Reads what the engine sent; 0 when it has closed its end.
+int read_engine() {
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = read(client.fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return 1;  // nothing more for now
+        if (n == 0) return 0;
+        client.in.append(chunk, static_cast<std::size_t>(n));
+        uint32_t type = 0;
+        std::string payload;
+        while (take_message(client.in, type, payload)) handle_message(type, payload);
+    }
+}
+
+// The engine died or overran its deadline: what it was on is left out, and a
+// new engine reads the calendar again.
+void replace_engine(int held) {
+    int status = 0;
+    if (client.pid > 0 && !held) {
+        while (waitpid(client.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        client.pid = -1;
+    }
+    engine_stage stage = client.stage;
+    std::string file = client.file, zone = client.zone;
+    end_engine();
+    std::string how = held                  ? "held past its deadline"
+                      : WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
+                                            : "ended";
+    auto f = std::find_if(client.sources.files.begin(), client.sources.files.end(),
+                          [&file](const source_file &s) { return s.path == file; });
+    const char *name = client.config.name.c_str();
+    if ((stage == stage_file || stage == stage_zone) && f != client.sources.files.end()) {
+        client.culprits.push_back({*f, stage == stage_zone ? zone : std::string()});
+        if (stage == stage_zone)
+            fprintf(stderr,
+                    "%s: %s: the calendar engine %s on the time zone \"%s\"; its times are "
+                    "read as floating\n",
+                    name, file.c_str(), how.c_str(), zone.c_str());
+        else
+            fprintf(stderr,
+                    "%s: %s: the calendar engine %s on this file; it is not read until it "
+                    "changes\n",
+                    name, file.c_str(), how.c_str());
+        client.failures = 0;
+    } else {
+        if (client.config.debug) printf("calendar engine %s; started again\n", how.c_str());
+        if (++client.failures >= max_failures) return;  // stopped until the calendar changes
+    }
+    if (client.sources_seen) send_load();
+}
+
+void compute_status(held_block &b) {
+    b.status.fill(0);
+    int64_t first = b.index * block_days, last = first + block_days - 1;
+    auto mark = [&](const occurrence &o, const event_record &e) {
+        for (int64_t d = std::max(first, o.first_day); d <= std::min(last, o.last_day); ++d) {
+            int8_t &s = b.status[static_cast<std::size_t>(d - first)];
+            if (s != 1) s = static_cast<int8_t>(e.transparency);
+        }
+    };
+    for (const event_record &e : client.events)
+        if (!e.cancelled) mark(e.first, e);
+    for (const auto &item : b.items) {
+        const event_record &e = client.events[static_cast<std::size_t>(item.first)];
+        if (!e.cancelled) mark(item.second, e);
+    }
+    b.dirty = 0;
+}
+
+}  // namespace
+
+void load_events(const events_config &config) {
+    if (config.path != client.config.path) {
+        client.sources_seen = 0;
+        client.culprits.clear();
+    }
+    // An engine runs with the settings it was started with.
+    if (config.debug != client.config.debug || config.time_scale != client.config.time_scale ||
+        memcmp(&config.fault, &client.config.fault, sizeof config.fault) != 0) {
+        end_engine();
+        client.sources_seen = 0;
+    }
+    client.config = config;
+    if (config.debug) printf("check for new calendar data\n");
+    source_list sources = list_sources(config.path.c_str(), calendar_bounds);
+    // A calendar gone, or a single file that cannot be read, leaves what is held.
+    if (!sources.found || (!sources.folder && access(sources.files[0].path.c_str(), R_OK) != 0))
+        return;
+    if (client.sources_seen && same_sources(sources, client.sources) && client.pid > 0) return;
+    if (client.sources_seen && same_sources(sources, client.sources) &&
+        client.failures >= max_failures)
+        return;
+    // A culprit is forgiven when its file changes.
+    auto changed = [&sources](const culprit &c) {
+        return std::none_of(sources.files.begin(), sources.files.end(), [&c](const source_file &f) {
+            return same_sources({1, 0, {f}}, {1, 0, {c.file}});
+        });
+    };
+    client.culprits.erase(std::remove_if(client.culprits.begin(), client.culprits.end(), changed),
+                          client.culprits.end());
+    client.sources = std::move(sources);
+    client.sources_seen = 1;
+    client.failures = 0;
+    send_load();
+    arm_timer();
+}
+
+void ask_days(day_range shown) {
+    client.shown = shown;
+    if (client.events.empty() && !client.load_pending) return;
+    keep_blocks();
+    ask_next();
+    arm_timer();
+}
+
+int engine_descriptor() { return client.poll_fd; }
+
+int take_engine_replies() {
+    if (client.timer_fd >= 0) {
+        uint64_t expirations;
+        while (read(client.timer_fd, &expirations, sizeof expirations) > 0) {
+        }
+    }
+    if (client.fd >= 0 && !read_engine())
+        replace_engine(0);
+    else if (client.deadline && monotonic_ms() >= client.deadline)
+        replace_engine(1);
+    flush_out();
+    ask_next();
+    arm_timer();
+    int changed = client.changed;
+    client.changed = 0;
+    return changed;
+}
+
+int settle_events(int timeout_ms) {
+    int64_t end = monotonic_ms() + timeout_ms;
+    for (;;) {
+        take_engine_replies();
+        if (!client.load_pending && !client.range_pending) return 1;
+        int64_t left = end - monotonic_ms();
+        if (left <= 0) return 0;
+        pollfd p{client.poll_fd, POLLIN, 0};
+        poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 100)));
+    }
+}
+
+void stop_events() {
+    end_engine();
+    client.sources_seen = 0;
+    client.sources = {};
+    client.culprits.clear();
+    client.events.clear();
+    client.incoming.clear();
+    client.rules_from.clear();
+    client.blocks.clear();
+    client.shown = {};
+    client.failures = 0;
+    arm_timer();
+}
+
+const std::vector<event_record> &held_events() { return client.events; }
+
+const occurrence *occurrence_on_day(std::size_t event, icaltimetype day) {
+    if (event >= client.events.size()) return nullptr;
+    int64_t n = gregorian_to_jdn(day);
+    if (covers(client.events[event].first, n)) return &client.events[event].first;
+    held_block *b = find_block(block_of(n));
+    if (!b) return nullptr;
+    auto at = std::lower_bound(
+        b->items.begin(), b->items.end(), static_cast<int32_t>(event),
+        [](const std::pair<int32_t, occurrence> &item, int32_t e) { return item.first < e; });
+    for (; at != b->items.end() && at->first == static_cast<int32_t>(event); ++at)
+        if (covers(at->second, n)) return &at->second;
+    return nullptr;
+}
+
+int day_status(icaltimetype day) {
+    int64_t n = gregorian_to_jdn(day);
+    held_block *b = find_block(block_of(n));
+    if (b) {
+        if (b->dirty) compute_status(*b);
+        return b->status[static_cast<std::size_t>(n - b->index * block_days)];
+    }
+    int status = 0;
+    for (const event_record &e : client.events)
+        if (status != 1 && !e.cancelled && covers(e.first, n)) status = e.transparency;
+    return status;
+}
+
+int events_pending(day_range days) {
+    // While the calendar is read, what it holds is not known yet.
+    if (client.load_pending)
+        return std::max<int>(1, client.rules_from.empty() ? 0 : client.rules_from[0]);
+    std::size_t upto = client.events.size();
+    for (int64_t index = block_of(days.first); index <= block_of(days.last); ++index) {
+        const held_block *b = find_block(index);
+        upto = std::min(upto, b ? b->upto : 0);
+    }
+    return client.rules_from.empty() ? 0 : client.rules_from[upto];
+}

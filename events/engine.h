@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
+// The calendar engine: the process that does all of the library's work on the
+// calendar's files (reading, parsing, zones, local time, recurrence), and the
+// messages it exchanges with the tile. The tile starts it (events/client.cpp)
+// and holds only its answers.
+//
+//   tile --load/range--> engine: read_calendar (load.cpp, zones.cpp)
+//                                answer_days (worker.cpp, recur.cpp)
+//   tile <--events, occurrences, progress-- engine
+//
+// read_calendar and answer_days also run in the calling process, for the fuzz
+// target and benchmarks.
+#pragma once
+
+#include "events/events.h"
+
+#include <libical/ical.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+struct component_free {
+    void operator()(icalcomponent *c) const { icalcomponent_free(c); }
+};
+
+// The text of c's first property of kind (SUMMARY, LOCATION) as it reads,
+// without the file's escapes: "\,", "\;", "\\" and "\n" or "\N" stand for a
+// comma, a semicolon, a backslash and a line break. Null without one.
+const char *text_of(icalcomponent *c, icalproperty_kind kind);
+
+// One event as the engine holds it; newest first in event_list.
+struct event_node {
+    // DTSTART and the exclusive end (DTEND, or DTSTART plus DURATION; without
+    // either, a date lasts its day and a time no time), with the zone their
+    // TZID names (events/zones.h).
+    icaltimetype start{};
+    icaltimetype end{};
+    int64_t length = 0;  // seconds from start to end, 0 at least
+    std::unique_ptr<icalcomponent, component_free>
+        component;         // the whole component, taken out of the parsed file
+    int transparency = 1;  // 1 opaque (busy), 2 transparent (free)
+    std::string summary;   // copy of the SUMMARY text, without its escapes
+    int cancelled = 0;     // 1: STATUS:CANCELLED; listed, but marks no day
+    // Occurrences left out of the recurrence set, sorted: the instants
+    // (events/zones.h instant_of) of the time EXDATEs and of the occurrences
+    // that components with a RECURRENCE-ID replace, and the day numbers of
+    // the date EXDATEs, on which no occurrence starts.
+    std::vector<int64_t> excluded_instants;
+    std::vector<int64_t> exdate_days;
+    occurrence first;  // the first instance
+    // The rule's further occurrences in the days last answered.
+    std::vector<occurrence> occurrences;
+    // 1: a worker died or overran its deadline on this event; its rule is not
+    // expanded again until the file is read again.
+    int faulty = 0;
+    event_node *next = nullptr;
+};
+
+extern event_node *event_list;  // newest node first: the reverse of the file order
+
+// What the engine reports while it works, so that the tile can name what
+// the library crashed or held on.
+enum progress_kind : int32_t {
+    progress_file = 1,  // a file is being read (name: its path)
+    progress_zone = 2,  // a zone definition is being expanded (name: its TZID)
+    progress_done = 3,  // the zone or file last begun is done
+};
+using progress_sink = void (*)(void *context, int kind, const char *name);
+
+struct read_options {
+    int debug = 0;                           // 1: a "read: " line per event on stdout
+    std::string name;                        // prefix of messages on stderr
+    std::vector<std::string> skipped_files;  // paths not read
+    std::set<std::string> bad_zones;         // TZIDs whose definitions are not used
+    engine_fault fault;                      // stage 1: a fault on reading file fault.index
+    progress_sink progress = nullptr;
+    void *context = nullptr;
+};
+
+// Reads the calendar at path (a file, or a folder of .ics files) into
+// event_list, replacing what it held.
+void read_calendar(const char *path, const read_options &options);
+void free_events();  // empties event_list and forgets the files' zones
+
+// Gives the events from index from on (list order) their occurrences in
+// range, through worker processes, for at most about budget_ms; returns the
+// index of the first event not answered (the list's length when all are).
+// Events on which a worker died or held are marked faulty and listed.
+struct answer_result {
+    std::size_t next = 0;
+    std::vector<int32_t> faulty;
+};
+answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
+                          const engine_fault &fault, int time_scale, int debug);
+
+// Milliseconds on the monotonic clock.
+int64_t monotonic_ms();
+
+// ---- Messages between the tile and the engine ----
+// Each is a header (type, payload bytes) and a payload of fixed-size fields
+// and strings (length, bytes), in the machine's own byte order.
+enum message_type : uint32_t {
+    msg_load = 1,      // tile: load_id, path, skipped paths, bad zones
+    msg_range = 2,     // tile: load_id, first day, last day, from event
+    msg_progress = 3,  // engine: kind, name
+    msg_event = 4,     // engine: index, transparency, cancelled, has_rule, first, summary, location
+    msg_loaded = 5,    // engine: load_id, events
+    msg_occurrences = 6,  // engine: load_id, count, {event, occurrence}...
+    msg_faulty = 7,       // engine: load_id, event
+    msg_range_done = 8,   // engine: load_id, first day, last day, next event
+};
+
+struct message_writer {
+    std::string bytes;
+    std::size_t header = 0;
+    void begin(uint32_t type);
+    void end();
+    void raw(const void *p, std::size_t n) { bytes.append(static_cast<const char *>(p), n); }
+    template <class T> void put(const T &v) { raw(&v, sizeof v); }
+    void text(const std::string &s) {
+        put(static_cast<uint32_t>(s.size()));
+        bytes += s;
+    }
+};
+
+struct message_reader {
+    const char *at, *end;
+    int ok = 1;
+    template <class T> T get() {
+        T v{};
+        if (end - at < static_cast<std::ptrdiff_t>(sizeof v)) {
+            ok = 0;
+            return v;
+        }
+        memcpy(&v, at, sizeof v);
+        at += sizeof v;
+        return v;
+    }
+    std::string text();
+};
+
+// Takes one whole message off the front of buffer: its type and payload.
+// 0 when buffer holds none yet.
+int take_message(std::string &buffer, uint32_t &type, std::string &payload);
+
+// Summaries and locations cross to the tile cut to this many bytes.
+constexpr std::size_t text_limit = 4096;
+
+// Forks the engine for the tile: a child that closes every descriptor but fd
+// and the standard output and error, ends with its parent, runs under limits
+// and the C locale and serves requests on fd until the tile closes it.
+// Returns the child's pid, or -1.
+pid_t fork_engine(int fd, const events_config &config);
