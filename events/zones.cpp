@@ -52,8 +52,7 @@ const icaltimezone *windows_zone(const char *tzid) {
     const icaltimezone *zone = !name.empty() && zoneinfo_name(name.c_str())
                                    ? icaltimezone_get_builtin_timezone(name.c_str())
                                    : nullptr;
-    if (zone && zone_debug)
-        printf("time zone \"%s\" is read as %s\n", tzid, name.c_str());
+    if (zone && zone_debug) printf("time zone \"%s\" is read as %s\n", tzid, name.c_str());
     windows_names.emplace(tzid, zone);
     return zone;
 }
