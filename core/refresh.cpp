@@ -56,7 +56,6 @@ void refresh_today() {
 void check_new_day() {
     if (date_equal(app_state.today, app_state.last_face_date)) return;
     draw_empty_face(face_of_state());
-    load_events();
     app_state.last_face_date = app_state.today;
 }
 
