@@ -1,19 +1,23 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Copyright (C) 2026 the Dayspinner authors
 """The docked tile when the world around it fails: the X server goes away, the
-calendar file disappears or cannot be read, HOME cannot be written, the
-application command does not exist."""
+calendar file disappears, cannot be read or is hostile, HOME cannot be
+written, the application command does not exist."""
 
 import os
 import pathlib
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 import harness
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
+import hostile_calendars  # noqa: E402
 
 DATE = "2024-03-08 10:00:00"
 DIALOG_TITLE = "^Dayspinner 0\\.5\\.1$"
@@ -189,6 +193,59 @@ class FaultTest(unittest.TestCase):
         tile.wait_image(lambda im: im.differs(before))
         self.assertEqual(tile.close_and_wait(), 0)
 
+
+@harness.SkipIfMissing("xdotool", "faketime")
+class HostileFileTest(unittest.TestCase):
+    """Files that crashed, froze or bloated the tile: with each, the tile
+    lives on, marks the file's other events and answers the wheel within 2 s."""
+
+    DATE = "2026-07-15 10:00:00"  # July 2026 begins on a Wednesday
+    SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\n"
+    BUSY, TODAY = (0x82, 0x94, 0xFF), (0xB8, 0x00, 0x00)
+    # Marks beyond the ordinary events that a class keeps.
+    ALSO_MARKED = {"huge-summary": {hostile_calendars.HUGE_SUMMARY_DAY},
+                   "deep-nesting": {hostile_calendars.NESTING_DAY}}
+
+    @classmethod
+    def busy_days(cls, image):
+        def box(day):  # Monday first: 1 July is in the third column
+            cell = day + 1
+            x, y = 9 * (cell % 7), 20 + 7 * (cell // 7)
+            return (x, y, x + 9, y + 7)
+        return {d for d in range(1, 32) if image.count(cls.BUSY, box(d))}
+
+    def wheel(self, tile, button, today_shown):
+        """Seconds until the wheel has moved the month, to or from today's."""
+        # A synchronous move to where the pointer already is would wait for
+        # a motion that never comes: each click somewhere new.
+        self.clicks = getattr(self, "clicks", 0) + 1
+        start = time.monotonic()
+        tile.click(20 + self.clicks % 30, 40, button=button)
+        tile.wait_image(lambda im: bool(im.count(self.TODAY)) == today_shown, timeout=10)
+        return time.monotonic() - start
+
+    def test_each_class_leaves_the_tile_alive_marked_and_answering(self):
+        for name in hostile_calendars.CLASSES:
+            with self.subTest(hostile=name):
+                # A server of its own: a tile killed before would stay in the dock.
+                with harness.Session() as session:
+                    path = session.home / harness.CALENDAR_PATH
+                    path.parent.mkdir(parents=True, exist_ok=True)
+                    (session.home / harness.SETTINGS_NAME).write_text(
+                        self.SETTINGS + "ICS=%s\n" % path)
+                    hostile_calendars.write(name, path)
+                    self.check(session.start_tile(args=["-d"], date=self.DATE), name)
+
+    def check(self, tile, name):
+        tile.wait_image(lambda im: im.count(self.TODAY), timeout=60)
+        # At once, whatever the engine is doing; then the marks, and again.
+        times = [self.wheel(tile, 5, False), self.wheel(tile, 4, True)]
+        marked = set(hostile_calendars.MARKED_DAYS) | self.ALSO_MARKED.get(name, set())
+        tile.wait_image(lambda im: marked <= self.busy_days(im), timeout=60)
+        times.append(self.wheel(tile, 5, False))
+        self.assertLess(max(times), 2.0, "the wheel waited: %r s" % times)
+        self.assertTrue(tile.running())
+        self.assertEqual(tile.close_and_wait(), 0)
 
 if __name__ == "__main__":
     unittest.main()
