@@ -527,6 +527,7 @@ void stop_events() {
 }
 
 const std::vector<event_record> &held_events() { return client.events; }
+int events_debug() { return client.config.debug; }
 
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day) {
     if (event >= client.events.size()) return nullptr;

@@ -4,7 +4,6 @@
 #include "events/events.h"
 
 #include "calendar/calendar.h"
-#include "core/state.h"
 #include "events/view_place.h"
 #include "events/view_text.h"
 
@@ -135,7 +134,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
         if (!timed) gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
         attach(table, summary, 2, 3, r);
         ++r;
-        if (app_state.debug_level)
+        if (events_debug())
             printf("view: %s\t%s\n", when_text(*o).c_str(), on_one_line(text).c_str());
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);

@@ -79,6 +79,7 @@ void stop_events();
 
 // What the tile holds; no query below starts any work.
 const std::vector<event_record> &held_events();  // list order: the reverse of the file
+int events_debug();                              // 1 when the last load asked for debugging lines
 // The occurrence of event that covers day, or null (also when not answered yet).
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day);
 int day_status(icaltimetype day);  // 0 none, 1 busy, 2 free only
