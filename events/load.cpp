@@ -8,8 +8,6 @@
 #include "events/view_text.h"
 #include "events/zones.h"
 
-#include "calendar/calendar.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -44,12 +42,6 @@ struct fd_close {
 const char *property_text(icalcomponent *c, icalproperty_kind kind) {
     icalproperty *p = icalcomponent_get_first_property(c, kind);
     return p ? icalproperty_get_value_as_string(p) : nullptr;
-}
-
-// A start or end that names a real day of the Gregorian calendar.
-int real_day(icaltimetype t) {
-    return !icaltime_is_null_time(t) && t.year >= 1 && t.month >= 1 && t.month <= 12 &&
-           t.day >= 1 && t.day <= gregorian_month_length(t.month, t.year);
 }
 
 // The exclusive end: DTEND, else DTSTART plus DURATION, else a date's
@@ -138,15 +130,11 @@ void take_out_replaced() {
             replaced.hour = replaced.minute = replaced.second = 0;
             replaced.zone = nullptr;
         }
-        if (replaced.is_date && !event->start.is_date)
-            event->exdate_days.push_back(gregorian_to_jdn(replaced));
-        else
-            event->excluded_instants.push_back(instant_of(replaced));
+        exclude(event, replaced);
     }
     for (auto &entry : events) {
         event_node *event = entry.second;
-        std::sort(event->exdate_days.begin(), event->exdate_days.end());
-        std::sort(event->excluded_instants.begin(), event->excluded_instants.end());
+        sort_exclusions(event);
         if (excluded(event, event->start)) event->first = occurrence{};
     }
 }

@@ -20,9 +20,14 @@ using iterator_ptr = std::unique_ptr<icalrecur_iterator, iterator_free>;
 
 int64_t day_key(icaltimetype t) { return gregorian_to_jdn(t); }
 
-int valid_date(icaltimetype t) {
-    return t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= gregorian_month_length(t.month, t.year);
+// Seconds in one step of a rule of hours, minutes or seconds; 0 for others.
+int64_t step_unit(icalrecurrencetype_frequency freq) {
+    switch (freq) {
+    case ICAL_HOURLY_RECURRENCE: return 3600;
+    case ICAL_MINUTELY_RECURRENCE: return 60;
+    case ICAL_SECONDLY_RECURRENCE: return 1;
+    default: return 0;
+    }
 }
 
 int has(const short *list) { return list[0] != ICAL_RECURRENCE_ARRAY_MAX; }
@@ -88,10 +93,7 @@ int shifted_start(const icalrecurrencetype &rule, icaltimetype start, int64_t ke
     case ICAL_HOURLY_RECURRENCE:
     case ICAL_MINUTELY_RECURRENCE:
     case ICAL_SECONDLY_RECURRENCE: {
-        int64_t unit = rule.freq == ICAL_HOURLY_RECURRENCE     ? 3600
-                       : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
-                                                               : 1;
-        int64_t step = unit * interval;
+        int64_t step = step_unit(rule.freq) * interval;
         if (86400 % step == 0) {
             // The steps fall at the same times every day: start at the last
             // step of the day before.
@@ -180,13 +182,9 @@ void walk_rule(expansion &e, const icalrecurrencetype &rule) {
     if (!it) return;
     // A day with a kept occurrence needs no more of them: a rule of minutes or
     // seconds whose steps repeat every day starts again on the next day.
-    int sub_daily = rule.freq == ICAL_HOURLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
-                    rule.freq == ICAL_SECONDLY_RECURRENCE;
-    int64_t unit = rule.freq == ICAL_HOURLY_RECURRENCE     ? 3600
-                   : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
-                                                           : 1;
+    int64_t unit = step_unit(rule.freq);
     int day_jumps =
-        sub_daily && rule.count <= 0 && rule.interval > 0 && 86400 % (unit * rule.interval) == 0;
+        unit && rule.count <= 0 && rule.interval > 0 && 86400 % (unit * rule.interval) == 0;
     // Occurrences that go back behind an earlier day are dropped: the walk
     // from the first instance stops at the first occurrence after the day
     // asked for, so it never reaches them. Days before floor are not asked.
@@ -244,20 +242,31 @@ occurrence occurrence_between(icaltimetype start, icaltimetype end) {
     return o;
 }
 
+int real_day(icaltimetype t) {
+    return !icaltime_is_null_time(t) && t.year >= 1 && t.month >= 1 && t.month <= 12 &&
+           t.day >= 1 && t.day <= gregorian_month_length(t.month, t.year);
+}
+
+void exclude(event_node *node, icaltimetype t) {
+    if (!real_day(t)) return;
+    // A date leaves out the occurrences of a timed event that start on its day.
+    if (t.is_date && !node->start.is_date)
+        node->exdate_days.push_back(day_key(t));
+    else
+        node->excluded_instants.push_back(instant_of(t));
+}
+
+void sort_exclusions(event_node *node) {
+    std::sort(node->exdate_days.begin(), node->exdate_days.end());
+    std::sort(node->excluded_instants.begin(), node->excluded_instants.end());
+}
+
 void read_exdates(event_node *node) {
     icalcomponent *c = node->component.get();
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
-        icaltimetype t = with_zone(p, value_of(p), node->start.zone);
-        if (!valid_date(t)) continue;
-        // A date leaves out the occurrences that start on its day.
-        if (t.is_date && !node->start.is_date)
-            node->exdate_days.push_back(day_key(t));
-        else
-            node->excluded_instants.push_back(instant_of(t));
-    }
-    std::sort(node->exdate_days.begin(), node->exdate_days.end());
-    std::sort(node->excluded_instants.begin(), node->excluded_instants.end());
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY))
+        exclude(node, with_zone(p, value_of(p), node->start.zone));
+    sort_exclusions(node);
 }
 
 int excluded(const event_node *node, icaltimetype start) {

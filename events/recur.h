@@ -14,8 +14,17 @@
 #include <cstdint>
 #include <vector>
 
-// Reads the node's EXDATEs into excluded_instants and exdate_days (values
-// without a zone take the start's), sorted.
+// 1 when t, a start or end, names a real day of the Gregorian calendar.
+int real_day(icaltimetype t);
+
+// Leaves the occurrence that starts at t (in the event's own zone) out of
+// the node's recurrence set: a date on a timed event every occurrence that
+// starts on that day, else the one at that instant. Nothing for a t that
+// names no real day. sort_exclusions makes them ready for excluded.
+void exclude(event_node *node, icaltimetype t);
+void sort_exclusions(event_node *node);
+// Reads the node's EXDATEs into its exclusions (values without a zone take
+// the start's), sorted.
 void read_exdates(event_node *node);
 // 1 when the occurrence starting at start (in the event's own zone) is left
 // out of the recurrence set: by an EXDATE, or replaced by another component.
