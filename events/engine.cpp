@@ -66,9 +66,7 @@ constexpr int64_t range_budget_ms = 500;
 // CPU seconds the engine may spend on one request before the kernel ends it,
 // whoever watches it; and address space beyond what it inherited.
 constexpr rlim_t request_cpu_seconds = 60;
-#ifndef DS_ADDRESS_SANITIZER  // the sanitizer reserves terabytes of shadow memory
-constexpr rlim_t engine_extra_bytes = rlim_t(3) << 30;
-#endif
+constexpr uint64_t engine_extra_bytes = uint64_t(3) << 30;
 
 struct engine_session {
     int fd;
@@ -193,18 +191,7 @@ void serve_range(engine_session &s, message_reader &r) {
 void limit_engine() {
     rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);
-#ifndef DS_ADDRESS_SANITIZER
-    unsigned long pages = 0;
-    if (FILE *f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
-        fclose(f);
-    }
-    if (pages > 0) {
-        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + engine_extra_bytes;
-        rlimit as{bytes, bytes};
-        setrlimit(RLIMIT_AS, &as);
-    }
-#endif
+    limit_growth(engine_extra_bytes);
 }
 
 [[noreturn]] void serve(int fd, pid_t tile, const events_config &config) {
@@ -243,6 +230,23 @@ void limit_engine() {
 }
 
 }  // namespace
+
+void limit_growth(uint64_t extra_bytes) {
+#ifndef DS_ADDRESS_SANITIZER
+    unsigned long pages = 0;
+    if (FILE *f = fopen("/proc/self/statm", "r")) {
+        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
+        fclose(f);
+    }
+    if (pages > 0) {
+        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + extra_bytes;
+        rlimit as{bytes, bytes};
+        setrlimit(RLIMIT_AS, &as);
+    }
+#else
+    (void)extra_bytes;
+#endif
+}
 
 pid_t fork_engine(int fd, const events_config &config) {
     pid_t tile = getpid();

@@ -104,6 +104,11 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
 // Milliseconds on the monotonic clock.
 int64_t monotonic_ms();
 
+// Lets the calling process's address space grow by at most extra_bytes
+// beyond its present size (RLIMIT_AS); nothing under the address sanitizer,
+// whose shadow memory needs terabytes of it.
+void limit_growth(uint64_t extra_bytes);
+
 // ---- Messages between the tile and the engine ----
 // Each is a header (type, payload bytes) and a payload of fixed-size fields
 // and strings (length, bytes), in the machine's own byte order.

@@ -50,9 +50,7 @@ constexpr int64_t event_deadline_ms = 200;
 // A worker's own limits, so that it ends even when nobody watches it: CPU
 // seconds, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
-#ifndef DS_ADDRESS_SANITIZER  // the sanitizer reserves terabytes of shadow memory
-constexpr rlim_t worker_extra_bytes = rlim_t(1) << 30;
-#endif
+constexpr uint64_t worker_extra_bytes = uint64_t(1) << 30;
 // Records a worker holds back before writing them, and for how long at most (ms).
 constexpr std::size_t worker_batch = 64;
 constexpr int64_t flush_ms = 20;
@@ -111,18 +109,7 @@ void limit_worker(int time_scale) {
     rlim_t seconds = worker_cpu_seconds * static_cast<rlim_t>(time_scale);
     rlimit cpu{seconds, seconds + 1};
     setrlimit(RLIMIT_CPU, &cpu);
-#ifndef DS_ADDRESS_SANITIZER
-    unsigned long pages = 0;
-    if (FILE *f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
-        fclose(f);
-    }
-    if (pages > 0) {
-        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + worker_extra_bytes;
-        rlimit as{bytes, bytes};
-        setrlimit(RLIMIT_AS, &as);
-    }
-#endif
+    limit_growth(worker_extra_bytes);
 }
 
 struct worker_job {
