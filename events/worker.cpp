@@ -29,14 +29,6 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define DS_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DS_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 int64_t monotonic_ms() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
