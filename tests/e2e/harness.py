@@ -34,7 +34,7 @@ s.run(args=(), date=None, env=None, display=True, timeout=20) -> Result
 
 s.start_tile(args=(), date=None, env=None, argv0=None, wait=True, timeout=20) -> Tile
     Starts dayspinner in the background with stdout and stderr captured to
-    files. date, e.g. "2024-03-08 10:00:00", runs it under faketime from that
+    files. date, e.g. "2024-03-08 10:00:00", runs it with libfaketime from that
     local time on (the clock advances). With wait=True it returns once the
     64 x 64 icon window is viewable (in the dock); otherwise call
     tile.wait_docked(). argv0 replaces the invocation name.
@@ -64,10 +64,14 @@ Tile
     .wait_exit(timeout=10) -> int     the exit status (negative: signal)
     .running() -> bool
     .stdout(), .stderr() -> str       what the program printed so far
-    .refreshes() -> int               refreshes reported so far on -d output
-    .wait_refresh(after, timeout=5)   waits until more than `after` refreshes
-                                      were reported (the tile runs with -d)
+    .shown_lines() -> [Shown]         the shown: lines of -d output so far
+    .wait_shown(predicate, timeout=5) -> Shown
+                                      waits until the latest shown: line
+                                      satisfies predicate (the tile runs with -d)
     .close_and_wait(timeout=10) -> int  request_close() then wait_exit()
+
+Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy and .free
+    (frozensets of days of the month), .pending (int).
 
 Image: .width, .height, .rgb (bytes, rows top down), .pixel(x, y),
     .count(colour, box=None) (pixels equal to an (r, g, b), box = (x0, y0,
@@ -79,6 +83,7 @@ Helpers: dayspinner_binary(), xhelper_binary(), write_png(path, w, h, rgb),
 """
 
 import atexit
+import collections
 import os
 import pathlib
 import shutil
@@ -92,8 +97,11 @@ import zlib
 SETTINGS_NAME = ".dayspinnerrc"
 CALENDAR_PATH = "evolution/local/Calendar/calendar.ics"
 TILE_NAME = "Dayspinner"
-# What the tile prints with -d at every refresh.
-REFRESH_LINE = "check for new calendar data\n"
+# ld.so puts the library folder in place of $LIB, as the faketime wrapper does.
+FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1"
+# What the tile prints with -d after each refresh that changes what it shows:
+# "shown: CAL YYYY-MM today YYYY-MM-DD busy D,... free D,... pending N".
+Shown = collections.namedtuple("Shown", "calendar month today busy free pending")
 
 _live_sessions = []
 
@@ -338,18 +346,20 @@ class Session:
     # -- the program -----------------------------------------------------------
 
     def _command(self, args, date, argv0):
-        if date is not None and argv0 is not None:
-            raise ValueError("argv0 cannot be replaced under faketime")
         binary = dayspinner_binary()
         argv = [binary] + list(args)
         env = dict(self.env)
         if date is not None:
-            # The sanitizer runtime must come first in the preload order; faketime
-            # is preloaded ahead of it, which is harmless here.
+            # libfaketime itself, not the faketime wrapper: the wrapper shares its
+            # clock through a semaphore and memory in /dev/shm that stay behind
+            # when it is killed, and a later wrapper given the same pid fails.
+            # The sanitizer runtime must come first in the preload order;
+            # faketime ahead of it is harmless here.
             options = env.get("ASAN_OPTIONS", "")
             env["ASAN_OPTIONS"] = (options + ":" if options else "") + "verify_asan_link_order=0"
+            env["LD_PRELOAD"] = FAKETIME_LIBRARY
+            env["FAKETIME"] = "@" + date
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
-            argv = ["faketime", date] + argv
         return argv, env, argv0
 
     def run(self, args=(), date=None, env=None, display=True, timeout=20, argv0=None):
@@ -509,12 +519,23 @@ class Tile:
     def stderr(self):
         return self._err.read_text(errors="replace")
 
-    def refreshes(self):
-        return self.stdout().count(REFRESH_LINE)
+    def shown_lines(self):
+        """The shown: lines printed so far (a line still being written is left out)."""
+        def days(field):
+            return frozenset() if field == "-" else frozenset(map(int, field.split(",")))
+        lines = self.stdout().split("\n")[:-1]
+        return [Shown(f[1], f[2], f[4], days(f[6]), days(f[8]), int(f[10]))
+                for f in (line.split() for line in lines if line.startswith("shown: "))]
 
-    def wait_refresh(self, after, timeout=5):
-        if not wait_for(lambda: self.refreshes() > after, timeout):
-            raise AssertionError("no refresh reported within %s s" % timeout)
+    def wait_shown(self, predicate=lambda shown: True, timeout=5):
+        def latest():
+            lines = self.shown_lines()
+            return lines[-1] if lines and predicate(lines[-1]) else None
+        found = wait_for(latest, timeout, 0.02)
+        if found is None:
+            raise AssertionError("not shown within %s s; last: %r"
+                                 % (timeout, (self.shown_lines() or [None])[-1]))
+        return found
 
 
 def SkipIfMissing(*tools):
