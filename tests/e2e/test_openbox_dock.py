@@ -14,7 +14,7 @@ class OpenboxDockTest(unittest.TestCase):
     def test_the_dock_shows_a_live_tile_that_closes_with_status_0(self):
         session = start_session(*OPENBOX[:3])
         self.addCleanup(session.close)
-        check_live_tile(self, session, OPENBOX[3])
+        check_live_tile(self, session, *OPENBOX[3:])
 
 
 if __name__ == "__main__":

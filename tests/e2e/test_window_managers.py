@@ -83,23 +83,24 @@ FLUXBOX_FILES = {".fluxbox/init": FLUXBOX_INIT, ".fluxbox/slitlist": "",
 
 # name, command ({home} is the private HOME), files under HOME, the window of
 # the pair that is shown ("icon": the dock took the icon window; "leader":
-# a dock swallowed the leader or the window manager framed it).
+# a dock swallowed the leader or the window manager framed it), and whether
+# the tile is checked to sit at the top right corner of the screen.
 WINDOW_MANAGERS = [
-    ("wmaker", None, {}, "icon"),
-    ("fluxbox", ["fluxbox", "-rc", "{home}/.fluxbox/init"], FLUXBOX_FILES, "icon"),
-    ("blackbox", ["blackbox"], {}, "icon"),
-    ("pekwm", ["pekwm"], {}, "icon"),
-    ("icewm", ["icewm"], {}, "icon"),
-    ("fvwm", ["fvwm", "-f", "{home}/fvwm2rc"], {"fvwm2rc": FVWM2RC}, "leader"),
+    ("wmaker", None, {}, "icon", False),
+    ("fluxbox", ["fluxbox", "-rc", "{home}/.fluxbox/init"], FLUXBOX_FILES, "icon", True),
+    ("blackbox", ["blackbox"], {}, "icon", False),
+    ("pekwm", ["pekwm"], {}, "icon", False),
+    ("icewm", ["icewm"], {}, "icon", False),
+    ("fvwm", ["fvwm", "-f", "{home}/fvwm2rc"], {"fvwm2rc": FVWM2RC}, "leader", False),
     ("afterstep", ["afterstep"], {".afterstep/autoexec": AFTERSTEP_AUTOEXEC,
-                                  ".afterstep/wharf": AFTERSTEP_WHARF}, "leader"),
-    ("twm", ["twm", "-f", "{home}/twmrc"], {"twmrc": TWMRC}, "leader"),
+                                  ".afterstep/wharf": AFTERSTEP_WHARF}, "leader", False),
+    ("twm", ["twm", "-f", "{home}/twmrc"], {"twmrc": TWMRC}, "leader", False),
 ]
 # Openbox runs in a test process of its own (test_openbox_dock.py): started
 # after other sessions of the same test process, it sometimes stalls in its
 # start-up and docks nothing (cause not found; a new process is not affected).
 OPENBOX = ("openbox", ["openbox", "--config-file", "{home}/rc.xml"], {"rc.xml": openbox_rc},
-           "icon")
+           "icon", False)
 
 
 def start_session(name, command, files):
@@ -151,8 +152,9 @@ def processes_of_session(leader_pid, command_name):
     return found
 
 
-def check_live_tile(test, session, shown):
-    """The tile shows in the session's window manager, 64 x 64, with a face
+def check_live_tile(test, session, shown, top_right=False):
+    """The tile shows in the session's window manager, 64 x 64 (at the top
+    right corner of the 1024-wide screen, less a border), with a face
     that follows the wheel and the middle button; a right click opens the day
     view; the close request ends it with status 0."""
     tile = session.start_tile(date=DATE, env=ENV)
@@ -160,6 +162,8 @@ def check_live_tile(test, session, shown):
     placed = tile.placement()
     test.assertEqual((placed["width"], placed["height"]), (64, 64))
     test.assertNotEqual(placed["parent"], tile.geometry["root"])
+    if top_right:
+        test.assertTrue(placed["x"] > 1024 - 64 - 16 and placed["y"] < 16, placed)
     current = tile.wait_image(lambda im: len(set(zip(*[iter(im.rgb)] * 3))) >= 6)
     tile.click(30, 30, button=5)
     tile.wait_image(lambda im: im.differs(current))
@@ -177,13 +181,13 @@ def check_live_tile(test, session, shown):
 @harness.SkipIfMissing("xdotool", "faketime")
 class WindowManagerTest(unittest.TestCase):
     def test_every_window_manager_shows_a_live_tile_that_closes_with_status_0(self):
-        for name, command, files, shown in WINDOW_MANAGERS:
+        for name, command, files, shown, top_right in WINDOW_MANAGERS:
             with self.subTest(window_manager=name):
                 if command is not None and harness.shutil.which(command[0]) is None:
                     self.skipTest("not installed: " + command[0])
                 session = start_session(name, command, files)
                 try:
-                    check_live_tile(self, session, shown)
+                    check_live_tile(self, session, shown, top_right)
                 finally:
                     session.close()
 
@@ -216,7 +220,7 @@ class WindowManagerTest(unittest.TestCase):
 
     @harness.SkipIfMissing("afterstep")
     def test_a_killed_wharf_takes_the_tile_with_it(self):
-        name, command, files, _ = [row for row in WINDOW_MANAGERS if row[0] == "afterstep"][0]
+        name, command, files, *_ = [row for row in WINDOW_MANAGERS if row[0] == "afterstep"][0]
         session = start_session(name, command, files)
         self.addCleanup(session.close)
         tile = session.start_tile()
@@ -229,7 +233,7 @@ class WindowManagerTest(unittest.TestCase):
     def test_a_window_manager_restart_keeps_the_tile(self):
         # Window Maker and Fluxbox both restart on SIGHUP: the old instance
         # gives the windows back to the root and the new one docks them again.
-        for name, command, files, _ in WINDOW_MANAGERS[:2]:
+        for name, command, files, *_ in WINDOW_MANAGERS[:2]:
             with self.subTest(window_manager=name):
                 if command is not None and harness.shutil.which(command[0]) is None:
                     self.skipTest("not installed: " + command[0])
