@@ -4,10 +4,13 @@
 """When the docked tile wakes, side by side for two builds (a baseline and the
 one under test), each docked in Xvfb with Window Maker:
 
-    python3 bench/wake_figures.py BASELINE CANDIDATE XHELPER [--idle-seconds 600]
+    python3 bench/wake_figures.py BASELINE CANDIDATE XHELPER [--idle-seconds 600] [--windows]
 
 - idle CPU time and system calls per minute (strace -c), both tiles docked in
   the same Xvfb and Window Maker over the same idle span;
+- with --windows instead: system calls per minute of the tile and its child
+  processes while the day view is open and nothing happens, then while the
+  settings dialog is, one tile at a time;
 - the latency from a rewrite of the calendar file (in place, and a new file
   renamed over it) to the new marks on the face;
 - the latency from local midnight (under faketime) to the red mark moving.
@@ -25,8 +28,13 @@ import time
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "e2e"))
 import harness  # noqa: E402
 import test_refresh as refresh  # noqa: E402  (calendar text and face readers)
+import test_window_managers as wms  # noqa: E402  (window titles)
 
 SETTINGS = refresh.SETTINGS
+# The row, where to click and with which button, and the title of the window
+# that opens: the day view of the 10th, the settings dialog.
+WINDOWS = (("system calls per minute, day view open", (22, 30), 3, "^Wednesday, 01/10/24$"),
+           ("system calls per minute, settings dialog open", (49, 60), 1, wms.DIALOG_TITLE))
 
 
 def cpu_seconds(pid):
@@ -41,6 +49,43 @@ def syscalls(summary):
     return 0
 
 
+def traced_calls(groups, seconds):
+    """System calls of each group of processes over the span, threads and new
+    children included."""
+    tracers = [subprocess.Popen(["strace", "-c", "-f"] + [a for p in g for a in ("-p", str(p))],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+               for g in groups]
+    time.sleep(seconds)
+    for tracer in tracers:
+        tracer.terminate()
+    return [syscalls(tracer.communicate()[1]) for tracer in tracers]
+
+
+def with_children(pid):
+    children = pathlib.Path("/proc/%d/task/%d/children" % (pid, pid)).read_text().split()
+    return [pid] + [int(c) for c in children]
+
+
+def idle_with_windows(binary, seconds):
+    os.environ["DAYSPINNER_BINARY"] = binary
+    with harness.Session(calendar=refresh.calendar(10)) as s:
+        (s.home / harness.SETTINGS_NAME).write_text(SETTINGS % (s.home / harness.CALENDAR_PATH))
+        tile = s.start_tile(date="2024-01-15 10:00:00", env=wms.ENV)
+        rates = []
+        for _, (x, y), button, title in WINDOWS:
+            tile.click(x, y, button=button)
+            window = harness.wait_for(lambda: wms.find_visible(s, title), 20)
+            if window is None:
+                rates.append(None)
+                continue
+            time.sleep(2)
+            rates.append(traced_calls([with_children(tile.process.pid)], seconds)[0] * 60
+                         / seconds)
+            s.helper("close", window)
+            harness.wait_for(lambda: wms.find_visible(s, title) is None, 10)
+        return rates
+
+
 def idle(binaries, seconds):
     with harness.Session(calendar=refresh.calendar(10)) as s:
         path = s.home / harness.CALENDAR_PATH
@@ -51,13 +96,7 @@ def idle(binaries, seconds):
             tiles.append(s.start_tile(wait=False))
         time.sleep(3)
         start = [cpu_seconds(t.process.pid) for t in tiles]
-        tracers = [subprocess.Popen(["strace", "-c", "-f", "-p", str(t.process.pid)],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-                   for t in tiles]
-        time.sleep(seconds)
-        for tracer in tracers:
-            tracer.terminate()
-        calls = [syscalls(tracer.communicate()[1]) for tracer in tracers]
+        calls = traced_calls([[t.process.pid] for t in tiles], seconds)
         cpu = [cpu_seconds(t.process.pid) - c for t, c in zip(tiles, start)]
         return [(c / seconds * 100, n * 60 / seconds) for c, n in zip(cpu, calls)]
 
@@ -107,9 +146,20 @@ def main():
     parser.add_argument("xhelper")
     parser.add_argument("--idle-seconds", type=float, default=600)
     parser.add_argument("--cap", type=float, default=20)
+    parser.add_argument("--windows", action="store_true")
     args = parser.parse_args()
     os.environ["DAYSPINNER_XHELPER"] = args.xhelper
     binaries = [args.baseline, args.candidate]
+    if args.windows:
+        rates = [idle_with_windows(b, args.idle_seconds) for b in binaries]
+        print("%-48s %12s %12s %10s" % ("over %.0f s" % args.idle_seconds, "baseline",
+                                       "candidate", "ratio"))
+        for i, row in enumerate(WINDOWS):
+            b, c = rates[0][i], rates[1][i]
+            print("%-48s %12s %12s %10s" % (row[0], "-" if b is None else "%.0f" % b,
+                                           "-" if c is None else "%.0f" % c,
+                                           "%.3f" % (c / b) if b and c is not None else "-"))
+        return
     rows = [("idle CPU, %% of a core over %.0f s" % args.idle_seconds, "%.4f %%"),
             ("system calls per minute, idle", "%.0f")]
     figures = idle(binaries, args.idle_seconds)
