@@ -36,7 +36,7 @@ struct component_free {
 // comma, a semicolon, a backslash and a line break. Null without one.
 const char *text_of(icalcomponent *c, icalproperty_kind kind);
 
-// One event as the engine holds it; newest first in event_list.
+// One event as the engine holds it, in event_list.
 struct event_node {
     // DTSTART and the exclusive end (DTEND, or DTSTART plus DURATION; without
     // either, a date lasts its day and a time no time), with the zone their
@@ -64,7 +64,9 @@ struct event_node {
     event_node *next = nullptr;
 };
 
-extern event_node *event_list;  // newest node first: the reverse of the file order
+// The reverse of the file order, except that events with rules of hours,
+// minutes or seconds come after all others (events/load.cpp).
+extern event_node *event_list;
 
 // What the engine reports while it works, so that the tile can name what
 // the library crashed or held on.

@@ -78,7 +78,7 @@ int settle_events(int timeout_ms);
 void stop_events();
 
 // What the tile holds; no query below starts any work.
-const std::vector<event_record> &held_events();  // list order: the reverse of the file
+const std::vector<event_record> &held_events();  // in the engine's list order
 int events_debug();                              // 1 when the last load asked for debugging lines
 // The occurrence of event that covers day, or null (also when not answered yet).
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day);

@@ -139,6 +139,23 @@ void take_out_replaced() {
     }
 }
 
+// Moves the events with rules of hours, minutes or seconds behind all
+// others, each part in its order. Workers answer the events in list order
+// and each rule that holds one costs its whole deadline: the other events'
+// marks need not wait behind a file full of such rules.
+void put_sub_daily_rules_last() {
+    event_node *others = nullptr, *sub_daily = nullptr;
+    event_node **others_end = &others, **sub_daily_end = &sub_daily;
+    for (event_node *n = event_list; n; n = n->next) {
+        event_node ***end = has_sub_daily_rule(n) ? &sub_daily_end : &others_end;
+        **end = n;
+        *end = &n->next;
+    }
+    *sub_daily_end = nullptr;
+    *others_end = sub_daily;
+    event_list = others;
+}
+
 // Like fgets on the text: a line with its line end, cut to size - 1 bytes.
 char *read_text_line(char *buffer, std::size_t size, void *data) {
     auto *text = static_cast<text_cursor *>(data);
@@ -333,6 +350,7 @@ void read_calendar(const char *path, const read_options &options) {
         if (options.progress) options.progress(options.context, progress_done, "");
     }
     take_out_replaced();  // a replacing component may come from another file of a folder
+    put_sub_daily_rules_last();
     print_reports(reports);
 }
 

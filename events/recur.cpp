@@ -281,6 +281,14 @@ int has_rule(const event_node *node) {
                  icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY));
 }
 
+int has_sub_daily_rule(const event_node *node) {
+    icalcomponent *c = node->component.get();
+    for (icalproperty *p = c ? icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) : nullptr;
+         p; p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY))
+        if (step_unit(icalproperty_get_rrule(p).freq)) return 1;
+    return 0;
+}
+
 void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
                  void *context) {
     if (first_day > last_day || !has_rule(node)) return;

@@ -34,6 +34,10 @@ int excluded(const event_node *node, icaltimetype start);
 // to find: an RRULE or an RDATE.
 int has_rule(const event_node *node);
 
+// 1 when the node has an RRULE of hours, minutes or seconds: the rules on
+// which the library's iterator can walk for seconds without an occurrence.
+int has_sub_daily_rule(const event_node *node);
+
 // Calls emit(context, o) for every occurrence o of the node's recurrence set
 // (every RRULE and RDATE, less what excluded leaves out) other than its first
 // instance that covers a local day in first_day..last_day (Julian day

@@ -99,11 +99,18 @@ class event_file_test : public ::testing::Test {
         for (const event_record &e : held_events()) out.push_back(e.summary);
         return out;
     }
-    // Days of one month on which the first event falls, as day numbers.
-    static std::vector<int> marked_days(int y, int m) {
+    // The index of the event with that summary; the list's length without one.
+    static std::size_t index_of(const std::string &summary) {
+        const std::vector<event_record> &events = held_events();
+        for (std::size_t i = 0; i < events.size(); ++i)
+            if (events[i].summary == summary) return i;
+        return events.size();
+    }
+    // Days of one month on which an event (the first) falls, as day numbers.
+    static std::vector<int> marked_days(int y, int m, std::size_t event = 0) {
         std::vector<int> out;
         for (int d = 1; d <= 31; ++d)
-            if (d <= icaltime_days_in_month(m, y) && event_on_day(0, day_of(y, m, d)))
+            if (d <= icaltime_days_in_month(m, y) && event_on_day(event, day_of(y, m, d)))
                 out.push_back(d);
         return out;
     }

@@ -7,6 +7,7 @@
 
 #include "calendar/calendar.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -41,12 +42,7 @@ std::vector<int> weekly_days(int i, int y, int m) {
     return out;
 }
 
-std::size_t find(const std::string &summary) {
-    const std::vector<event_record> &events = held_events();
-    for (std::size_t i = 0; i < events.size(); ++i)
-        if (events[i].summary == summary) return i;
-    return events.size();
-}
+std::size_t find(const std::string &summary) { return engine_test::index_of(summary); }
 
 std::vector<int> days_of(std::size_t event, int y, int m) {
     std::vector<int> out;
@@ -88,7 +84,9 @@ TEST_F(engine_test, a_crash_or_a_hang_in_expansion_costs_its_own_event_only) {
         load(file);
         uint64_t starts = engine_starts;
         std::size_t culprit = find("culprit");
-        ASSERT_EQ(culprit, std::size_t(30 - place));
+        if (bad.signal >= 0) {
+            ASSERT_EQ(culprit, std::size_t(30 - place));
+        }
         std::vector<int> marked = days_of(culprit, 2026, 7);
         std::string out = testing::internal::GetCapturedStdout();
         debug = 0;
@@ -192,6 +190,19 @@ TEST_F(engine_test, holding_rules_never_make_the_tile_wait) {
     ask_days(march);
     for (int d = 1; d <= 31; ++d) ::day_status(day_of(2026, 3, d));
     EXPECT_LT(seconds(std::chrono::steady_clock::now() - begin).count(), 0.1);
+    EXPECT_GT(events_pending(march), 0);
+    // The weekly event, first in the file, is answered before the rules that
+    // hold are done.
+    auto weekly_answered = [] {
+        for (int d : weekly_days(0, 2026, 3))
+            if (!occurrence_on_day(find("weekly 0"), day_of(2026, 3, d))) return false;
+        return true;
+    };
+    while (!weekly_answered()) {
+        pollfd p{engine_descriptor(), POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1);
+        take_engine_replies();
+    }
     EXPECT_GT(events_pending(march), 0);
     EXPECT_EQ(settle_events(60000), 1);
     EXPECT_EQ(events_pending(march), 0);
