@@ -230,7 +230,9 @@ def compare(tool, path, zone_name, first, last):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--tool", required=True, help="the differential_marks program")
+    parser.add_argument("--tool", help="the differential_marks program; without it, the "
+                        "reference's marks in the first zone are printed, one line a marked "
+                        "day: YYYYMMDD status")
     parser.add_argument("--first", default="20240101")
     parser.add_argument("--last", default="20251231")
     parser.add_argument("--zones", default="America/Chicago,Asia/Tehran")
@@ -239,6 +241,12 @@ def main():
     first = datetime.datetime.strptime(args.first, "%Y%m%d").date()
     last = datetime.datetime.strptime(args.last, "%Y%m%d").date()
     files = args.files or sorted(glob.glob(os.path.join(HERE, "clients", "*.ics")))
+    if not args.tool:
+        for path in files:
+            marks = reference_marks(path, args.zones.split(",")[0], first, last)
+            for day, (status, _) in sorted(marks.items()):
+                print(f"{day:%Y%m%d} {status}")
+        return 0
     problems = []
     for path in files:
         for zone_name in args.zones.split(","):
