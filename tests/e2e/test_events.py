@@ -5,9 +5,14 @@ calendar file, new marks after the file is rewritten, and the day view that
 a right click on a marked day opens, closed by its " X " or by the window
 manager's close request, after which the tile reacts again."""
 
+import datetime
+import pathlib
+import random
 import subprocess
+import sys
 import time
 import unittest
+from zoneinfo import ZoneInfo
 
 import harness
 
@@ -195,6 +200,151 @@ class CrashingRuleTest(unittest.TestCase):
         self.assertLess(time.monotonic() - start, 2.0, "the wheel took too long to move the month")
         self.assertTrue(tile.running())
         self.assertEqual(tile.close_and_wait(), 0)
+
+
+D = datetime.timedelta
+WEEKDAYS = ("MO", "TU", "WE", "TH", "FR", "SA", "SU")
+# Zones defined in the file, with their rules of recent years.
+VTIMEZONES = {
+    "Europe/Berlin": (("DAYLIGHT", "+0100", "+0200", "19700329T020000", "3;BYDAY=-1SU"),
+                      ("STANDARD", "+0200", "+0100", "19701025T030000", "10;BYDAY=-1SU")),
+    "America/New_York": (("DAYLIGHT", "-0500", "-0400", "20070311T020000", "3;BYDAY=2SU"),
+                         ("STANDARD", "-0400", "-0500", "20071104T020000", "11;BYDAY=1SU")),
+    "Australia/Sydney": (("STANDARD", "+1100", "+1000", "20080406T030000", "4;BYDAY=1SU"),
+                         ("DAYLIGHT", "+1000", "+1100", "20081005T020000", "10;BYDAY=1SU")),
+    "Asia/Tokyo": (("STANDARD", "+0900", "+0900", "19700101T000000", None),),
+}
+
+
+def value(name, when, zone):
+    """NAME:... of a date, a floating time (zone None), a UTC or a zoned time."""
+    if not isinstance(when, datetime.datetime):
+        return "%s;VALUE=DATE:%s" % (name, when.strftime("%Y%m%d"))
+    text = when.strftime("%Y%m%dT%H%M%S")
+    if zone == "UTC":
+        return "%s:%sZ" % (name, text)
+    return "%s;TZID=%s:%s" % (name, zone, text) if zone else "%s:%s" % (name, text)
+
+
+def until(last, zone):
+    """UNTIL hours after the last start, in UTC for zoned starts."""
+    if not isinstance(last, datetime.datetime):
+        return last.strftime("%Y%m%d")
+    later = last + D(hours=6)
+    if not zone:
+        return later.strftime("%Y%m%dT%H%M%S")
+    later = later.replace(tzinfo=ZoneInfo(zone)).astimezone(datetime.timezone.utc)
+    return later.strftime("%Y%m%dT%H%M%SZ")
+
+
+def big_calendar(n, seed):
+    """n events as a calendar kept for decades holds them: one-off timed,
+    all-day and multi-day events; rules of days and weeks with COUNT or UNTIL,
+    exceptions and moved or cancelled occurrences; rules of months and
+    years, a few without end; floating, UTC and zoned times."""
+    rng = random.Random(seed)
+    out = ["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//dayspinner e2e//big//EN"]
+    for tzid, parts in VTIMEZONES.items():
+        out += ["BEGIN:VTIMEZONE", "TZID:" + tzid]
+        for kind, before, after, start, rule in parts:
+            out += ["BEGIN:" + kind, "TZOFFSETFROM:" + before, "TZOFFSETTO:" + after,
+                    "DTSTART:" + start]
+            out += ["RRULE:FREQ=YEARLY;BYMONTH=" + rule] if rule else []
+            out += ["END:" + kind]
+        out += ["END:VTIMEZONE"]
+    for i in range(n):
+        uid, stamp = "UID:big-%d@dayspinner" % i, "DTSTAMP:20200101T000000Z"
+        day = datetime.date(1975, 1, 1) + D(days=rng.randrange(70 * 365))
+        zone = rng.choice((None, "Europe/Berlin", "Europe/Berlin", "UTC", "America/New_York",
+                           "Asia/Tokyo", "Australia/Sydney"))
+        start = datetime.datetime(day.year, day.month, day.day, rng.randrange(24),
+                                  rng.randrange(0, 60, 15))
+        length, shape = D(minutes=rng.choice((15, 30, 60, 90, 180))), rng.random()
+        if shape < 0.25:  # all day, up to four days
+            start, zone, length = day, None, D(days=rng.choice((1, 1, 1, 2, 4)))
+        elif shape < 0.3:  # two days, or up to midnight
+            midnight = datetime.datetime.combine(day + D(days=1), datetime.time())
+            length = rng.choice((D(days=2), midnight - start))
+        end = value("DTEND", start + length, zone)
+        if length != D(days=2):  # as a duration: two nominal days would cross summer time
+            days, minutes = length.days, length.seconds // 60
+            end = rng.choice((end, "DURATION:P%dD" % days if days else "DURATION:PT%dM" % minutes))
+        if length == D(days=1) and rng.random() < 0.3:
+            end = ""  # a date alone is its day
+        lines = [uid, stamp, value("DTSTART", start, zone), end, "SUMMARY:Event %d" % i]
+        moved = []
+        kind = rng.random()
+        if kind < 0.28:  # days or weeks, with exceptions and a moved or cancelled occurrence
+            step, count = D(days=rng.choice((1, 2, 7, 7, 14))), rng.randrange(2, 9)
+            rule = ("FREQ=DAILY;INTERVAL=%d" % step.days if step.days < 7 else
+                    "FREQ=WEEKLY;INTERVAL=%d;BYDAY=%s" % (step.days // 7, WEEKDAYS[day.weekday()]))
+            last = start + step * (count - 1)
+            rule += ";COUNT=%d" % count if rng.random() < 0.5 else ";UNTIL=" + until(last, zone)
+            lines.append("RRULE:" + rule)
+            for k in rng.sample(range(1, count), min(rng.choice((0, 0, 1, 2)), count - 1)):
+                lines.append(value("EXDATE", start + step * k, zone))
+            then = start + step * rng.randrange(1, count)
+            if rng.random() < 0.3 and value("EXDATE", then, zone) not in lines:
+                now = then + (D(hours=rng.randrange(-40, 40)) if zone else D(days=rng.randrange(-3, 4)))
+                moved = [uid, stamp, value("RECURRENCE-ID", then, zone), value("DTSTART", now, zone),
+                         value("DTEND", now + length, zone), "SUMMARY:Moved %d" % i]
+                moved += ["STATUS:CANCELLED"] if rng.random() < 0.3 else []
+        elif kind < 0.4:  # months and years, a few without end
+            nth = "%d%s" % ((day.day - 1) // 7 + 1, WEEKDAYS[day.weekday()])
+            rule = rng.choice(("FREQ=MONTHLY", "FREQ=MONTHLY;BYMONTHDAY=%d" % day.day,
+                               "FREQ=MONTHLY;BYDAY=" + nth, "FREQ=MONTHLY;INTERVAL=3", "FREQ=YEARLY",
+                               "FREQ=YEARLY;BYMONTH=%d;BYDAY=%s" % (day.month, nth)))
+            count = ";COUNT=%d" % rng.randrange(2, 12) if rng.random() < 0.98 else ""
+            lines.append("RRULE:" + rule + count)
+        lines += ["TRANSP:TRANSPARENT"] if rng.random() < 0.3 else []
+        lines += ["STATUS:CANCELLED"] if rng.random() < 0.03 else []
+        for component in (lines, moved) if moved else (lines,):
+            out += ["BEGIN:VEVENT"] + [line for line in component if line] + ["END:VEVENT"]
+    return "\r\n".join(out + ["END:VCALENDAR", ""])
+
+
+class WheelTest(unittest.TestCase):
+    """A 10,000-event calendar wheeled through, month by month, under a zone
+    with summer time: each month's marks, once the tile has every answer,
+    equal those of an independent expansion of the file."""
+
+    ZONE = "Europe/Berlin"
+    REFERENCE = pathlib.Path(__file__).resolve().parents[1] / "events" / "differential_clients.py"
+    # From February 2025 back to January, then 25 months on to February 2027.
+    WALK = [(None, "2025-02"), (4, "2025-01")] + [(5, "%d-%02d" % (2025 + m // 12, m % 12 + 1))
+                                                  for m in range(1, 26)]
+
+    def test_every_month_of_two_years_marks_the_days_an_independent_expansion_marks(self):
+        session = harness.Session(settings=SETTINGS, calendar=big_calendar(10000, 21))
+        self.addCleanup(session.close)
+        path = session.home / harness.CALENDAR_PATH
+        (session.home / harness.SETTINGS_NAME).write_text(SETTINGS + "ICS=%s\n" % path)
+        # The reference runs beside the tile; it re-executes itself under the
+        # system's python3 when this one lacks the libraries.
+        reference = subprocess.Popen([sys.executable, str(self.REFERENCE), "--zones", self.ZONE,
+                                      "--first", "20250101", "--last", "20270228", str(path)],
+                                     stdout=subprocess.PIPE, text=True)
+        self.addCleanup(reference.kill)
+        tile = session.start_tile(args=["-d"], date="2025-02-12 10:00:00", env={"TZ": self.ZONE})
+        self.addCleanup(lambda: tile.running() and tile.close_and_wait())
+        # The pointer rests on the tile: xdotool's synchronous move to where
+        # it already is would wait for a motion that never comes.
+        tile.move(30, 40)
+        shown = []
+        for button, month in self.WALK:
+            if button:
+                session.xdotool("click", button)
+            shown.append(tile.wait_shown(lambda s: s.month == month and s.pending == 0, timeout=30))
+        output = reference.communicate(timeout=300)[0]
+        self.assertEqual(reference.returncode, 0, "the reference expansion failed")
+        expected = {s.month: (set(), set()) for s in shown}
+        for day, status in (line.split() for line in output.splitlines()):
+            expected["%s-%s" % (day[:4], day[4:6])][int(status) - 1].add(int(day[6:]))
+        wrong = ["%s: busy %s free %s, expected busy %s free %s"
+                 % ((s.month, sorted(s.busy), sorted(s.free)) + tuple(map(sorted, expected[s.month])))
+                 for s in shown if (s.busy, s.free) != expected[s.month]]
+        if wrong:
+            self.fail("\n".join(wrong))
 
 
 if __name__ == "__main__":
