@@ -150,6 +150,8 @@ gboolean dispatch(GSource *base, GSourceFunc, gpointer) {
         refresh_and_rearm();
         // A request that found a window of the pair gone ends the process now.
         XSync(dock_surface.display, False);
+        // Once the face is out, so that whoever waits on the line finds it drawn.
+        print_shown();
     }
     poll_rows(s);
     return G_SOURCE_CONTINUE;
@@ -163,8 +165,8 @@ GSourceFuncs tile_source_funcs = {prepare, check, dispatch, nullptr, nullptr, nu
 static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
     if (take_engine_replies()) {
         draw_grid();
-        print_shown();
         XFlush(dock_surface.display);
+        print_shown();
     }
     return G_SOURCE_CONTINUE;
 }
@@ -183,7 +185,6 @@ void refresh_face() {
     draw_button_bar();
     draw_grid();
     draw_header();
-    print_shown();
 }
 
 void request_refresh() { loop.due = true; }
