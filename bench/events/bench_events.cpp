@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Loading against the library's bare parse, month marks of old rules against
-// new ones, and resident size over reloads.
+// new ones, and resident size over reloads. With --write-calendars and --walk
+// (see main), the calendars of bench/engine_figures.py and the in-process walk
+// its docked tile is compared with.
 #include "events/engine.h"
 #include "events/recur.h"
 #include "tests/events/ics_files.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -85,9 +91,11 @@ void bm_bare_parse(benchmark::State &state) {
     }
 }
 
-// 500 recurring events, a third with COUNT, first instances in January 2026
-// (near) or in January 1996 (far); the month asked is January 2026.
-std::string recurring_file(int base_year) {
+// 500 recurring events, a third with COUNT, first instances in month of
+// base_year, and an EXDATE on the 14th of that month in shown_year. The
+// benchmarks ask for January 2026, from first instances in January 2026
+// (near) or in January 1996 (far).
+std::string recurring_file(int base_year, int shown_year = 2026, int month = 1) {
     std::string out;
     const char *rules[] = {"FREQ=DAILY", "FREQ=WEEKLY;BYDAY=MO,TH", "FREQ=MONTHLY;BYMONTHDAY=%d"};
     for (int i = 0; i < 500; ++i) {
@@ -95,10 +103,10 @@ std::string recurring_file(int base_year) {
         snprintf(rule, sizeof rule, rules[i % 3], i % 28 + 1);
         std::string r = std::string("RRULE:") + rule +
                         (i % 3 == 1 ? ";COUNT=" + std::to_string(20 + i % 50) : "");
-        out +=
-            vevent({"DTSTART:" + ymd(base_year, 1, i % 28 + 1) + "T090000",
-                    "DTEND:" + ymd(base_year, 1, i % 28 + 1) + "T100000",
-                    "SUMMARY:r" + std::to_string(i), r, "EXDATE:" + ymd(2026, 1, 14) + "T090000"});
+        out += vevent({"DTSTART:" + ymd(base_year, month, i % 28 + 1) + "T090000",
+                       "DTEND:" + ymd(base_year, month, i % 28 + 1) + "T100000",
+                       "SUMMARY:r" + std::to_string(i), r,
+                       "EXDATE:" + ymd(shown_year, month, 14) + "T090000"});
     }
     return calendar(out);
 }
@@ -323,4 +331,71 @@ BENCHMARK(bm_all_faulty_month)->Iterations(3)->UseRealTime()->Unit(benchmark::kM
 BENCHMARK(bm_export_load)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_export_month)->Unit(benchmark::kMillisecond);
 BENCHMARK(bm_resident_over_reloads)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK_MAIN();
+
+namespace {
+
+// The calendars of bench/engine_figures.py, around the month it shows (year,
+// month): the generated ones span year - 4 to year + 2, the export year - 2 to
+// year + 2. The second 10,000-event file differs from the first, for reloads.
+int write_calendars(const std::string &to, int year, int month) {
+    const std::pair<const char *, std::string> files[] = {
+        {"rules-30-years-old.ics", recurring_file(year - 30, year, month)},
+        {"rules-new.ics", recurring_file(year, year, month)},
+        {"export-5000.ics", client_export(5000, 11, year + 2)},
+        {"events-10000.ics", generated_calendar(10000, 7, year - 4)},
+        {"events-10000-b.ics", generated_calendar(10000, 8, year - 4)},
+        {"events-50000.ics", generated_calendar(50000, 7, year - 4)},
+    };
+    for (const auto &[name, text] : files) write_file(to + "/" + name, text);
+    return 0;
+}
+
+void count_occurrence(void *count, const occurrence &) { ++*static_cast<std::size_t *>(count); }
+
+// Every event of the calendar at path given its occurrences in first..last
+// (Julian day numbers) in this process, as the engine's workers do it but
+// without the engine: the first instance, and the recurrence set of a rule.
+// Prints the load's time, the first walk's, the best and the median of the
+// three walks that follow, in ms, and the occurrences found.
+int walk(const char *path, int64_t first, int64_t last) {
+    auto ms_since = [](std::chrono::steady_clock::time_point t) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t)
+            .count();
+    };
+    auto t0 = std::chrono::steady_clock::now();
+    read_calendar(path, read_options{});
+    double load = ms_since(t0);
+    std::size_t found = 0;
+    std::vector<double> walks;
+    for (int i = 0; i < 4; ++i) {
+        found = 0;
+        t0 = std::chrono::steady_clock::now();
+        for (const event_node *n = event_list; n; n = n->next) {
+            found += n->first.first_day <= last && n->first.last_day >= first;
+            if (has_rule(n) != 0) expand_rule(n, first, last, count_occurrence, &found);
+        }
+        walks.push_back(ms_since(t0));
+    }
+    std::sort(walks.begin() + 1, walks.end());
+    printf("load_ms %.3f first_walk_ms %.3f best_walk_ms %.3f median_walk_ms %.3f found %zu\n",
+           load, walks[0], walks[1], walks[2], found);
+    free_events();
+    return 0;
+}
+
+}  // namespace
+
+//   bench_events [benchmark options]
+//   bench_events --write-calendars DIR YEAR MONTH
+//   bench_events --walk FILE FIRST_DAY LAST_DAY
+int main(int argc, char **argv) {
+    if (argc == 5 && strcmp(argv[1], "--write-calendars") == 0)
+        return write_calendars(argv[2], atoi(argv[3]), atoi(argv[4]));
+    if (argc == 5 && strcmp(argv[1], "--walk") == 0)
+        return walk(argv[2], atoll(argv[3]), atoll(argv[4]));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
