@@ -14,6 +14,7 @@
 #include "calendar/calendar.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
@@ -332,6 +333,9 @@ void handle_message(uint32_t type, const std::string &payload) {
         client.events = std::move(client.incoming);
         client.incoming = {};
         client.blocks.clear();
+        // Both calendars were held while the new one came in: give the
+        // freed pages back, or every reload keeps that high-water mark.
+        malloc_trim(0);
         count_rules();
         keep_blocks();
         client.load_pending = 0;
