@@ -3,7 +3,9 @@
 # Copyright (C) 2026 the Dayspinner authors
 """The calendar engine's figures, side by side in one run (docs/FIGURES.md):
 
-    python3 bench/engine_figures.py [BUILD_DIR]       # about five minutes
+    python3 bench/engine_figures.py [BUILD_DIR] [--only load|wheel|memory]
+
+The whole run takes about five minutes.
 
 1. Load: the engine's read (read_calendar, in process) against libical's bare
    parse of the same file, 1,000, 10,000 and 50,000 events (bench_events).
@@ -13,15 +15,16 @@
    the months around the shown one having been answered in the background)
    and a far month (twelve clicks at once). Against the in-process walk of
    the same calendar over the same month (bench_events --walk).
-3. Memory: the tile's and the engine's resident size after 1 and after 45
-   reloads of a 10,000-event file, and after the engine is killed and the
-   tile has started another.
+3. Memory: the tile's and the engine's resident size (and the part of it
+   private to the process) after 1 and after 45 reloads of a 10,000-event
+   file, and after the engine is killed and the tile has started another.
 
 Clicks are sent through XTest on one open connection, so that no program
 start is counted; each time is taken when the tile's line arrives on its
 pipe. The tile prints the line right after drawing, before its XSync.
 """
 
+import argparse
 import ctypes
 import datetime
 import json
@@ -145,10 +148,12 @@ def cpu_ticks(pid):
 
 
 def resident_kib(pid):
-    for line in pathlib.Path("/proc/%d/status" % pid).read_text().splitlines():
-        if line.startswith("VmRSS:"):
-            return int(line.split()[1])
-    return 0
+    """Resident, and of it the pages no other process shares (KiB)."""
+    fields = {}
+    for line in pathlib.Path("/proc/%d/smaps_rollup" % pid).read_text().splitlines()[1:]:
+        key, value = line.split(":", 1)
+        fields[key] = int(value.split()[0])
+    return fields["Rss"], fields["Private_Clean"] + fields["Private_Dirty"]
 
 
 def settle(tile):
@@ -324,22 +329,27 @@ def memory_figures(session, calendars, today):
         new = engine()
     finally:
         tile.close_and_wait()
-    print("| Moment | tile | engine |")
+    print("| Moment | tile: resident, private | engine: resident, private |")
     print("|---|---|---|")
-    for key, name in ((0, "after the first load"), (1, "after 1 reload"),
-                      (45, "after 45 reloads"),
-                      ("restart", "engine killed (pid %d), new engine (pid %d) has read it"
-                       % (old, new))):
-        print("| %s | %s | %s |" % (name, format(sizes[key][0], ","), format(sizes[key][1], ",")))
-    print("| growth from 1 to 45 reloads | %+d | %+d |"
-          % (sizes[45][0] - sizes[1][0], sizes[45][1] - sizes[1][1]))
+    rows = [(0, "after the first load"), (1, "after 1 reload"), (45, "after 45 reloads"),
+            ("restart", "engine killed (pid %d), a new one (pid %d) has read the file"
+             % (old, new))]
+    for key, name in rows:
+        print("| %s | %s | %s |" % (name, "%s, %s" % tuple(format(v, ",") for v in sizes[key][0]),
+                                    "%s, %s" % tuple(format(v, ",") for v in sizes[key][1])))
+    print("| growth from 1 to 45 reloads | %+d, %+d | %+d, %+d |"
+          % tuple(sizes[45][p][i] - sizes[1][p][i] for p in (0, 1) for i in (0, 1)))
     print("\nA reload, from the rename over the file to the month's marks complete: "
           "median %.0f ms (%.0f to %.0f) of %d" % (statistics.median(reloads), min(reloads),
                                                    max(reloads), len(reloads)), flush=True)
 
 
 def main():
-    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build").resolve()
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build", nargs="?", default="build")
+    parser.add_argument("--only", choices=("load", "wheel", "memory"))
+    args = parser.parse_args()
+    build = pathlib.Path(args.build).resolve()
     os.environ["DAYSPINNER_BINARY"] = str(build / "dayspinner")
     os.environ["DAYSPINNER_XHELPER"] = str(build / "tests" / "e2e" / "ds_e2e_xhelper")
     print("load average at the start: %.2f %.2f %.2f" % os.getloadavg())
@@ -347,10 +357,13 @@ def main():
     with tempfile.TemporaryDirectory(prefix="ds-figures-") as tmp:
         calendars = pathlib.Path(tmp)
         bench_events(build, "--write-calendars", tmp, str(today.year), str(today.month))
-        load_figures(build)
+        if args.only in (None, "load"):
+            load_figures(build)
         with harness.Session() as session:
-            wheel_figures(build, session, calendars, today)
-            memory_figures(session, calendars, today)
+            if args.only in (None, "wheel"):
+                wheel_figures(build, session, calendars, today)
+            if args.only in (None, "memory"):
+                memory_figures(session, calendars, today)
     print("\nload average at the end: %.2f %.2f %.2f" % os.getloadavg())
 
 
