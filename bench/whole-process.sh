@@ -40,4 +40,6 @@ for script in "$here"/bench/face/*.sh "$here"/bench/events/*.sh; do
     echo "== $(basename "$script")"
     sh "$script" "$binary" "$idle" || status=1
 done
+echo "== engine figures"
+python3 "$here/bench/engine_figures.py" "$build" || status=1
 exit $status
