@@ -21,7 +21,7 @@ The whole run takes about five minutes.
 
 Clicks are sent through XTest on one open connection, so that no program
 start is counted; each time is taken when the tile's line arrives on its
-pipe. The tile prints the line right after drawing, before its XSync.
+pipe. The tile prints the line once the face is sent, after its XSync.
 """
 
 import argparse
