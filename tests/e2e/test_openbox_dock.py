@@ -14,6 +14,9 @@ class OpenboxDockTest(unittest.TestCase):
     def test_the_dock_shows_a_live_tile_that_closes_with_status_0(self):
         session = start_session(*OPENBOX[:3])
         self.addCleanup(session.close)
+        # Openbox takes the selection before it serves requests, and never
+        # docks a tile mapped meanwhile: it must have framed a window first.
+        self.assertEqual(session.helper("wait-managed", 15000, check=False).returncode, 0)
         check_live_tile(self, session, *OPENBOX[3:])
 
 

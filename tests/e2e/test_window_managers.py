@@ -96,9 +96,7 @@ WINDOW_MANAGERS = [
                                   ".afterstep/wharf": AFTERSTEP_WHARF}, "leader", False),
     ("twm", ["twm", "-f", "{home}/twmrc"], {"twmrc": TWMRC}, "leader", False),
 ]
-# Openbox runs in a test process of its own (test_openbox_dock.py): started
-# after other sessions of the same test process, it sometimes stalls in its
-# start-up and docks nothing (cause not found; a new process is not affected).
+# Openbox runs in a test process of its own (test_openbox_dock.py).
 OPENBOX = ("openbox", ["openbox", "--config-file", "{home}/rc.xml"], {"rc.xml": openbox_rc},
            "icon", False)
 

@@ -4,6 +4,7 @@
 // windows, reads a window's pixels, and sends client messages.
 //
 //   ds_e2e_xhelper wait-wm TIMEOUT_MS         status 0 once a window manager runs
+//   ds_e2e_xhelper wait-managed TIMEOUT_MS    status 0 once it frames a window mapped now
 //   ds_e2e_xhelper find-tile RES_NAME         one line of key=value pairs, status 1 if not found
 //                                             (the icon window's, then the leader's as leader_*)
 //   ds_e2e_xhelper snap WINDOW                the window's pixels as a binary PPM (P6) on stdout
@@ -61,6 +62,29 @@ int wait_wm(Display *display, long timeout_ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return 1;
+}
+
+// A window manager may take the selection before it serves requests, and lose
+// a window mapped meanwhile: a window of our own, mapped again until it is
+// framed (its parent is no longer the root), shows that it serves them.
+int wait_managed(Display *display, long timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    Window root = DefaultRootWindow(display);
+    Window probe = XCreateSimpleWindow(display, root, 0, 0, 16, 16, 0, 0, 0);
+    int status = 1;
+    for (int round = 0; status != 0 && std::chrono::steady_clock::now() < deadline; ++round) {
+        if (round % 10 == 0) XMapWindow(display, probe);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Window root_return = None, parent = root, *children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display, probe, &root_return, &parent, &children, &count) != 0 &&
+            children != nullptr)
+            XFree(children);
+        if (parent != root) status = 0;
+    }
+    XDestroyWindow(display, probe);
+    XSync(display, False);
+    return status;
 }
 
 bool class_matches(Display *display, Window w, const char *res_name) {
@@ -189,6 +213,8 @@ int main(int argc, char **argv) {
     int status = 2;
     if (command == "wait-wm" && argc == 3)
         status = wait_wm(display, std::atol(argv[2]));
+    else if (command == "wait-managed" && argc == 3)
+        status = wait_managed(display, std::atol(argv[2]));
     else if (command == "find-tile" && argc == 3)
         status = find_tile(display, argv[2]);
     else if (command == "snap" && argc == 3)
