@@ -9,8 +9,8 @@
 //                                answer_days (worker.cpp, recur.cpp)
 //   tile <--events, occurrences, progress-- engine
 //
-// read_calendar and answer_days also run in the calling process, for the fuzz
-// target and benchmarks.
+// read_calendar, read_calendar_text and answer_days also run in the calling
+// process, for the fuzz target and benchmarks.
 #pragma once
 
 #include "events/events.h"
@@ -90,6 +90,10 @@ struct read_options {
 // Reads the calendar at path (a file, or a folder of .ics files) into
 // event_list, replacing what it held.
 void read_calendar(const char *path, const read_options &options);
+// The same for text held in memory, read as the whole of the file at path
+// (a name for messages; nothing is opened): the bounds, the zones, the
+// replaced occurrences and the events are those read_calendar would give.
+void read_calendar_text(std::string text, const char *path, const read_options &options);
 void free_events();  // empties event_list and forgets the files' zones
 
 // Gives the events from index from on (list order) their occurrences in

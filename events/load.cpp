@@ -282,13 +282,10 @@ void print_reports(const std::string &reports) {
     }
 }
 
-// Parses the file open on fd, unless it holds more than max_ics_size bytes.
-// What was left out is said in reports.
-void read_source(int fd, off_t size, const std::string &path, const read_options &options,
-                 std::string &reports) {
-    std::unique_ptr<const int, fd_close> closer(&fd);
-    std::string text;
-    if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
+// Parses one file's text, unless the file (size bytes when opened) holds
+// more than max_ics_size bytes. What was left out is said in reports.
+void read_text(std::string text, off_t size, const std::string &path, const read_options &options,
+               std::string &reports) {
     if (size > max_ics_size || text.size() > static_cast<std::size_t>(max_ics_size)) {
         // The old marks would be stale: none are shown until the file shrinks.
         append_format(reports, "%s: %s is larger than %lld MiB and is not read\n",
@@ -308,6 +305,15 @@ void read_source(int fd, off_t size, const std::string &path, const read_options
     parse_text(bounded.text, options);
 }
 
+// Reads and parses the file open on fd, whose size was size bytes when opened.
+void read_source(int fd, off_t size, const std::string &path, const read_options &options,
+                 std::string &reports) {
+    std::unique_ptr<const int, fd_close> closer(&fd);
+    std::string text;
+    if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
+    read_text(std::move(text), size, path, options, reports);
+}
+
 void report_left_out(const char *path, const source_list &sources, const std::string &name,
                      std::string &reports) {
     if (sources.left_out)
@@ -325,6 +331,13 @@ void report_left_out(const char *path, const source_list &sources, const std::st
 void bring_fault(const engine_fault &fault) {
     if (fault.signal) raise(fault.signal);
     for (;;) pause();
+}
+
+// What a read does once its files are parsed.
+void end_read(const std::string &reports) {
+    take_out_replaced();  // a replacing component may come from another file of a folder
+    put_sub_daily_rules_last();
+    print_reports(reports);
 }
 
 }  // namespace
@@ -349,9 +362,18 @@ void read_calendar(const char *path, const read_options &options) {
         read_source(fd, size, f.path, options, reports);
         if (options.progress) options.progress(options.context, progress_done, "");
     }
-    take_out_replaced();  // a replacing component may come from another file of a folder
-    put_sub_daily_rules_last();
-    print_reports(reports);
+    end_read(reports);
+}
+
+void read_calendar_text(std::string text, const char *path, const read_options &options) {
+    free_events();
+    set_zone_debug(options.debug);
+    std::string reports;
+    auto size = static_cast<off_t>(text.size());
+    if (options.progress) options.progress(options.context, progress_file, path);
+    read_text(std::move(text), size, path, options, reports);
+    if (options.progress) options.progress(options.context, progress_done, "");
+    end_read(reports);
 }
 
 void free_events() {

@@ -4,6 +4,8 @@
 // file is read again.
 #include "tests/events/event_test.h"
 
+#include "events/zones.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -148,4 +150,45 @@ TEST_F(load_test, unreadable_or_vanished_files_keep_the_last_list) {
     load_events();
     EXPECT_TRUE(summaries().empty());
     rmdir(path.c_str());
+}
+
+// The read of a text held in memory (the fuzz target's way in) gives the
+// list the read of the same file gives: bounds, file zones, replaced
+// occurrences, exclusions and order alike.
+TEST_F(load_test, text_in_memory_reads_as_the_same_file) {
+    auto listed = [] {
+        std::vector<std::string> out;
+        for (const event_node *n = event_list; n; n = n->next) {
+            std::string line = n->summary.substr(0, 20) + " " + std::to_string(n->summary.size()) +
+                               " " + std::to_string(instant_of(n->start)) + " " +
+                               std::to_string(n->first.first_day) + " " +
+                               std::to_string(n->first.last_day);
+            for (int64_t t : n->excluded_instants) line += " x" + std::to_string(t);
+            for (int64_t d : n->exdate_days) line += " d" + std::to_string(d);
+            out.push_back(line);
+        }
+        return out;
+    };
+    std::string nested;
+    for (int i = 0; i < 20; ++i) nested += "BEGIN:VEVENT\r\n";
+    for (int i = 0; i < 20; ++i) nested += "END:VEVENT\r\n";
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"BEGIN:VTIMEZONE\r\nTZID:Here\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+         "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n" +
+             vevent({"UID:a", "DTSTART;TZID=Here:20260105T100000", "RRULE:FREQ=DAILY;COUNT=5",
+                     "EXDATE;TZID=Here:20260107T100000", "SUMMARY:zoned"}) +
+             vevent({"UID:a", "RECURRENCE-ID;TZID=Here:20260106T100000",
+                     "DTSTART;TZID=Here:20260106T120000", "SUMMARY:moved"}) +
+             vevent({"DTSTART:20260105T100000", "RRULE:FREQ=HOURLY", "SUMMARY:hourly"}),
+         3},
+        {nested + vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:" + std::string(9000, 'x')}), 1},
+    };
+    for (const auto &[text, events] : cases) {
+        write_file(path, calendar(text));
+        read_in_process(path);
+        std::vector<std::string> from_file = listed();
+        read_calendar_text(calendar(text), path.c_str(), read_options{});
+        EXPECT_EQ(listed(), from_file);
+        EXPECT_EQ(from_file.size(), events);
+    }
 }
