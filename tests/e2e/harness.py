@@ -199,6 +199,15 @@ def _stop(process, timeout=3):
     """Stops a process started in a session of its own, with all its children."""
     if process is None:
         return
+    if process.poll() is None:
+        # libfaketime keeps its clock in shared memory named after the process
+        # and removes it at a normal exit only. The names go now, while the
+        # pid is still ours; the process keeps what it has mapped.
+        for name in ("faketime_shm_%d", "sem.faketime_sem_%d"):
+            try:
+                os.unlink("/dev/shm/" + name % process.pid)
+            except FileNotFoundError:
+                pass
     for sig in (signal.SIGTERM, signal.SIGKILL):
         try:
             os.killpg(process.pid, sig)
@@ -350,9 +359,9 @@ class Session:
         argv = [binary] + list(args)
         env = dict(self.env)
         if date is not None:
-            # libfaketime itself, not the faketime wrapper: the wrapper shares its
-            # clock through a semaphore and memory in /dev/shm that stay behind
-            # when it is killed, and a later wrapper given the same pid fails.
+            # libfaketime itself, not the faketime wrapper: the wrapper's own
+            # semaphore and memory in /dev/shm stay behind when it is killed,
+            # and a later wrapper given the same pid fails (see _stop).
             # The sanitizer runtime must come first in the preload order;
             # faketime ahead of it is harmless here.
             options = env.get("ASAN_OPTIONS", "")
