@@ -55,6 +55,10 @@ struct event_node {
     // the date EXDATEs, on which no occurrence starts.
     std::vector<int64_t> excluded_instants;
     std::vector<int64_t> exdate_days;
+    // The component's RRULE and RDATE properties, in its order. Read once:
+    // the library's iteration over a component writes into it, and a worker
+    // that wrote into every component would copy every page of the list.
+    std::vector<icalproperty *> rules;
     occurrence first;  // the first instance
     // The rule's further occurrences in the days last answered.
     std::vector<occurrence> occurrences;

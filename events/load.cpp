@@ -94,7 +94,7 @@ void add_component(icalcomponent *c, int debug) {
     node->cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
     node->summary = summary ? summary : "";
     node->component = std::move(owned);
-    read_exdates(node);
+    read_recurrence(node);
     // An EXDATE on the start takes out the first instance too.
     if (!excluded(node, start)) node->first = occurrence_between(start, end);
     node->next = event_list;

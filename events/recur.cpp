@@ -208,10 +208,9 @@ void walk_rule(expansion &e, const icalrecurrencetype &rule) {
 // RDATE values: dates and times last as long as the event, periods bring
 // their own end.
 void add_rdates(expansion &e) {
-    icalcomponent *c = e.node->component.get();
     const icaltimezone *zone = e.node->start.zone;
-    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_RDATE_PROPERTY)) {
+    for (icalproperty *p : e.node->rules) {
+        if (icalproperty_isa(p) != ICAL_RDATE_PROPERTY) continue;
         icaldatetimeperiodtype d = icalproperty_get_rdate(p);
         if (!icaltime_is_null_time(d.time)) {
             icaltimetype start = with_zone(p, d.time, zone);
@@ -261,8 +260,13 @@ void sort_exclusions(event_node *node) {
     std::sort(node->excluded_instants.begin(), node->excluded_instants.end());
 }
 
-void read_exdates(event_node *node) {
+void read_recurrence(event_node *node) {
     icalcomponent *c = node->component.get();
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        icalproperty_kind kind = icalproperty_isa(p);
+        if (kind == ICAL_RRULE_PROPERTY || kind == ICAL_RDATE_PROPERTY) node->rules.push_back(p);
+    }
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY))
         exclude(node, with_zone(p, value_of(p), node->start.zone));
@@ -275,17 +279,12 @@ int excluded(const event_node *node, icaltimetype start) {
            std::binary_search(node->exdate_days.begin(), node->exdate_days.end(), day_key(start));
 }
 
-int has_rule(const event_node *node) {
-    icalcomponent *c = node->component.get();
-    return c && (icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) ||
-                 icalcomponent_get_first_property(c, ICAL_RDATE_PROPERTY));
-}
+int has_rule(const event_node *node) { return !node->rules.empty(); }
 
 int has_sub_daily_rule(const event_node *node) {
-    icalcomponent *c = node->component.get();
-    for (icalproperty *p = c ? icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) : nullptr;
-         p; p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY))
-        if (step_unit(icalproperty_get_rrule(p).freq)) return 1;
+    for (icalproperty *p : node->rules)
+        if (icalproperty_isa(p) == ICAL_RRULE_PROPERTY && step_unit(icalproperty_get_rrule(p).freq))
+            return 1;
     return 0;
 }
 
@@ -293,10 +292,8 @@ void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, oc
                  void *context) {
     if (first_day > last_day || !has_rule(node)) return;
     expansion e{node, first_day, last_day, {}};
-    icalcomponent *c = node->component.get();
-    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY))
-        walk_rule(e, icalproperty_get_rrule(p));
+    for (icalproperty *p : node->rules)
+        if (icalproperty_isa(p) == ICAL_RRULE_PROPERTY) walk_rule(e, icalproperty_get_rrule(p));
     add_rdates(e);
     std::stable_sort(e.found.begin(), e.found.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });

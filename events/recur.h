@@ -23,9 +23,10 @@ int real_day(icaltimetype t);
 // names no real day. sort_exclusions makes them ready for excluded.
 void exclude(event_node *node, icaltimetype t);
 void sort_exclusions(event_node *node);
-// Reads the node's EXDATEs into its exclusions (values without a zone take
-// the start's), sorted.
-void read_exdates(event_node *node);
+// Reads the node's RRULE and RDATE properties into its rules, and its
+// EXDATEs into its exclusions (values without a zone take the start's),
+// sorted.
+void read_recurrence(event_node *node);
 // 1 when the occurrence starting at start (in the event's own zone) is left
 // out of the recurrence set: by an EXDATE, or replaced by another component.
 int excluded(const event_node *node, icaltimetype start);
