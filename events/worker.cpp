@@ -5,12 +5,15 @@
 // rule on which the library crashes or loops costs its own event, not the
 // engine's parsed calendar.
 //
-// The child expands the events in list order and writes each one's
-// occurrences to a pipe as soon as it has them, then a record that the event
-// is done. The engine reads with a deadline: when the child dies or holds one
-// event too long, the first event not reported done is the culprit. It keeps
-// its first instance (and what was reported for it), is marked faulty, and a
-// new child goes on with the next event.
+// The child expands the events in list order. Before each it stores the
+// event's index in a page shared with the engine, and it writes the
+// occurrences and a record that each event is done to a pipe in batches, so
+// that it makes no system call per event (but before a rule of hours,
+// minutes or seconds, which can hold it). The engine reads with a deadline:
+// when the child dies, or the shared index stays on one event too long, that
+// event is the culprit. It keeps its first instance (and what was reported
+// for it), is marked faulty, and a new child goes on from the first event not
+// reported done, without it.
 #include "calendar/calendar.h"
 #include "events/engine.h"
 #include "events/recur.h"
@@ -18,15 +21,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 int64_t monotonic_ms() {
@@ -44,8 +52,15 @@ constexpr int64_t event_deadline_ms = 200;
 constexpr rlim_t worker_cpu_seconds = 3;
 constexpr uint64_t worker_extra_bytes = uint64_t(1) << 30;
 // Records a worker holds back before writing them, and for how long at most (ms).
-constexpr std::size_t worker_batch = 64;
+constexpr std::size_t worker_batch = 256;
 constexpr int64_t flush_ms = 20;
+// How often the engine looks at the shared index while the pipe is quiet (ms).
+constexpr int64_t watch_ms = 10;
+
+// The page the engine and its worker share: the event being expanded.
+struct shared_progress {
+    std::atomic<int32_t> current{-1};
+};
 
 enum record_kind : int32_t { record_occurrence = 0, record_done = 1 };
 
@@ -53,6 +68,10 @@ struct wire_record {
     int32_t index;  // position of the event in the list
     int32_t kind;   // record_kind
     occurrence item;
+};
+
+struct progress_unmap {
+    void operator()(shared_progress *p) const { munmap(p, sizeof *p); }
 };
 
 int needs_worker(const event_node *node) { return !node->faulty && has_rule(node); }
@@ -106,6 +125,7 @@ void limit_worker(int time_scale) {
 
 struct worker_job {
     const std::vector<event_node *> &nodes;
+    shared_progress *progress;
     std::size_t from;
     day_range range;
     const engine_fault &fault;
@@ -127,14 +147,20 @@ struct worker_job {
          i = next_needing_worker(nodes, i + 1)) {
         out.index = static_cast<int32_t>(i);
         out.last = occurrence{};
+        // The rules that can hold a worker for long: what is done before one
+        // is written first, so that it is not lost when the worker is killed.
+        if (has_sub_daily_rule(nodes[i]) && !out.pending.empty()) flush(out);
+        job.progress->current.store(out.index, std::memory_order_release);
         if (job.fault.stage == 2 && out.index == job.fault.index) {
             if (job.fault.signal) raise(job.fault.signal);
             for (;;) pause();
         }
         expand_rule(nodes[i], job.range.first, job.range.last, emit_occurrence, &out);
         out.pending.push_back({out.index, record_done, occurrence{}});
-        flush(out);
+        if (out.pending.size() >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
+            flush(out);
     }
+    flush(out);
     _exit(0);
 }
 
@@ -145,6 +171,7 @@ enum run_end { run_finished, run_crashed, run_overran, run_out_of_budget, run_no
 struct run_result {
     run_end end = run_not_started;
     std::size_t next = 0;  // the first event the worker did not report done
+    int32_t current = -1;  // the event it was on when it ended
     int signal = 0;        // the signal that ended a crashed worker, or 0
 };
 
@@ -178,11 +205,13 @@ int reap(pid_t pid) {
 
 // Runs one worker over the events from `from` on, until it finishes, dies,
 // holds one event past its deadline, or the budget ends at budget_end.
+// Records of events after `from` that were not reported done are dropped.
 run_result run_one(const worker_job &job, int64_t budget_end) {
     const std::vector<event_node *> &nodes = job.nodes;
     std::size_t from = job.from;
     run_result result;
     result.next = from;
+    job.progress->current.store(-1, std::memory_order_relaxed);
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return result;
     pid_t parent = getpid();
@@ -198,16 +227,20 @@ run_result run_one(const worker_job &job, int64_t budget_end) {
     }
     close(ends[1]);
     std::vector<char> buffer;
-    int64_t progress = monotonic_ms();  // when the worker last reported an event done
+    int64_t progress = monotonic_ms();  // when the worker last moved on to another event
+    int32_t current = -1;
     for (;;) {
-        int64_t now = monotonic_ms(), event_end = progress + event_deadline_ms * job.time_scale;
+        int64_t now = monotonic_ms();
+        int32_t on = job.progress->current.load(std::memory_order_acquire);
+        if (on != current) current = on, progress = now;
+        int64_t event_end = progress + event_deadline_ms * job.time_scale;
         if (now >= event_end || now >= budget_end) {
             result.end = now >= event_end ? run_overran : run_out_of_budget;
             kill(pid, SIGKILL);
             break;
         }
         pollfd p{ends[0], POLLIN, 0};
-        int wait = static_cast<int>(std::min(event_end, budget_end) - now);
+        int wait = static_cast<int>(std::min({event_end, budget_end, now + watch_ms}) - now);
         if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
         char chunk[16 * sizeof(wire_record)];
         ssize_t n = read(ends[0], chunk, sizeof chunk);
@@ -217,14 +250,11 @@ run_result run_one(const worker_job &job, int64_t budget_end) {
             break;
         }
         buffer.insert(buffer.end(), chunk, chunk + n);
-        std::size_t done = take_records(buffer, nodes, from, result.next);
-        if (done != result.next) {
-            result.next = done;
-            progress = monotonic_ms();
-        }
+        result.next = take_records(buffer, nodes, from, result.next);
     }
     close(ends[0]);
     int status = reap(pid);
+    result.current = job.progress->current.load(std::memory_order_acquire);
     if (result.end == run_crashed) {
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
             result.end = run_finished;
@@ -253,21 +283,31 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
     for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
     for (std::size_t i = from; i < nodes.size(); ++i) nodes[i]->occurrences.clear();
     answer_result out;
+    void *page = mmap(nullptr, sizeof(shared_progress), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) return out;  // nothing answered: asked again later
+    std::unique_ptr<shared_progress, progress_unmap> progress(new (page) shared_progress);
     int64_t budget_end = monotonic_ms() + budget_ms * time_scale;
     std::size_t next = next_needing_worker(nodes, from);
     while (next < nodes.size()) {
-        run_result r = run_one({nodes, next, range, fault, time_scale}, budget_end);
+        run_result r = run_one({nodes, progress.get(), next, range, fault, time_scale}, budget_end);
         if (r.end == run_finished) break;
         if (r.end == run_out_of_budget || r.end == run_not_started) {
             out.next = r.next;
             return out;
         }
-        std::size_t culprit = next_needing_worker(nodes, r.next);
+        // The event it was on, unless that was reported done: then it died
+        // between two events, and the next one is blamed.
+        std::size_t culprit = r.current >= 0 && std::size_t(r.current) >= r.next
+                                  ? std::size_t(r.current)
+                                  : next_needing_worker(nodes, r.next);
         if (culprit >= nodes.size()) break;  // died after its last event
         nodes[culprit]->faulty = 1;
         out.faulty.push_back(static_cast<int32_t>(culprit));
         if (debug) report_fault(nodes[culprit], r);
-        next = next_needing_worker(nodes, culprit + 1);
+        // Those before it whose records came without their end are done again.
+        for (std::size_t i = r.next; i < culprit; ++i) nodes[i]->occurrences.clear();
+        next = next_needing_worker(nodes, r.next);
     }
     out.next = nodes.size();
     return out;
