@@ -148,6 +148,13 @@ def write_png(path, width, height, rgb):
     return str(path)
 
 
+def day_box(day, first_column=0):
+    """The cell of day on the tile's grid, as (x0, y0, x1, y1)."""
+    cell = day - 1 + first_column
+    x, y = 9 * (cell % 7), 20 + 7 * (cell // 7)
+    return (x, y, x + 9, y + 7)
+
+
 class Image:
     def __init__(self, width, height, rgb):
         self.width, self.height, self.rgb = width, height, rgb
@@ -179,6 +186,11 @@ class Image:
         x0, y0, x1, y1 = box or (0, 0, self.width, self.height)
         colour = tuple(colour)
         return sum(1 for y in range(y0, y1) for x in range(x0, x1) if self.pixel(x, y) == colour)
+
+    def days_in(self, colour, first_column=0):
+        """The days whose cell of the grid (9 x 7 pixels from y 20, one row a
+        week, day 1 in first_column) holds a pixel of colour."""
+        return {d for d in range(1, 32) if self.count(colour, day_box(d, first_column))}
 
     def differs(self, other):
         return (self.width, self.height, self.rgb) != (other.width, other.height, other.rgb)

@@ -208,11 +208,7 @@ class HostileFileTest(unittest.TestCase):
 
     @classmethod
     def busy_days(cls, image):
-        def box(day):  # Monday first: 1 July is in the third column
-            cell = day + 1
-            x, y = 9 * (cell % 7), 20 + 7 * (cell // 7)
-            return (x, y, x + 9, y + 7)
-        return {d for d in range(1, 32) if image.count(cls.BUSY, box(d))}
+        return image.days_in(cls.BUSY, first_column=2)  # Monday first: 1 July is a Wednesday
 
     def wheel(self, tile, button, today_shown):
         """Seconds until the wheel has moved the month, to or from today's."""

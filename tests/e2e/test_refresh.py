@@ -27,13 +27,11 @@ def calendar(*days):
             + "END:VCALENDAR\r\n")
 
 
-def day_box(day):
-    x, y = 9 * ((day - 1) % 7), 20 + 7 * ((day - 1) // 7)
-    return (x, y, x + 9, y + 7)
+day_box = harness.day_box
 
 
 def busy_days(image):
-    return {d for d in range(1, 32) if image.count(BUSY, day_box(d))}
+    return image.days_in(BUSY)
 
 
 def red_days(image):
