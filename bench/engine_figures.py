@@ -45,7 +45,7 @@ sys.path.insert(0, str(HERE.parent / "tests" / "e2e"))
 import harness  # noqa: E402
 
 SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\nICS=%s\n"
-SHOWN = re.compile(r"shown: \w+ (\d{4}-\d\d) today \S+ busy \S+ free \S+ pending (\d+)")
+SHOWN = re.compile(r"shown: \w+ (\d{4}-\d\d) today \S+ busy \S+ free \S+ holiday \S+ pending (\d+)")
 CALENDARS = [("500 rules, first instances 30 years back", "rules-30-years-old.ics"),
              ("500 rules, first instances this month", "rules-new.ics"),
              ("web calendar export, 5,000 events", "export-5000.ics"),

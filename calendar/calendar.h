@@ -77,20 +77,73 @@ double moon_phase_jd(int64_t k, int p);
 constexpr int32_t lunar_jdn_min = 1721426;
 constexpr int32_t lunar_jdn_max = 3912880;
 
-// Islamic (lunar Hijri): the Umm al-Qura calendar, day for day, from 1300 to
-// 1600 AH (1882-11-12 to 2174-11-25), and the arithmetic (civil) calendar of
-// the 30-year cycle before and after it, which meets the table at both ends
-// with no month of other than 29 or 30 days. Years run on through 0 and below.
-// Inverse to each other for every 32-bit day number; jdn_to_islamic clamps its
-// day number to 32 bits, and a month outside 1 to 12 carries into the year.
-int64_t islamic_to_jdn(int year, int month, int day);
-void jdn_to_islamic(int64_t jdn, icaltimetype *dest);  // writes year, month, day, h:m:s = 0
-int islamic_month_length(int month, int year);         // 29 or 30
-void gregorian_to_islamic(icaltimetype date, icaltimetype *dest);
+// Islamic (lunar Hijri), in one of two settings of which months it keeps:
+// - hijri_umm_al_qura: the Umm al-Qura calendar, day for day, from 1300 to
+//   1600 AH (1882-11-12 to 2174-11-25);
+// - hijri_iran: the months Iran observed from 1265/1 to 1447/10 AH
+//   (1848-11-28 to 2026-03-21), then months predicted from the visibility of
+//   the crescent from Iran (tools/iran-hijri) to the end of 2451 AH.
+// Around its table each keeps the arithmetic (civil) calendar of the 30-year
+// cycle, which meets the table at both ends without a gap or an overlap.
+// Years run on through 0 and below. Inverse to each other for every 32-bit
+// day number; jdn_to_islamic clamps its day number to 32 bits, and a month
+// outside 1 to 12 carries into the year. Any other hijri value acts as
+// hijri_umm_al_qura.
+enum hijri_calendar_value { hijri_umm_al_qura = 0, hijri_iran = 1 };
+int64_t islamic_to_jdn(int year, int month, int day, int hijri = hijri_umm_al_qura);
+void jdn_to_islamic(int64_t jdn, icaltimetype *dest,
+                    int hijri = hijri_umm_al_qura);  // writes year, month, day, h:m:s = 0
+int islamic_month_length(int month, int year, int hijri = hijri_umm_al_qura);  // 29 or 30
+void gregorian_to_islamic(icaltimetype date, icaltimetype *dest, int hijri = hijri_umm_al_qura);
 
-// Any calendar kind; kinds other than 1 and 2 act as Gregorian.
-void to_gregorian(int kind, icaltimetype date, icaltimetype *dest);
-int days_in_month(int month, int year, int kind);
+// Any calendar kind; kinds other than 1 and 2 act as Gregorian. hijri names
+// the Islamic calendar's months.
+void to_gregorian(int kind, icaltimetype date, icaltimetype *dest, int hijri = hijri_umm_al_qura);
+int days_in_month(int month, int year, int kind, int hijri = hijri_umm_al_qura);
+
+// Iran's official holidays of a Gregorian day: those of the Persian calendar
+// and the lunar ones by Iran's months (whatever month table the face shows),
+// the lunar dates moved by hijri_adjust days as the face moves them (-2 to 2;
+// anything else acts as 0). Fridays, the weekly rest day, are not listed
+// here: rest_day says whether the day is a holiday or a Friday.
+enum holiday_value {
+    holiday_none = 0,
+    holiday_nowruz,            // 1-4 Farvardin
+    holiday_republic_day,      // 12 Farvardin
+    holiday_nature_day,        // 13 Farvardin
+    holiday_khomeini_death,    // 14 Khordad
+    holiday_khordad_uprising,  // 15 Khordad
+    holiday_revolution,        // 22 Bahman
+    holiday_oil_nationalised,  // 29 Esfand
+    holiday_tasua,             // 9 Muharram
+    holiday_ashura,            // 10 Muharram
+    holiday_arbaeen,           // 20 Safar
+    holiday_prophet_death,     // 28 Safar
+    holiday_reza_martyrdom,    // the last day of Safar
+    holiday_askari_martyrdom,  // 8 Rabi' al-awwal
+    holiday_prophet_birth,     // 17 Rabi' al-awwal
+    holiday_fatima_martyrdom,  // 3 Jumada al-thani
+    holiday_ali_birth,         // 13 Rajab
+    holiday_mabath,            // 27 Rajab
+    holiday_mahdi_birth,       // 15 Sha'ban
+    holiday_ali_martyrdom,     // 21 Ramadan
+    holiday_fitr,              // 1 Shawwal
+    holiday_fitr_second,       // 2 Shawwal
+    holiday_sadiq_martyrdom,   // 25 Shawwal
+    holiday_adha,              // 10 Dhu al-Hijja
+    holiday_ghadir,            // 18 Dhu al-Hijja
+    holiday_count
+};
+struct day_holidays {
+    int count = 0;  // named holidays: a solar one, a lunar one, or both
+    holiday_value names[2] = {holiday_none, holiday_none};  // solar first
+    bool friday = false;
+    bool rest_day() const { return count > 0 || friday; }
+};
+day_holidays iran_holidays(icaltimetype gregorian, int hijri_adjust);
+// The official name, in English (farsi 0) or Farsi (farsi 1), UTF-8; "" for
+// holiday_none and values outside the list.
+const char *holiday_name(holiday_value holiday, int farsi);
 
 // Moon phase code of a Gregorian day: 0 none, 1 new, 2 first quarter, 3 full, 4 last quarter.
 // A phase marks the civil date on which it falls in local time (localtime of

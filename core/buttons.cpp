@@ -2,6 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 // The pointer zones of the 64 x 64 face and what a press in each does: one
 // table maps a button and a zone to its handler.
+#include "calendar/calendar.h"
 #include "core/core.h"
 #include "core/state.h"
 #include "events/events.h"
@@ -11,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 // The face refuses offsets outside the range its calendar arithmetic covers.
 static void step_month(int delta) {
     int offset = app_state.month_offset + delta;
     if (month_offset_in_range(app_state.calendar_kind, offset, clock_today(),
-                              app_state.hijri_adjust) != 0)
+                              app_state.hijri_adjust, app_state.hijri) != 0)
         app_state.month_offset = offset;
 }
 
@@ -132,10 +135,20 @@ static void toggle_highlight(const press_record &p, int) {
         app_state.highlight_date = icaltime_null_time();
 }
 
+// The names of the day's holidays, in the face's language, when the face
+// shows holidays; a Friday that is no other holiday has none.
+static std::vector<std::string> holiday_names(icaltimetype day) {
+    std::vector<std::string> names;
+    if (app_state.holidays != 1) return names;
+    day_holidays h = iran_holidays(day, app_state.hijri_adjust);
+    for (int i = 0; i < h.count; ++i) names.emplace_back(holiday_name(h.names[i], app_state.farsi));
+    return names;
+}
+
 static void view_day(const press_record &p, int) {
     icaltimetype day;
     if (day_at_point(face_of_state(), p.x, p.y, &day) != 0)
-        open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time});
+        open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time}, holiday_names(day));
 }
 
 struct button_row {

@@ -30,9 +30,11 @@ void draw_button_bar();
 void draw_grid();
 void draw_header();
 
-icaltimetype clock_today();                           // today's local date
-face_record face_of_state();                          // what the face shows, from app_state
-month_marks marks_of_month(const face_record &face);  // day status and moon phase of each day
+icaltimetype clock_today();   // today's local date
+face_record face_of_state();  // what the face shows, from app_state
+month_marks
+marks_of_month(const face_record &face);  // day status, moon phase and holiday of each day
+int shows_holiday(icaltimetype day);      // 1: the face marks the Gregorian day as a holiday
 
 // The application button's launch line: the command followed by " &" so that
 // the shell starts it in the background. 250 bytes with the terminator.

@@ -33,7 +33,12 @@ face_record face_of_state() {
     face.today = app_state.today_gregorian;
     face.highlight = app_state.highlight_date;
     face.hijri_adjust = app_state.hijri_adjust;
+    face.hijri = app_state.hijri;
     return face;
+}
+
+int shows_holiday(icaltimetype day) {
+    return app_state.holidays == 1 && iran_holidays(day, app_state.hijri_adjust).rest_day();
 }
 
 month_marks marks_of_month(const face_record &face) {
@@ -43,14 +48,16 @@ month_marks marks_of_month(const face_record &face) {
         icaltimetype day = gregorian_of_day(face, d);
         if (face.moon_view) marks.phase[d - 1] = moon_phase_of_day(day);
         marks.status[d - 1] = day_status(day);
+        marks.holiday[d - 1] = shows_holiday(day);
     }
     return marks;
 }
 
 void refresh_today() {
     app_state.today_gregorian = clock_today();
-    app_state.today = displayed_month(app_state.calendar_kind, app_state.month_offset,
-                                      app_state.today_gregorian, app_state.hijri_adjust);
+    app_state.today =
+        displayed_month(app_state.calendar_kind, app_state.month_offset, app_state.today_gregorian,
+                        app_state.hijri_adjust, app_state.hijri);
 }
 
 void check_new_day() {

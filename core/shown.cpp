@@ -25,6 +25,17 @@ std::string days_marked(int mark, const face_record &face) {
     return out.empty() ? "-" : out;
 }
 
+// Days of the displayed month that are holidays or Fridays, as above.
+std::string days_of_rest(const face_record &face) {
+    std::string out;
+    for (int d = 1; d <= days_shown(face); ++d) {
+        if (!shows_holiday(gregorian_of_day(face, d))) continue;
+        if (!out.empty()) out += ",";
+        out += std::to_string(d);
+    }
+    return out.empty() ? "-" : out;
+}
+
 }  // namespace
 
 day_range displayed_days() {
@@ -39,12 +50,12 @@ void print_shown() {
     static const char *const names[] = {"gregorian", "persian", "islamic"};
     face_record face = face_of_state();
     int kind = face.calendar_kind >= 0 && face.calendar_kind <= 2 ? face.calendar_kind : 0;
-    icaltimetype today = today_in_calendar(kind, face.today, face.hijri_adjust);
+    icaltimetype today = today_in_calendar(kind, face.today, face.hijri_adjust, face.hijri);
     char head[96];
     snprintf(head, sizeof head, "shown: %s %04d-%02d today %04d-%02d-%02d", names[kind],
              face.month.year, face.month.month, today.year, today.month, today.day);
     std::string line = std::string(head) + " busy " + days_marked(1, face) + " free " +
-                       days_marked(2, face) + " pending " +
+                       days_marked(2, face) + " holiday " + days_of_rest(face) + " pending " +
                        std::to_string(events_pending(displayed_days()));
     if (line == last) return;
     last = line;

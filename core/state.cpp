@@ -23,6 +23,8 @@ settings_record settings_of_state() {
     s.icon_kind = app_state.icon_kind;
     s.week_start = app_state.week_start;
     s.hijri_adjust = app_state.hijri_adjust;
+    s.hijri = app_state.hijri;
+    s.holidays = app_state.holidays;
     s.debug_level = app_state.debug_level;
     std::memcpy(s.app_command, app_state.app_command, sizeof s.app_command);
     std::memcpy(s.ics_path, app_state.ics_path, sizeof s.ics_path);
@@ -36,6 +38,8 @@ static void store_settings(const settings_record &s) {
     set_icon_kind(s.icon_kind);
     app_state.week_start = s.week_start;
     app_state.hijri_adjust = s.hijri_adjust;
+    app_state.hijri = s.hijri;
+    app_state.holidays = s.holidays;
     std::memcpy(app_state.app_command, s.app_command, sizeof s.app_command);
     std::memcpy(app_state.ics_path, s.ics_path, sizeof s.ics_path);
     std::memcpy(app_state.settings_path, s.settings_path, sizeof s.settings_path);

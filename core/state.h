@@ -29,6 +29,8 @@ struct app_state_record {
     int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
     int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
     int hijri_adjust = 0;            // HIJRIADJUST: days every Islamic date moves later
+    int hijri = 0;                   // HIJRI: the Islamic months, 0 Umm al-Qura, 1 Iran
+    int holidays = 0;                // HOLIDAYS: 0 none, 1 Iran's holidays and Fridays
     int debug_level = 0;             // 1: debugging output
     char app_command[250] = {};      // command of the application button
     char ics_path[256] = {};         // the iCalendar file

@@ -120,8 +120,18 @@ GtkWidget *summary_label(const event_record &event, const std::string &text) {
 
 }  // namespace
 
-int fill_day_view(GtkWidget *table, icaltimetype day) {
+int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays) {
     int r = 2;
+    // In the rose of the face's holiday line, so that the two read as one.
+    for (const std::string &name : holidays) {
+        attach(table, gtk_hseparator_new(), 0, 4, r++);
+        std::string text = valid_utf8(name.c_str());
+        attach(
+            table,
+            markup_label("<span foreground=\"#D4006A\"><b>" + markup_escaped(text) + "</b></span>"),
+            1, 3, r++);
+        if (events_debug()) printf("view: holiday\t%s\n", on_one_line(text).c_str());
+    }
     const std::vector<event_record> &events = held_events();
     for (std::size_t i = 0; i < events.size(); ++i) {
         const occurrence *o = occurrence_on_day(i, day);
@@ -142,7 +152,8 @@ int fill_day_view(GtkWidget *table, icaltimetype day) {
     return r != 2;
 }
 
-void open_day_view(icaltimetype day, const press_place &press) {
+void open_day_view(icaltimetype day, const press_place &press,
+                   const std::vector<std::string> &holidays) {
     std::string heading = format_time("%A, %x", day);
     std::string heading_markup = "<b>" + markup_escaped(heading) + "</b>";
 
@@ -169,7 +180,7 @@ void open_day_view(icaltimetype day, const press_place &press) {
     gtk_widget_show(close_label);
 
     // A day without events leaves an open view as it is.
-    if (!fill_day_view(table, day)) {
+    if (!fill_day_view(table, day, holidays)) {
         gtk_widget_destroy(table);
         g_object_unref(table);
         return;

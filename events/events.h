@@ -92,10 +92,13 @@ struct press_place {
     int root_x, root_y, x, y;
     uint64_t time;
 };
-// Shows the day's events beside the tile and returns; an open view shows the
-// new day instead, unless nothing falls on it.
-void open_day_view(icaltimetype day, const press_place &press);
-int fill_day_view(GtkWidget *table, icaltimetype day);  // 1 when a row was added
+// Shows the day's holidays (the names given, one row each, at the top) and
+// events beside the tile and returns; an open view shows the new day instead,
+// unless nothing falls on it.
+void open_day_view(icaltimetype day, const press_place &press,
+                   const std::vector<std::string> &holidays = {});
+int fill_day_view(GtkWidget *table, icaltimetype day,
+                  const std::vector<std::string> &holidays = {});  // 1 when a row was added
 
 // Counters for tests and benchmarks.
 extern uint64_t engine_starts;  // engine processes started

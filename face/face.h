@@ -19,26 +19,31 @@ struct face_record {
     icaltimetype today{};      // today's Gregorian date, drawn red
     icaltimetype highlight{};  // highlighted Gregorian day, or the null time
     int hijri_adjust = 0;      // -2 to 2: days every Islamic date moves later
+    int hijri = 0;             // the Islamic calendar's months: 0 Umm al-Qura, 1 Iran
 };
 
 // Day marks of the displayed month, index day - 1: the day status (0 none,
-// 1 busy, 2 free only) and the moon phase (0 none, 1 new ... 4 last quarter).
+// 1 busy, 2 free only), the moon phase (0 none, 1 new ... 4 last quarter)
+// and 1 for a holiday or the weekly rest day.
 struct month_marks {
     int status[31] = {};
     int phase[31] = {};
+    int holiday[31] = {};
 };
 
 void init_skin();
 
 // Today (Gregorian) as a date of calendar kind; the Islamic date moved by
-// hijri_adjust days (outside -2 to 2 it acts as 0).
-icaltimetype today_in_calendar(int kind, icaltimetype today, int hijri_adjust);
+// hijri_adjust days (outside -2 to 2 it acts as 0), in the months hijri names.
+icaltimetype today_in_calendar(int kind, icaltimetype today, int hijri_adjust, int hijri = 0);
 // The displayed month: that date moved by offset months, held inside the
 // range the calendar arithmetic supports; the day is kept.
-icaltimetype displayed_month(int kind, int offset, icaltimetype today, int hijri_adjust);
+icaltimetype displayed_month(int kind, int offset, icaltimetype today, int hijri_adjust,
+                             int hijri = 0);
 // 1 when offset keeps the month shown inside that range; navigation never
 // steps outside it.
-int month_offset_in_range(int kind, int offset, icaltimetype today, int hijri_adjust);
+int month_offset_in_range(int kind, int offset, icaltimetype today, int hijri_adjust,
+                          int hijri = 0);
 
 // Days of the displayed month and the Gregorian date of one of them.
 int days_shown(const face_record &face);
@@ -47,7 +52,8 @@ icaltimetype gregorian_of_day(const face_record &face, int day);
 void draw_empty_face(const face_record &face);  // the empty face and the weekday row
 void draw_header(const face_record &face);
 void draw_grid(const face_record &face, const month_marks &marks);
-void draw_day_number(int day, int y, int column, int style, int is_today, int farsi);
+void draw_day_number(int day, int y, int column, int style, int is_today, int farsi,
+                     int holiday = 0);
 void draw_button_bar(const face_record &face);
 
 // 1 and the Gregorian date of the day under (x, y) in *day, else 0.

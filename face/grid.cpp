@@ -7,7 +7,7 @@
 #include "face/face.h"
 #include "face/skin.h"
 
-void draw_day_number(int day, int y, int column, int style, int is_today, int farsi) {
+void draw_day_number(int day, int y, int column, int style, int is_today, int farsi, int holiday) {
     if (style < 0 || style > 3 || day < 1 || day > 99) return;
     const int *digit_x = day_digit_x[farsi != 0];
     int sy = day_digit_y0 + 20 * style + 10 * (is_today != 0);
@@ -24,6 +24,11 @@ void draw_day_number(int day, int y, int column, int style, int is_today, int fa
         blit(face, buffer, digit_x[day / 10], sy, day_digit_width, day_digit_height, x, y);
         blit(face, buffer, digit_x[day % 10], sy, day_digit_width, day_digit_height, x + 4, y);
     }
+    // A holiday underlines the number on the cell's bottom row, which every
+    // style leaves as ground, so that its ink and ground still read.
+    if (holiday)
+        blit(face, buffer, holiday_mark_x, holiday_mark_y, holiday_mark_width, 1, x + 1,
+             y + day_digit_height - 1);
 }
 
 // A date of the displayed month's calendar as a Gregorian date; an Islamic
@@ -31,7 +36,7 @@ void draw_day_number(int day, int y, int column, int style, int is_today, int fa
 static icaltimetype gregorian_of(const face_record &face, icaltimetype date) {
     int kind = face_calendar(face.calendar_kind);
     icaltimetype gregorian = date;
-    to_gregorian(kind, date, &gregorian);
+    to_gregorian(kind, date, &gregorian, face.hijri);
     int adjust = kind == calendar_islamic ? face_hijri_adjust(face.hijri_adjust) : 0;
     if (adjust != 0) jdn_to_gregorian(gregorian_to_jdn(gregorian) - adjust, &gregorian);
     return gregorian;
@@ -44,7 +49,8 @@ icaltimetype gregorian_of_day(const face_record &face, int day) {
 }
 
 int days_shown(const face_record &face) {
-    return days_in_month(face.month.month, face.month.year, face_calendar(face.calendar_kind));
+    return days_in_month(face.month.month, face.month.year, face_calendar(face.calendar_kind),
+                         face.hijri);
 }
 
 void draw_grid(const face_record &face, const month_marks &marks) {
@@ -58,12 +64,13 @@ void draw_grid(const face_record &face, const month_marks &marks) {
         icaltimetype date = gregorian_of_day(face, d);
         int phase = face.moon_view ? marks.phase[d - 1] : 0;
         if (date_equal(date, face.highlight)) {
-            draw_day_number(d, y, c, 3, 0, face.farsi);
+            draw_day_number(d, y, c, 3, 0, face.farsi, marks.holiday[d - 1]);
         } else if (phase >= 1 && phase <= 4) {
             blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1],
                  moon_glyph_y, moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
         } else {
-            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.farsi);
+            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.farsi,
+                            marks.holiday[d - 1]);
         }
     }
     flush_buffer(dock_surface.buffer_pixmap);

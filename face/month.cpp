@@ -25,13 +25,14 @@ static void move_month(icaltimetype *date, int offset) {
     date->month = m;
 }
 
-icaltimetype today_in_calendar(int kind, icaltimetype today, int hijri_adjust) {
+icaltimetype today_in_calendar(int kind, icaltimetype today, int hijri_adjust, int hijri) {
     icaltimetype converted = today;
     kind = face_calendar(kind);
     if (kind == calendar_persian)
         gregorian_to_persian(today, &converted);
     else if (kind == calendar_islamic)
-        jdn_to_islamic(gregorian_to_jdn(today) + face_hijri_adjust(hijri_adjust), &converted);
+        jdn_to_islamic(gregorian_to_jdn(today) + face_hijri_adjust(hijri_adjust), &converted,
+                       hijri);
     return converted;
 }
 
@@ -39,16 +40,17 @@ static int year_supported(int kind, int year) {
     return year >= calendar_year_min(kind) && year <= calendar_year_max(kind);
 }
 
-int month_offset_in_range(int kind, int offset, icaltimetype today, int hijri_adjust) {
+int month_offset_in_range(int kind, int offset, icaltimetype today, int hijri_adjust, int hijri) {
     if (offset < -max_month_offset || offset > max_month_offset) return 0;
-    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust);
+    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust, hijri);
     move_month(&shown, offset);
     // Today itself is always reachable, even under a clock outside the range.
     return offset == 0 || year_supported(face_calendar(kind), shown.year);
 }
 
-icaltimetype displayed_month(int kind, int offset, icaltimetype today, int hijri_adjust) {
-    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust);
+icaltimetype displayed_month(int kind, int offset, icaltimetype today, int hijri_adjust,
+                             int hijri) {
+    icaltimetype shown = today_in_calendar(kind, today, hijri_adjust, hijri);
     // An offset past the range (navigation never makes one) is held at its
     // end rather than trusted.
     if (offset > max_month_offset) offset = max_month_offset;

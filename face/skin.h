@@ -59,6 +59,11 @@ constexpr int moon_glyph_y = 70;
 constexpr int moon_glyph_width = 8;
 constexpr int moon_glyph_height = 7;
 
+// Holiday mark: one row of rose under a holiday's number.
+constexpr int holiday_mark_x = 183;
+constexpr int holiday_mark_y = 70;
+constexpr int holiday_mark_width = 7;
+
 // Button glyphs: 0-2 application icons, 3 the handle that shows the bar,
 // 4 the handle that hides it, 5 settings, 6-7 moon view off and on,
 // 8-10 the calendar letters G, P, I.

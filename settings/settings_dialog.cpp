@@ -123,6 +123,15 @@ void on_language_clicked(GtkButton *button, dialog_state *state) {
     state->apply(settings_language);
 }
 
+// Taken on "save", with the week start and the adjustment.
+void on_hijri_clicked(GtkButton *button, dialog_state *state) {
+    state->settings.hijri = button_value(button);
+}
+
+void on_holidays_clicked(GtkButton *button, dialog_state *state) {
+    state->settings.holidays = button_value(button);
+}
+
 // One radio group in a row of its own. The handlers are connected before the
 // current button is made active: activating it emits "clicked" on the button
 // it replaces and then on itself, which leaves the field as it was.
@@ -191,7 +200,7 @@ void on_save_clicked(GtkButton *, gpointer data) {
             if (shown && strcmp(shown, s.weekday_names[k - 1]) == 0) s.week_start = k;
     }
     s.hijri_adjust = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(state->hijri));
-    state->apply(settings_week_start | settings_hijri);
+    state->apply(settings_week_start | settings_hijri | settings_holidays);
     save_settings(&s);
 }
 
@@ -355,6 +364,15 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     state->hijri = gtk_spin_button_new_with_range(-2, 2, 1);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(state->hijri), s.hijri_adjust);
     pack(box, state->hijri, TRUE, TRUE, 5);
+    pack_separator(box);
+
+    static const char *const hijri_labels[] = {"Umm al-Qura", "Iran"};
+    static const char *const holiday_labels[] = {"none", "Iran"};
+    pack_heading(box, "Hijri calendar");
+    pack_radio_row(box, hijri_labels, 2, G_CALLBACK(on_hijri_clicked), state, s.hijri);
+    pack_separator(box);
+    pack_heading(box, "Holidays");
+    pack_radio_row(box, holiday_labels, 2, G_CALLBACK(on_holidays_clicked), state, s.holidays);
     pack_separator(box);
 
     GtkWidget *change = make_button(box, "change iCalendar file", TRUE);

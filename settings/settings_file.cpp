@@ -85,7 +85,18 @@ int token_to_int(std::string_view token) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-enum class settings_key { none, ics, app, lang, icon, version, start_of_week, hijri_adjust };
+enum class settings_key {
+    none,
+    ics,
+    app,
+    lang,
+    icon,
+    version,
+    start_of_week,
+    hijri_adjust,
+    hijri,
+    holidays
+};
 
 settings_key key_of(std::string_view token) {
     if (token == "ICS") return settings_key::ics;
@@ -95,6 +106,8 @@ settings_key key_of(std::string_view token) {
     if (token == "VERSION") return settings_key::version;
     if (token == "STARTOFWEEK") return settings_key::start_of_week;
     if (token == "HIJRIADJUST") return settings_key::hijri_adjust;
+    if (token == "HIJRI") return settings_key::hijri;
+    if (token == "HOLIDAYS") return settings_key::holidays;
     return settings_key::none;
 }
 
@@ -120,6 +133,9 @@ int apply_value(settings_key key, std::string_view value, settings_record *s) {
         s->hijri_adjust = days >= -2 && days <= 2 ? days : 0;  // anything else acts as 0
         break;
     }
+    // Unknown words act as the defaults.
+    case settings_key::hijri: s->hijri = value == "iran" ? 1 : 0; break;
+    case settings_key::holidays: s->holidays = value == "iran" ? 1 : 0; break;
     case settings_key::none: break;
     }
     return 0;
@@ -294,13 +310,30 @@ void copy_utf8_cut(char *dst, size_t dst_size, const char *src, size_t src_len) 
     dst[n] = '\0';
 }
 
+int locale_is_iranian(const char *lc_all, const char *lc_messages, const char *lang) {
+    const char *name = lc_all && *lc_all             ? lc_all
+                       : lc_messages && *lc_messages ? lc_messages
+                                                     : lang;
+    if (!name) return 0;
+    // The territory follows the first "_" and ends at ".", "@" or the end.
+    const char *under = strchr(name, '_');
+    if (!under) return 0;
+    const char *t = under + 1;
+    size_t n = strcspn(t, ".@");
+    return n == 2 && t[0] == 'I' && t[1] == 'R';
+}
+
 void copy_settings_parts(settings_record &to, const settings_record &from, unsigned parts) {
     if (parts & settings_icon) to.icon_kind = from.icon_kind;
     if (parts & settings_language) to.farsi = from.farsi;
     if (parts & settings_command) memcpy(to.app_command, from.app_command, sizeof to.app_command);
     if (parts & settings_week_start) to.week_start = from.week_start;
     if (parts & settings_calendar) memcpy(to.ics_path, from.ics_path, sizeof to.ics_path);
-    if (parts & settings_hijri) to.hijri_adjust = from.hijri_adjust;
+    if (parts & settings_hijri) {
+        to.hijri_adjust = from.hijri_adjust;
+        to.hijri = from.hijri;
+    }
+    if (parts & settings_holidays) to.holidays = from.holidays;
 }
 
 int apply_settings_text(const char *text, settings_record *s) {
@@ -334,7 +367,8 @@ int write_settings_file(settings_record *s) {
         return 0;
     }
 
-    // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 + 12+2+1 = 596 bytes.
+    // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 + 12+2+1 + 11 + 14
+    // = 621 bytes.
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
     int icon = s->icon_kind >= 0 && s->icon_kind <= 2 ? s->icon_kind : 2;
     char text[1024];
@@ -347,6 +381,12 @@ int write_settings_file(settings_record *s) {
     if (adjust != 0)
         length += snprintf(text + length, sizeof text - static_cast<size_t>(length),
                            "HIJRIADJUST=%d\n", adjust);
+    if (s->hijri == 1)
+        length +=
+            snprintf(text + length, sizeof text - static_cast<size_t>(length), "HIJRI=iran\n");
+    if (s->holidays == 1)
+        length +=
+            snprintf(text + length, sizeof text - static_cast<size_t>(length), "HOLIDAYS=iran\n");
 
     save_place place = find_save_place(s->settings_path);
     const std::string &target = place.target;
@@ -409,6 +449,10 @@ void load_settings(settings_record *s) {
     // O_NONBLOCK: a FIFO in its place must not stall start-up.
     int fd = open(s->settings_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
+        if (locale_is_iranian(getenv("LC_ALL"), getenv("LC_MESSAGES"), getenv("LANG"))) {
+            s->hijri = 1;
+            s->holidays = 1;
+        }
         if (write_settings_file(s)) {
             printf("created %s with default settings:\nICON:evolution\nLANG:default\nAPP:%s\n"
                    "ICS:%s\n\n",

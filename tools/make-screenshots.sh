@@ -1,8 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Copyright (C) 2026 the Dayspinner authors
-# Remakes the README's pictures of the docked tile: docs/tile-latin-gregorian.png
-# and docs/tile-farsi-persian.png, four times enlarged, on a fixed date with a
+# Remakes the README's pictures of the docked tile: docs/tile-latin-gregorian.png,
+# docs/tile-farsi-persian.png and docs/tile-iran-holidays.png, four times enlarged, on a fixed date with a
 # few busy and free events, in a private Xvfb with Window Maker.
 set -eu
 cd "$(dirname "$0")/.."
@@ -29,19 +29,31 @@ calendar = "\r\n".join(
     + event(3, "20240326", "20240328", "Conference")
     + ["END:VCALENDAR", ""])
 
-def settings(lang):
+# Tir 1404 with Iran's holidays: Tasua (busy) and Ashura, the Fridays, one
+# of them free and one today.
+tir = "\r\n".join(
+    ["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//Dayspinner//screenshots//EN"]
+    + event(4, "20250705", "20250706", "Visit")
+    + event(5, "20250711", "20250712", "Picnic", transparent=True)
+    + event(6, "20250721", "20250722", "Dentist")
+    + ["END:VCALENDAR", ""])
+
+def settings(lang, extra=""):
     return ("ICS=/nonexistent\nAPP=xterm\nICON=evolution\nLANG=%s\nVERSION=0.5.1\n"
+            "STARTOFWEEK=2\n%s" % (lang, extra)) if extra else (
+            "ICS=/nonexistent\nAPP=xterm\nICON=evolution\nLANG=%s\nVERSION=0.5.1\n"
             "STARTOFWEEK=7\n" % lang)
 
-shots = [("docs/tile-latin-gregorian.png", "default", []),
-         ("docs/tile-farsi-persian.png", "farsi", ["-p"])]
-for path, lang, args in shots:
-    with harness.Session(settings=settings(lang), calendar=calendar) as session:
-        text = settings(lang).replace("/nonexistent",
-                                      str(session.home / harness.CALENDAR_PATH))
+shots = [("docs/tile-latin-gregorian.png", settings("default"), [], calendar, "2024-03-08"),
+         ("docs/tile-farsi-persian.png", settings("farsi"), ["-p"], calendar, "2024-03-08"),
+         ("docs/tile-iran-holidays.png", settings("farsi", "HIJRI=iran\nHOLIDAYS=iran\n"), ["-p"],
+          tir, "2025-07-04")]
+for path, text, args, ics, date in shots:
+    with harness.Session(settings=text, calendar=ics) as session:
+        text = text.replace("/nonexistent", str(session.home / harness.CALENDAR_PATH))
         (session.home / harness.SETTINGS_NAME).write_text(text)
-        tile = session.start_tile(args, date="2024-03-08 10:00:00")
-        time.sleep(1.5)
+        tile = session.start_tile(["-d"] + args, date=date + " 10:00:00")
+        tile.wait_shown(lambda s: s.pending == 0)
         with tempfile.NamedTemporaryFile(suffix=".png") as raw:
             tile.save_png(raw.name)
             subprocess.run(["convert", raw.name, "-scale", "400%", "-strip", path], check=True)

@@ -7,16 +7,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
-icaltimetype islamic_of(int64_t jdn) {
+icaltimetype islamic_of(int64_t jdn, int hijri = hijri_umm_al_qura) {
     icaltimetype d = icaltime_null_time();
-    jdn_to_islamic(jdn, &d);
+    jdn_to_islamic(jdn, &d, hijri);
     return d;
 }
 
-icaltimetype islamic_of(icaltimetype gregorian) { return islamic_of(gregorian_to_jdn(gregorian)); }
+constexpr int both_settings[] = {hijri_umm_al_qura, hijri_iran};
+
+icaltimetype islamic_of(icaltimetype gregorian, int hijri = hijri_umm_al_qura) {
+    return islamic_of(gregorian_to_jdn(gregorian), hijri);
+}
 
 }  // namespace
 
@@ -88,37 +93,95 @@ TEST(islamic, years_run_on_through_zero) {
 // Every month of every navigable year, and the years just outside, has 29 or
 // 30 days, the table's years and the arithmetic ones alike.
 TEST(islamic, every_month_has_29_or_30_days) {
-    int count[31] = {};
-    for (int year = islamic_year_min - 1; year <= islamic_year_max + 1; ++year)
-        for (int month = 1; month <= 12; ++month) {
-            int n = islamic_month_length(month, year);
-            ASSERT_TRUE(n == 29 || n == 30) << year << "-" << month << ": " << n;
-            ++count[n];
-        }
-    EXPECT_EQ(count[29] + count[30], 12 * (islamic_year_max - islamic_year_min + 3));
+    for (int hijri : both_settings) {
+        int count[31] = {};
+        for (int year = islamic_year_min - 1; year <= islamic_year_max + 1; ++year)
+            for (int month = 1; month <= 12; ++month) {
+                int n = islamic_month_length(month, year, hijri);
+                ASSERT_TRUE(n == 29 || n == 30) << hijri << ": " << year << "-" << month;
+                ++count[n];
+            }
+        EXPECT_EQ(count[29] + count[30], 12 * (islamic_year_max - islamic_year_min + 3));
+    }
 }
 
 // Every day from Gregorian 1000 to 3000: consecutive day numbers are
 // consecutive Islamic dates, months end at islamic_month_length, and every
 // date converts back to its day number.
 TEST(islamic, sweep_round_trip_and_consecutive_days) {
-    int64_t first = gregorian_to_jdn(ymd(1000, 1, 1));
-    int64_t last = gregorian_to_jdn(ymd(3000, 12, 31));
-    icaltimetype prev = islamic_of(first - 1);
-    int failures = 0;
-    for (int64_t jdn = first; jdn <= last && failures < 10; ++jdn) {
-        icaltimetype d = islamic_of(jdn);
-        bool next_day = d.year == prev.year && d.month == prev.month && d.day == prev.day + 1;
-        bool next_month = d.day == 1 && prev.day == islamic_month_length(prev.month, prev.year) &&
-                          (d.month == prev.month + 1
-                               ? d.year == prev.year
-                               : d.month == 1 && prev.month == 12 && d.year == prev.year + 1);
-        if (!(next_day || next_month) || islamic_to_jdn(d.year, d.month, d.day) != jdn) {
-            ADD_FAILURE() << "jdn " << jdn << " gives " << d.year << "-" << d.month << "-" << d.day
-                          << " after " << prev.year << "-" << prev.month << "-" << prev.day;
-            ++failures;
+    for (int hijri : both_settings) {
+        int64_t first = gregorian_to_jdn(ymd(1000, 1, 1));
+        int64_t last = gregorian_to_jdn(ymd(3000, 12, 31));
+        icaltimetype prev = islamic_of(first - 1, hijri);
+        int failures = 0;
+        for (int64_t jdn = first; jdn <= last && failures < 10; ++jdn) {
+            icaltimetype d = islamic_of(jdn, hijri);
+            bool next_day = d.year == prev.year && d.month == prev.month && d.day == prev.day + 1;
+            bool next_month = d.day == 1 &&
+                              prev.day == islamic_month_length(prev.month, prev.year, hijri) &&
+                              (d.month == prev.month + 1
+                                   ? d.year == prev.year
+                                   : d.month == 1 && prev.month == 12 && d.year == prev.year + 1);
+            if (!(next_day || next_month) || islamic_to_jdn(d.year, d.month, d.day, hijri) != jdn) {
+                ADD_FAILURE() << "setting " << hijri << ": jdn " << jdn << " gives " << d.year
+                              << "-" << d.month << "-" << d.day << " after " << prev.year << "-"
+                              << prev.month << "-" << prev.day;
+                ++failures;
+            }
+            prev = d;
         }
-        prev = d;
+    }
+}
+
+// Iran's setting against the months Iran observed, every day from the
+// table's first month to the first day of its last, and the Umm al-Qura
+// setting's civil calendar up to the day before it.
+TEST(islamic, iran_every_day_of_the_observed_table) {
+    FILE *f = std::fopen(IRAN_HIJRI_TABLE, "r");
+    ASSERT_NE(f, nullptr) << IRAN_HIJRI_TABLE;
+    char line[256];
+    int64_t expected_next = -1, months = 0, first_day = 0;
+    int year = 0, month = 0, gy = 0, gm = 0, gd = 0;
+    while (std::fgets(line, sizeof line, f)) {
+        const char *p = line[0] == '*' ? line + 1 : line;
+        ASSERT_EQ(std::sscanf(p, "%d/%d %d-%d-%d", &year, &month, &gy, &gm, &gd), 5) << line;
+        int64_t start = gregorian_to_jdn(ymd(gy, gm, gd));
+        if (expected_next >= 0) {
+            EXPECT_EQ(start, expected_next) << "month before " << line;
+        }
+        if (months == 0) first_day = start;
+        int length = islamic_month_length(month, year, hijri_iran);
+        EXPECT_EQ(islamic_to_jdn(year, month, 1, hijri_iran), start) << line;
+        for (int day = 1; day <= length; ++day)
+            ASSERT_TRUE(date_equal(islamic_of(start + day - 1, hijri_iran), ymd(year, month, day)))
+                << line << " day " << day;
+        expected_next = start + length;
+        ++months;
+    }
+    std::fclose(f);
+    EXPECT_EQ(months, 2194);
+    EXPECT_EQ(year * 12 + month, 1447 * 12 + 10);
+    for (int64_t jdn = first_day - 400; jdn < first_day - 1; ++jdn)
+        ASSERT_TRUE(date_equal(islamic_of(jdn, hijri_iran), islamic_of(jdn))) << jdn;
+    // The civil 1264/12 of 29 days runs on to the table's first day.
+    expect_date(islamic_of(first_day - 1, hijri_iran), 1264, 12, 30);
+}
+
+// Days on which the two settings part, from Iran's published calendar.
+TEST(islamic, iran_and_umm_al_qura_part) {
+    struct {
+        icaltimetype gregorian;
+        int iran[3], umm_al_qura[3];
+    } cases[] = {
+        {ymd(2023, 4, 21), {1444, 9, 30}, {1444, 10, 1}},  // Eid al-Fitr a day later in Iran
+        {ymd(2023, 4, 22), {1444, 10, 1}, {1444, 10, 2}},
+        {ymd(2025, 7, 6), {1447, 1, 10}, {1447, 1, 11}},   // Ashura
+        {ymd(2026, 3, 21), {1447, 10, 1}, {1447, 10, 2}},  // the table's last month
+    };
+    for (const auto &c : cases) {
+        icaltimetype i = islamic_of(c.gregorian, hijri_iran), u = islamic_of(c.gregorian);
+        expect_date(i, c.iran[0], c.iran[1], c.iran[2]);
+        expect_date(u, c.umm_al_qura[0], c.umm_al_qura[1], c.umm_al_qura[2]);
     }
 }
 
@@ -135,4 +198,8 @@ TEST(islamic, extreme_arguments_stay_defined) {
     for (int n : {islamic_month_length(12, INT32_MAX), islamic_month_length(INT32_MIN, INT32_MIN),
                   islamic_month_length(INT32_MAX, INT32_MAX)})
         EXPECT_TRUE(n == 29 || n == 30) << n;
+    for (int64_t jdn : {int64_t{INT32_MIN}, int64_t{INT32_MAX}}) {
+        icaltimetype d = islamic_of(jdn, hijri_iran);
+        EXPECT_EQ(islamic_to_jdn(d.year, d.month, d.day, hijri_iran), jdn);
+    }
 }

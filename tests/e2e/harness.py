@@ -70,8 +70,8 @@ Tile
                                       satisfies predicate (the tile runs with -d)
     .close_and_wait(timeout=10) -> int  request_close() then wait_exit()
 
-Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy and .free
-    (frozensets of days of the month), .pending (int).
+Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy, .free and
+    .holiday (frozensets of days of the month), .pending (int).
 
 Image: .width, .height, .rgb (bytes, rows top down), .pixel(x, y),
     .count(colour, box=None) (pixels equal to an (r, g, b), box = (x0, y0,
@@ -101,7 +101,7 @@ TILE_NAME = "Dayspinner"
 FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1"
 # What the tile prints with -d after each refresh that changes what it shows:
 # "shown: CAL YYYY-MM today YYYY-MM-DD busy D,... free D,... pending N".
-Shown = collections.namedtuple("Shown", "calendar month today busy free pending")
+Shown = collections.namedtuple("Shown", "calendar month today busy free holiday pending")
 
 _live_sessions = []
 
@@ -544,9 +544,14 @@ class Tile:
         """The shown: lines printed so far (a line still being written is left out)."""
         def days(field):
             return frozenset() if field == "-" else frozenset(map(int, field.split(",")))
+        def shown(line):
+            # "shown: CALENDAR YYYY-MM" and then pairs of a field's name and value.
+            words = line.split()
+            f = dict(zip(words[3::2], words[4::2]))
+            return Shown(words[1], words[2], f["today"], days(f["busy"]), days(f["free"]),
+                         days(f["holiday"]), int(f["pending"]))
         lines = self.stdout().split("\n")[:-1]
-        return [Shown(f[1], f[2], f[4], days(f[6]), days(f[8]), int(f[10]))
-                for f in (line.split() for line in lines if line.startswith("shown: "))]
+        return [shown(line) for line in lines if line.startswith("shown: ")]
 
     def wait_shown(self, predicate=lambda shown: True, timeout=5):
         def latest():

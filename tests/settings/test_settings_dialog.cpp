@@ -64,10 +64,12 @@ enum row {
     language_row = 7,
     week_row = 10,
     hijri_row = 13,
-    change_row = 15,
-    change_folder_row = 16,
-    save_row = 17,
-    close_row = 18
+    hijri_months_row = 16,
+    holidays_row = 19,
+    change_row = 21,
+    change_folder_row = 22,
+    save_row = 23,
+    close_row = 24
 };
 
 GtkWidget *radio(GtkWidget *window, int row_index, int button) {
@@ -174,14 +176,20 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             {GTK_TYPE_LABEL, "Hijri adjustment", TRUE, TRUE, 3},
             {GTK_TYPE_SPIN_BUTTON, nullptr, TRUE, TRUE, 5},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Hijri calendar", TRUE, TRUE, 3},
+            {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_LABEL, "Holidays", TRUE, TRUE, 3},
+            {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
             {GTK_TYPE_BUTTON, "change iCalendar file", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "change iCalendar folder", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "save", TRUE, FALSE, 2},
             {GTK_TYPE_BUTTON, "close", TRUE, TRUE, 2},
         };
         std::vector<GtkWidget *> children = children_of(box);
-        ASSERT_EQ(children.size(), 19u);
-        for (size_t i = 0; i < 19; ++i) {
+        ASSERT_EQ(children.size(), std::size(rows));
+        for (size_t i = 0; i < std::size(rows); ++i) {
             GtkWidget *child = children[i];
             EXPECT_EQ(G_OBJECT_TYPE(child), rows[i].type) << "row " << i;
             EXPECT_TRUE(gtk_widget_get_visible(child)) << "row " << i;
@@ -205,9 +213,11 @@ TEST_F(settings_dialog, widget_tree_and_order) {
         }
 
         const std::vector<std::vector<const char *>> groups = {{"Evolution", "Mozilla", "Other"},
-                                                               {"default", "farsi"}};
-        const int group_rows[] = {icon_row, language_row};
-        for (int g = 0; g < 2; ++g) {
+                                                               {"default", "farsi"},
+                                                               {"Umm al-Qura", "Iran"},
+                                                               {"none", "Iran"}};
+        const int group_rows[] = {icon_row, language_row, hijri_months_row, holidays_row};
+        for (int g = 0; g < 4; ++g) {
             GtkWidget *row_box = children[group_rows[g]];
             EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(row_box)), 10);
             EXPECT_FALSE(gtk_box_get_homogeneous(GTK_BOX(row_box)));
@@ -409,6 +419,15 @@ TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
         EXPECT_EQ(settings.week_start, 4);  // Thursday
         EXPECT_EQ(settings.hijri_adjust, -2);
         EXPECT_NE(read_file(home.settings).find("STARTOFWEEK=4\nHIJRIADJUST=-2\n"),
+                  std::string::npos);
+        // So do the Islamic months and the holidays.
+        gtk_button_clicked(GTK_BUTTON(radio(window, hijri_months_row, 1)));
+        gtk_button_clicked(GTK_BUTTON(radio(window, holidays_row, 1)));
+        EXPECT_EQ(settings.hijri + settings.holidays, 0);
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+        EXPECT_EQ(settings.hijri, 1);
+        EXPECT_EQ(settings.holidays, 1);
+        EXPECT_NE(read_file(home.settings).find("HIJRIADJUST=-2\nHIJRI=iran\nHOLIDAYS=iran\n"),
                   std::string::npos);
         EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
     });

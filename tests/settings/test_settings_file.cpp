@@ -96,6 +96,7 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         const char *ics, *app;
         int icon, farsi, week_start;
         int hijri = 0;
+        int months = 0, holidays = 0;  // HIJRI and HOLIDAYS
     };
     // icon_kind starts at 1 in every case, so an untouched icon shows as 1.
     const file_case cases[] = {
@@ -123,6 +124,10 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         {"HIJRIADJUST=+1\nVERSION=0.5.1\n", "", "", 1, 0, 0, 1},
         {"HIJRIADJUST=3\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0},
         {"HIJRIADJUST=x\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0},
+        // Iran's months and holidays; any other word acts as the default.
+        {"HIJRI=iran\nHOLIDAYS=iran\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 1, 1},
+        {"HIJRI=Iran\nHOLIDAYS=x\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0},
+        {"HIJRI=iran\nHIJRI=ummalqura\nHOLIDAYS=none\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0},
     };
     for (const file_case &c : cases) {
         reset_settings_state();
@@ -135,6 +140,8 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         EXPECT_EQ(settings.farsi, c.farsi) << c.text;
         EXPECT_EQ(settings.week_start, c.week_start) << c.text;
         EXPECT_EQ(settings.hijri_adjust, c.hijri) << c.text;
+        EXPECT_EQ(settings.hijri, c.months) << c.text;
+        EXPECT_EQ(settings.holidays, c.holidays) << c.text;
         // Each carries the current VERSION, so none is rewritten.
         EXPECT_EQ(read_file(home.settings), c.text);
         EXPECT_EQ(o.out, "") << c.text;
@@ -199,6 +206,69 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
         run_load();
         EXPECT_EQ(settings.hijri_adjust, kept);
     }
+}
+
+// After HIJRIADJUST, each only when it is not the default.
+TEST_F(settings_file, iran_months_and_holidays_are_saved_after_the_adjustment) {
+    run_load();
+    settings.hijri_adjust = 1;
+    settings.hijri = 1;
+    settings.holidays = 1;
+    save_settings(&settings);
+    std::string text = read_file(home.settings);
+    EXPECT_EQ(text.substr(text.find("STARTOFWEEK")),
+              "STARTOFWEEK=0\nHIJRIADJUST=1\nHIJRI=iran\nHOLIDAYS=iran\n");
+    reset_settings_state();
+    run_load();
+    EXPECT_EQ(settings.hijri, 1);
+    EXPECT_EQ(settings.holidays, 1);
+    settings.hijri = 0;
+    save_settings(&settings);
+    EXPECT_EQ(read_file(home.settings).find("HIJRI="), std::string::npos);
+}
+
+TEST(settings_locale, territory_iran) {
+    struct {
+        const char *lc_all, *lc_messages, *lang;
+        int iranian;
+    } cases[] = {
+        {nullptr, nullptr, "fa_IR.UTF-8", 1},
+        {nullptr, nullptr, "az_IR", 1},
+        {nullptr, "fa_IR@latin", "en_US.UTF-8", 1},
+        {"", "", "fa_IR", 1},                  // empty ones are unset
+        {"en_GB.UTF-8", "fa_IR", "fa_IR", 0},  // LC_ALL wins
+        {nullptr, nullptr, "fa_AF.UTF-8", 0},
+        {nullptr, nullptr, "fa", 0},
+        {nullptr, nullptr, "ar_IRQ", 0},
+        {nullptr, nullptr, "C.UTF-8", 0},
+        {nullptr, nullptr, nullptr, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(locale_is_iranian(c.lc_all, c.lc_messages, c.lang), c.iranian)
+            << (c.lang ? c.lang : "(unset)");
+}
+
+// A new file under an Iranian locale starts with Iran's calendar; a file
+// that exists is never changed by the locale.
+TEST_F(settings_file, a_new_file_under_an_iranian_locale_keeps_iran) {
+    const char *lang = getenv("LANG");
+    std::string saved = lang ? lang : "";
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    setenv("LANG", "fa_IR.UTF-8", 1);
+    run_load();
+    std::string text = read_file(home.settings);
+    EXPECT_EQ(text.substr(text.find("STARTOFWEEK")), "STARTOFWEEK=0\nHIJRI=iran\nHOLIDAYS=iran\n");
+    write_file(home.settings, "VERSION=0.5.1\n");
+    reset_settings_state();
+    run_load();
+    EXPECT_EQ(settings.hijri, 0);
+    EXPECT_EQ(settings.holidays, 0);
+    EXPECT_EQ(read_file(home.settings), "VERSION=0.5.1\n");
+    if (lang)
+        setenv("LANG", saved.c_str(), 1);
+    else
+        unsetenv("LANG");
 }
 
 TEST_F(settings_file, home_unset_or_empty_runs_on_defaults_and_writes_nothing) {

@@ -94,6 +94,7 @@ BUTTONS = [(129, 80, 8, 7), (138, 80, 8, 7), (147, 80, 8, 7),
            (165, 70, 8, 7), (174, 70, 8, 7),
            (129, 88, 8, 7), (138, 88, 8, 7), (147, 88, 8, 7)]
 WEEKDAY_STRIPS = [(0, 70, 126, 8), (0, 82, 126, 8)]
+HOLIDAY_MARK = (183, 70, 7, 1)
 
 
 def check_empty_face(face):
@@ -203,11 +204,19 @@ def check_glyphs(face):
         check(all(c in ('#8088E5', BLACK) for r in b for c in r), 'face: letter %d colours' % i)
         check(any(c == BLACK for r in b for c in r), 'face: letter %d has no ink' % i)
     check(len({str(b) for b in letters}) == 3, 'face: calendar letters alike')
+    # The holiday line goes over a number's bottom row: it must be a colour
+    # of its own, and every strip must leave that row as ground.
+    mark = cell(face, *HOLIDAY_MARK)[0]
+    taken = {c for _, ink, ground, _ in STRIPS for c in (ink, ground)}
+    check(len(set(mark)) == 1 and mark[0] not in taken, 'face: holiday mark not a colour of its own')
+    for top, _, ground, _ in STRIPS:
+        row = face[top + 6][69:114] + face[top + 6][119:164]
+        check(all(c == ground for c in row), 'face: strip %d ink on its bottom row' % top)
 
 
 def check_filler(face):
     """Outside every region the face image is plain filler."""
-    regions = [(0, 0, 65, 64), (67, 2, 97, 67)] + WEEKDAY_STRIPS + MOONS + BUTTONS
+    regions = [(0, 0, 65, 64), (67, 2, 97, 67)] + WEEKDAY_STRIPS + MOONS + BUTTONS + [HOLIDAY_MARK]
     for y in range(115):
         for x in range(200):
             if not any(rx <= x < rx + w and ry <= y < ry + h for rx, ry, w, h in regions):

@@ -330,10 +330,15 @@ def draw_buttons(img):
         put(img, x0, y, glyph, {'#': L.BLACK})
 
 
+def draw_holiday_mark(img):
+    fill(img, L.HOLIDAY_MARK_X, L.HOLIDAY_MARK_Y, L.HOLIDAY_MARK_W, 1, L.HOLIDAY_ROSE)
+
+
 def draw_face():
     img = blank(L.FACE_W, L.FACE_H, L.FACE_GROUND)
     draw_empty_face(img)
     draw_day_digits(img)
     draw_weekdays(img)
     draw_buttons(img)
+    draw_holiday_mark(img)
     return img

@@ -17,6 +17,7 @@ ARROW_RED = '#C90000'
 TODAY_RED = '#B80000'
 BUSY_BLUE = '#8294FF'
 FREE_GREEN = '#8EE800'
+HOLIDAY_ROSE = '#D4006A'     # the line under a holiday's number
 BLACK = '#000000'
 WHITE = '#FFFFFF'
 MOON_YELLOW = '#FFF26B'
@@ -54,6 +55,10 @@ WEEKDAY_STRIP_W, WEEKDAY_STRIP_H, WEEKDAY_CELL = 126, 8, 9
 # Moon phases 1-4 (new, first quarter, full, last quarter), 8 x 7 at y 70.
 MOON_X = [128, 137, 146, 155]
 MOON_Y = 70
+
+# Holiday mark: a line drawn on the bottom row of a day's cell, under its
+# number; one row of HOLIDAY_MARK_W pixels.
+HOLIDAY_MARK_X, HOLIDAY_MARK_Y, HOLIDAY_MARK_W = 183, 70, 7
 
 # Button glyphs: (x0, x1, y) per entry; all 7 rows high.
 BUTTON_GLYPHS = [
