@@ -10,7 +10,7 @@ libx11-dev libxext-dev libxpm-dev libgtk2.0-dev libical-dev
 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
 xvfb xauth x11-utils xdotool wmaker fluxbox faketime imagemagick
 openbox blackbox pekwm icewm fvwm afterstep twm
-fonts-dejavu-core python3 python3-ephem libicu-dev valgrind
+fonts-dejavu-core python3 python3-ephem libicu-dev libnova-dev valgrind
 clang-format clang-tidy cppcheck
 python3-gi python3-gi-cairo python3-cairo gir1.2-pango-1.0 fonts-urw-base35 fonts-noto-ui-core
 python3-icalendar python3-recurring-ical-events locales-all
