@@ -4,10 +4,14 @@
 // table maps a button and a zone to its handler.
 #include "calendar/calendar.h"
 #include "core/core.h"
+#include "core/language.h"
 #include "core/state.h"
 #include "events/events.h"
 #include "face/face.h"
 #include "settings/settings.h"
+
+#include <glib/gi18n-lib.h>
+#include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,8 +57,9 @@ static void press_application_button(uint64_t time) {
                          program_name, launch_line_size - sizeof " &");
         return;
     }
-    // The shell returns at once: the command runs in the background.
-    int status = std::system(line);
+    // The shell returns at once: the command runs in the background, in the
+    // user's language rather than the one the tile may have chosen.
+    int status = system_with_user_language(line);
     (void)status;
 }
 
@@ -119,7 +124,14 @@ static void apply_and_show(const settings_record &s, unsigned parts) {
     app_state.last_face_date.month = 0;
     request_refresh();
 }
+// A GTK+ 2 widget takes the default direction when it is created: each
+// window is built in the program language's.
+static void set_window_direction() {
+    gtk_widget_set_default_direction(program_is_right_to_left() ? GTK_TEXT_DIR_RTL
+                                                                : GTK_TEXT_DIR_LTR);
+}
 static void open_settings(const press_record &, int) {
+    set_window_direction();
     open_settings_dialog(settings_of_state(), apply_and_show);
 }
 static void application(const press_record &p, int) { press_application_button(p.time); }
@@ -135,20 +147,22 @@ static void toggle_highlight(const press_record &p, int) {
         app_state.highlight_date = icaltime_null_time();
 }
 
-// The names of the day's holidays, in the face's language, when the face
+// The names of the day's holidays, in the program's language, when the face
 // shows holidays; a Friday that is no other holiday has none.
 static std::vector<std::string> holiday_names(icaltimetype day) {
     std::vector<std::string> names;
     if (app_state.holidays != 1) return names;
     day_holidays h = iran_holidays(day, app_state.hijri_adjust);
-    for (int i = 0; i < h.count; ++i) names.emplace_back(holiday_name(h.names[i], app_state.farsi));
+    for (int i = 0; i < h.count; ++i)
+        names.emplace_back(_(holiday_name(h.names[i])));
     return names;
 }
 
 static void view_day(const press_record &p, int) {
     icaltimetype day;
-    if (day_at_point(face_of_state(), p.x, p.y, &day) != 0)
-        open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time}, holiday_names(day));
+    if (day_at_point(face_of_state(), p.x, p.y, &day) == 0) return;
+    set_window_direction();
+    open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time}, holiday_names(day));
 }
 
 struct button_row {

@@ -3,6 +3,7 @@
 // Start-up: settings, the command line, the dock window, the skin, GTK+, then
 // the main loop, which never returns.
 #include "core/core.h"
+#include "core/language.h"
 #include "core/state.h"
 #include "dock/dock.h"
 #include "face/face.h"
@@ -22,6 +23,8 @@ int main(int argc, char **argv) {
     init_skin();
     // GTK+ opens a connection of its own; it serves only the dialog and the day view.
     gtk_init(&argc, &argv);
+    // After gtk_init, which set the locale from the environment.
+    apply_program_language(app_state.language);
     watch_dock_connection();
     main_loop();
 }

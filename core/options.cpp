@@ -44,7 +44,7 @@ void parse_options(int argc, char **argv) {
             print_usage();
             std::exit(1);
         } else if (is_option(arg, "--farsi", "-f")) {
-            set_farsi(1);
+            set_language(1);
         } else if (is_option(arg, "--persian", "-p")) {
             app_state.calendar_kind = 1;
         } else if (is_option(arg, "--debug", "-d")) {

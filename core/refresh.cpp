@@ -24,7 +24,7 @@ icaltimetype clock_today() {
 face_record face_of_state() {
     face_record face;
     face.calendar_kind = app_state.calendar_kind;
-    face.farsi = app_state.farsi;
+    face.language = app_state.language;
     face.week_start = app_state.week_start;
     face.icon_kind = app_state.icon_kind;
     face.moon_view = app_state.moon_view;

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 #include "core/state.h"
 
+#include "core/language.h"
 #include "settings/settings.h"
 #include "version.h"
 
@@ -12,14 +13,14 @@ app_state_record app_state;
 const char *get_version() { return dayspinner_version; }
 int get_debug_level() { return app_state.debug_level; }
 void set_debug_level(int level) { app_state.debug_level = level; }
-void set_farsi(int value) { app_state.farsi = value; }
+void set_language(int value) { app_state.language = value; }
 void set_icon_kind(int value) { app_state.icon_kind = value; }
 char *get_app_command() { return app_state.app_command; }
 char *get_ics_path() { return app_state.ics_path; }
 
 settings_record settings_of_state() {
     settings_record s;
-    s.farsi = app_state.farsi;
+    s.language = app_state.language;
     s.icon_kind = app_state.icon_kind;
     s.week_start = app_state.week_start;
     s.hijri_adjust = app_state.hijri_adjust;
@@ -34,7 +35,7 @@ settings_record settings_of_state() {
 }
 
 static void store_settings(const settings_record &s) {
-    set_farsi(s.farsi);
+    set_language(s.language);
     set_icon_kind(s.icon_kind);
     app_state.week_start = s.week_start;
     app_state.hijri_adjust = s.hijri_adjust;
@@ -50,6 +51,7 @@ void apply_settings(const settings_record &s, unsigned parts) {
     settings_record now = settings_of_state();
     copy_settings_parts(now, s, parts);
     store_settings(now);
+    if (parts & settings_language) apply_program_language(app_state.language);
 }
 
 void load_state_settings() {

@@ -25,7 +25,7 @@ struct app_state_record {
     uint64_t launch_time = 0;        // X server time of that click, ms
 
     // Settings.
-    int farsi = 0;                   // 1: Farsi names, digits and weekday row
+    int language = 0;                // LANG: 0 default (Latin), 1 farsi, 2 dari, 3 arabic
     int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
     int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
     int hijri_adjust = 0;            // HIJRIADJUST: days every Islamic date moves later
@@ -43,7 +43,7 @@ extern app_state_record app_state;
 const char *get_version();
 int get_debug_level();
 void set_debug_level(int level);
-void set_farsi(int value);
+void set_language(int value);
 void set_icon_kind(int value);
 char *get_app_command();  // the 250-byte storage itself
 char *get_ics_path();     // the 256-byte storage itself

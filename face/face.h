@@ -10,7 +10,7 @@
 // hand over any number) are brought back to ones the face knows.
 struct face_record {
     int calendar_kind = 0;     // 0 Gregorian, 1 Persian, 2 Islamic
-    int farsi = 0;             // 1: Farsi names, digits and weekday row
+    int language = 0;          // 0 Latin, 1 Farsi, 2 Dari, 3 Arabic names, digits, weekday row
     int week_start = 0;        // 1 Sunday ... 7 Monday; 0 and anything else act as 7
     int icon_kind = 0;         // 0-2
     int moon_view = 0;         // 1: moon glyphs on the days of the four principal phases

@@ -64,12 +64,12 @@ void draw_grid(const face_record &face, const month_marks &marks) {
         icaltimetype date = gregorian_of_day(face, d);
         int phase = face.moon_view ? marks.phase[d - 1] : 0;
         if (date_equal(date, face.highlight)) {
-            draw_day_number(d, y, c, 3, 0, face.farsi, marks.holiday[d - 1]);
+            draw_day_number(d, y, c, 3, 0, face.language, marks.holiday[d - 1]);
         } else if (phase >= 1 && phase <= 4) {
             blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1],
                  moon_glyph_y, moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
         } else {
-            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.farsi,
+            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.language,
                             marks.holiday[d - 1]);
         }
     }

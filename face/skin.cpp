@@ -21,7 +21,7 @@ int face_week_start(const face_record &face) {
     return w >= 0 && w <= 7 ? w : 0;
 }
 
-int face_language(const face_record &face) { return face.farsi != 0; }
+int face_language(const face_record &face) { return face.language != 0; }
 
 int face_calendar(int kind) { return kind >= 0 && kind <= 2 ? kind : 0; }
 

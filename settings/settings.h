@@ -5,8 +5,13 @@
 
 #include <cstddef>
 
+// The face's languages, as LANG writes them: index 0 default (Latin letters),
+// 1 farsi, 2 dari, 3 arabic.
+constexpr int language_count = 4;
+constexpr const char *language_words[language_count] = {"default", "farsi", "dari", "arabic"};
+
 struct settings_record {
-    int farsi = 0;                   // 1: Farsi names, digits and weekday row
+    int language = 0;                // LANG: 0 default (Latin), 1 farsi, 2 dari, 3 arabic
     int icon_kind = 0;               // 0 mail-and-calendar, 1 browser, 2 other
     int week_start = 0;              // STARTOFWEEK: 1 Sunday ... 7 Monday, 0 acts as 7
     int hijri_adjust = 0;            // HIJRIADJUST: -2 to 2 days the Islamic dates move later

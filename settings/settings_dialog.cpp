@@ -119,7 +119,7 @@ void on_icon_clicked(GtkButton *button, dialog_state *state) {
 }
 
 void on_language_clicked(GtkButton *button, dialog_state *state) {
-    state->settings.farsi = button_value(button);
+    state->settings.language = button_value(button);
     state->apply(settings_language);
 }
 
@@ -322,7 +322,7 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     gtk_widget_show(box);
 
     static const char *const icon_labels[] = {"Evolution", "Mozilla", "Other"};
-    static const char *const language_labels[] = {"default", "farsi"};
+    const char *const *language_labels = language_words;
 
     pack_heading(box, "Application icon");
     pack_radio_row(box, icon_labels, 3, G_CALLBACK(on_icon_clicked), state, s.icon_kind);
@@ -337,7 +337,8 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     pack_separator(box);
 
     pack_heading(box, "Language");
-    pack_radio_row(box, language_labels, 2, G_CALLBACK(on_language_clicked), state, s.farsi);
+    pack_radio_row(box, language_labels, language_count, G_CALLBACK(on_language_clicked), state,
+                   s.language);
     pack_separator(box);
 
     // Items Monday first, Sunday last: entries 7 down to 1, so item i is

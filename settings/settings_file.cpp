@@ -124,7 +124,10 @@ int apply_value(settings_key key, std::string_view value, settings_record *s) {
         s->icon_kind = value == "mozilla" ? 1 : value == "evolution" ? 0 : 2;
         break;
     case settings_key::lang:
-        if (value == "farsi") s->farsi = 1;
+        // An unknown word leaves the language as it is, so a face once
+        // chosen is not lost to a misspelt line after it.
+        for (int i = 1; i < language_count; ++i)
+            if (value == language_words[i]) s->language = i;
         break;
     case settings_key::version: return value == current_version;
     case settings_key::start_of_week: s->week_start = token_to_int(value); break;
@@ -325,7 +328,7 @@ int locale_is_iranian(const char *lc_all, const char *lc_messages, const char *l
 
 void copy_settings_parts(settings_record &to, const settings_record &from, unsigned parts) {
     if (parts & settings_icon) to.icon_kind = from.icon_kind;
-    if (parts & settings_language) to.farsi = from.farsi;
+    if (parts & settings_language) to.language = from.language;
     if (parts & settings_command) memcpy(to.app_command, from.app_command, sizeof to.app_command);
     if (parts & settings_week_start) to.week_start = from.week_start;
     if (parts & settings_calendar) memcpy(to.ics_path, from.ics_path, sizeof to.ics_path);
@@ -372,10 +375,11 @@ int write_settings_file(settings_record *s) {
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
     int icon = s->icon_kind >= 0 && s->icon_kind <= 2 ? s->icon_kind : 2;
     char text[1024];
-    int length = snprintf(text, sizeof text,
-                          "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
-                          s->ics_path, s->app_command, icon_words[icon],
-                          s->farsi == 1 ? "farsi" : "default", current_version, s->week_start);
+    int length = snprintf(
+        text, sizeof text, "ICS=%s\nAPP=%s\nICON=%s\nLANG=%s\nVERSION=%s\nSTARTOFWEEK=%d\n",
+        s->ics_path, s->app_command, icon_words[icon],
+        language_words[s->language >= 0 && s->language < language_count ? s->language : 0],
+        current_version, s->week_start);
     // Written only when set, so that a file with the default stays as it was.
     int adjust = s->hijri_adjust >= -2 && s->hijri_adjust <= 2 ? s->hijri_adjust : 0;
     if (adjust != 0)

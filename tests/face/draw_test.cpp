@@ -23,7 +23,7 @@ void expect_header(int year, int month, int kind, int farsi, name_cell name, int
                    int tens_x0, int tens_w, int tens_at, int units_x0, int units_w, int units_at) {
     face_record f = base_face();
     f.calendar_kind = kind;
-    f.farsi = farsi;
+    f.language = farsi;
     f.month = make_date(year, month, 1);
     fill_buffer_with_sentinel();
     draw_header(f);
@@ -60,7 +60,7 @@ TEST(header, name_row_follows_language_and_calendar) {
 TEST(header, settings_out_of_range_stay_inside_the_tables) {
     // Any non-zero language is Farsi; an unknown calendar kind is Gregorian.
     face_record f = base_face();
-    f.farsi = 5;
+    f.language = 5;
     f.calendar_kind = 7;
     f.month = make_date(2024, 1, 1);
     fill_buffer_with_sentinel();
@@ -87,7 +87,7 @@ TEST(empty_face, with_the_weekday_window) {
     for (int farsi = 0; farsi <= 1; farsi++)
         for (auto [week_start, strip_x] : windows) {
             face_record f = base_face();
-            f.farsi = farsi;
+            f.language = farsi;
             f.week_start = week_start;
             fill_buffer_with_sentinel();
             draw_empty_face(f);

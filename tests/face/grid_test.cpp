@@ -125,7 +125,7 @@ expected_face expected_grid(const shown_month &m, int week_start,
                                         const month_marks &marks = {}) {
     fill_buffer_with_sentinel();
     draw_grid(show(f, m, week_start, 1), marks);
-    return buffer_matches(expected_grid(m, week_start, special, f.farsi));
+    return buffer_matches(expected_grid(m, week_start, special, f.language));
 }
 
 month_marks marks_of(const std::map<int, int> &status, const std::map<int, int> &phase) {
@@ -203,10 +203,10 @@ TEST(grid, event_colours_under_today_and_the_moon) {
 
 TEST(grid, persian_and_islamic_months_with_farsi_digits) {
     face_record f = base_face();
-    f.farsi = 1;
+    f.language = 1;
     f.today = make_date(2024, 3, 25);  // Farvardin 6
     EXPECT_TRUE(grid_matches(f, farvardin_1403(), 7, {{6, {0, 1, 0}}}));
-    f.farsi = 0;
+    f.language = 0;
     f.today = make_date(2024, 3, 11);  // Ramadan 1
     EXPECT_TRUE(grid_matches(f, ramadan_1445(), 2, {{1, {0, 1, 0}}}));
 }

@@ -112,7 +112,7 @@ TEST(month_range, whole_face_at_both_ends_in_every_calendar) {
             for (int offset : {-10800, 10800, INT_MIN, INT_MAX}) {
                 face_record f = base_face();
                 f.calendar_kind = kind;
-                f.farsi = farsi;
+                f.language = farsi;
                 f.moon_view = 1;
                 f.month = displayed_month(kind, offset, make_date(2024, 1, 15), 2);
                 ASSERT_GE(f.month.month, 1);

@@ -212,10 +212,11 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             }
         }
 
-        const std::vector<std::vector<const char *>> groups = {{"Evolution", "Mozilla", "Other"},
-                                                               {"default", "farsi"},
-                                                               {"Umm al-Qura", "Iran"},
-                                                               {"none", "Iran"}};
+        const std::vector<std::vector<const char *>> groups = {
+            {"Evolution", "Mozilla", "Other"},
+            {"default", "farsi", "dari", "arabic"},
+            {"Umm al-Qura", "Iran"},
+            {"none", "Iran"}};
         const int group_rows[] = {icon_row, language_row, hijri_months_row, holidays_row};
         for (int g = 0; g < 4; ++g) {
             GtkWidget *row_box = children[group_rows[g]];
@@ -256,19 +257,20 @@ TEST_F(settings_dialog, widget_tree_and_order) {
 
 TEST_F(settings_dialog, radio_groups_show_the_fields_and_leave_them_as_they_were) {
     for (int icon = 0; icon < 3; ++icon) {
-        for (int farsi = 0; farsi < 2; ++farsi) {
+        for (int language = 0; language < 4; ++language) {
             settings.icon_kind = icon;
-            settings.farsi = farsi;
+            settings.language = language;
             run_dialog([&](GtkWidget *window) {
                 for (int b = 0; b < 3; ++b)
                     EXPECT_EQ(is_active(radio(window, icon_row, b)), b == icon) << icon << b;
-                for (int b = 0; b < 2; ++b)
-                    EXPECT_EQ(is_active(radio(window, language_row, b)), b == farsi) << farsi << b;
+                for (int b = 0; b < 4; ++b)
+                    EXPECT_EQ(is_active(radio(window, language_row, b)), b == language)
+                        << language << b;
                 EXPECT_EQ(settings.icon_kind, icon);
-                EXPECT_EQ(settings.farsi, farsi);
+                EXPECT_EQ(settings.language, language);
             });
             EXPECT_EQ(settings.icon_kind, icon);
-            EXPECT_EQ(settings.farsi, farsi);
+            EXPECT_EQ(settings.language, language);
         }
     }
     EXPECT_EQ(read_file(home.settings), saved);
@@ -278,13 +280,13 @@ TEST_F(settings_dialog, radio_clicks_apply_at_once_but_are_saved_only_on_save) {
     run_dialog([&](GtkWidget *window) {
         gtk_button_clicked(GTK_BUTTON(radio(window, language_row, 1)));
         gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 2)));
-        EXPECT_EQ(settings.farsi, 1);
+        EXPECT_EQ(settings.language, 1);
         EXPECT_EQ(settings.icon_kind, 2);
         gtk_button_clicked(GTK_BUTTON(radio(window, icon_row, 1)));
         EXPECT_EQ(settings.icon_kind, 1);
         gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row]));
     });
-    EXPECT_EQ(settings.farsi, 1);
+    EXPECT_EQ(settings.language, 1);
     EXPECT_EQ(read_file(home.settings), saved);  // still LANG=default
 }
 

@@ -94,7 +94,7 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
     struct file_case {
         const char *text;
         const char *ics, *app;
-        int icon, farsi, week_start;
+        int icon, language, week_start;
         int hijri = 0;
         int months = 0, holidays = 0;  // HIJRI and HOLIDAYS
     };
@@ -108,6 +108,8 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         // Keys are not trimmed; " /x" then stands alone and is ignored.
         {"ICS = /x\nVERSION=0.5.1\n", "", "", 1, 0, 0},
         {"LANG=farsi\nLANG=default\nVERSION=0.5.1\n", "", "", 1, 1, 0},
+        {"LANG=dari\nVERSION=0.5.1\n", "", "", 1, 2, 0},
+        {"LANG=arabic\nLANG=Farsi\nVERSION=0.5.1\n", "", "", 1, 3, 0},
         {"ICON=other\nSTARTOFWEEK=7\nVERSION=0.5.1\n", "", "", 2, 0, 7},
         {"ICON=Mozilla\nSTARTOFWEEK=x\nVERSION=0.5.1\n", "", "", 2, 0, 0},
         {"STARTOFWEEK= -3z\nVERSION=0.5.1\n", "", "", 1, 0, -3},
@@ -137,7 +139,7 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         EXPECT_STREQ(settings.ics_path, c.ics) << c.text;
         EXPECT_STREQ(settings.app_command, c.app) << c.text;
         EXPECT_EQ(settings.icon_kind, c.icon) << c.text;
-        EXPECT_EQ(settings.farsi, c.farsi) << c.text;
+        EXPECT_EQ(settings.language, c.language) << c.text;
         EXPECT_EQ(settings.week_start, c.week_start) << c.text;
         EXPECT_EQ(settings.hijri_adjust, c.hijri) << c.text;
         EXPECT_EQ(settings.hijri, c.months) << c.text;
@@ -171,7 +173,7 @@ TEST_F(settings_file, out_of_date_files_are_rewritten_keeping_their_values) {
     reset_settings_state();
     write_file(home.settings, "ICS=/c.ics\r\nLANG=farsi\r\nVERSION=0.5.1\r\n");
     o = run_load();
-    EXPECT_EQ(settings.farsi, 0);
+    EXPECT_EQ(settings.language, 0);
     EXPECT_EQ(read_file(home.settings), "ICS=/c.ics\r\nAPP=evolution\nICON=evolution\n"
                                         "LANG=default\nVERSION=0.5.1\nSTARTOFWEEK=0\n");
 }
@@ -179,7 +181,7 @@ TEST_F(settings_file, out_of_date_files_are_rewritten_keeping_their_values) {
 TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     load_output o = run_load();
     settings.icon_kind = 1;
-    settings.farsi = 1;
+    settings.language = 1;
     settings.week_start = -2147483647 - 1;
     snprintf(settings.app_command, sizeof settings.app_command, "xterm -e top");
     settings.ics_path[0] = '\0';  // filled again with its default
@@ -195,6 +197,15 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
     settings.icon_kind = 2;
     save_settings(&settings);
     EXPECT_NE(read_file(home.settings).find("\nICON=other\n"), std::string::npos);
+    // Each face language by its word; one outside them as the default.
+    for (int language : {2, 3, 9}) {
+        settings.language = language;
+        save_settings(&settings);
+        const char *word = language == 2 ? "dari" : language == 3 ? "arabic" : "default";
+        EXPECT_NE(read_file(home.settings).find(std::string("\nLANG=") + word + "\n"),
+                  std::string::npos);
+    }
+    settings.language = 1;
     // The Hijri adjustment is written only when it is not 0, and read back.
     for (int hijri : {-2, 0, 1, 3}) {
         settings.hijri_adjust = hijri;
@@ -381,7 +392,7 @@ TEST_F(settings_file, a_directory_or_fifo_in_place_of_the_file_is_left_alone) {
 TEST_F(settings_file, save_keeps_permission_bits) {
     run_load();
     ASSERT_EQ(chmod(home.settings.c_str(), 0640), 0);
-    settings.farsi = 1;
+    settings.language = 1;
     save_settings(&settings);
     struct stat st;
     ASSERT_EQ(stat(home.settings.c_str(), &st), 0);
@@ -499,7 +510,7 @@ TEST_F(settings_file, a_save_that_fails_half_way_leaves_the_old_file) {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit = {40, 40};
         setrlimit(RLIMIT_FSIZE, &limit);
-        settings.farsi = 1;
+        settings.language = 1;
         _exit(write_settings_file(&settings) == 0 ? 0 : 1);
     }
     close(err_pipe[1]);
@@ -523,7 +534,7 @@ TEST_F(settings_file, killed_saves_leave_old_or_new_text_and_no_litter) {
     run_load();
     std::string texts[2];
     auto set_state = [](int i) {
-        settings.farsi = i & 1;
+        settings.language = i & 1;
         snprintf(settings.app_command, sizeof settings.app_command, "%s",
                  (i & 1) ? std::string(240, 'b').c_str() : "a");
     };
