@@ -141,9 +141,9 @@ struct day_holidays {
     bool rest_day() const { return count > 0 || friday; }
 };
 day_holidays iran_holidays(icaltimetype gregorian, int hijri_adjust);
-// The official name, in English (farsi 0) or Farsi (farsi 1), UTF-8; "" for
+// The official name in English, the message the catalogs translate; "" for
 // holiday_none and values outside the list.
-const char *holiday_name(holiday_value holiday, int farsi);
+const char *holiday_name(holiday_value holiday);
 
 // Moon phase code of a Gregorian day: 0 none, 1 new, 2 first quarter, 3 full, 4 last quarter.
 // A phase marks the civil date on which it falls in local time (localtime of

@@ -40,33 +40,39 @@ constexpr fixed_holiday lunar_holidays[] = {
     {12, 18, holiday_ghadir},
 };
 
-// English and Farsi, in the order of holiday_value.
-constexpr const char *names[holiday_count][2] = {
-    {"", ""},
-    {"Nowruz", "عید نوروز"},
-    {"Islamic Republic Day", "روز جمهوری اسلامی"},
-    {"Nature Day", "روز طبیعت"},
-    {"Demise of Imam Khomeini", "رحلت حضرت امام خمینی"},
-    {"Uprising of 15 Khordad", "قیام ۱۵ خرداد"},
-    {"Victory of the Islamic Revolution", "پیروزی انقلاب اسلامی"},
-    {"Nationalisation of the Oil Industry", "روز ملی شدن صنعت نفت ایران"},
-    {"Tasua", "تاسوعای حسینی"},
-    {"Ashura", "عاشورای حسینی"},
-    {"Arbaeen", "اربعین حسینی"},
-    {"Demise of the Prophet and Martyrdom of Imam Hasan", "رحلت رسول اکرم و شهادت امام حسن مجتبی"},
-    {"Martyrdom of Imam Reza", "شهادت امام رضا"},
-    {"Martyrdom of Imam Hasan al-Askari", "شهادت امام حسن عسکری"},
-    {"Birth of the Prophet and of Imam Sadiq", "میلاد رسول اکرم و امام جعفر صادق"},
-    {"Martyrdom of Fatima", "شهادت حضرت فاطمه زهرا"},
-    {"Birth of Imam Ali", "ولادت امام علی"},
-    {"Mab'ath of the Prophet", "مبعث رسول اکرم"},
-    {"Birth of Imam Mahdi", "ولادت حضرت قائم"},
-    {"Martyrdom of Imam Ali", "شهادت حضرت علی"},
-    {"Eid al-Fitr", "عید سعید فطر"},
-    {"Holiday of Eid al-Fitr", "تعطیل به مناسبت عید سعید فطر"},
-    {"Martyrdom of Imam Sadiq", "شهادت امام جعفر صادق"},
-    {"Eid al-Adha", "عید سعید قربان"},
-    {"Eid al-Ghadir", "عید سعید غدیر خم"},
+// The names in English, in the order of holiday_value. They are messages of
+// the program's catalogs, which the caller looks up; calendar/ itself stays
+// free of gettext.
+#ifndef N_
+#define N_(text) text
+#endif
+constexpr const char *names[holiday_count] = {
+    "",
+    // TRANSLATORS: the official names of the holidays of Iran.
+    N_("Nowruz"),
+    N_("Islamic Republic Day"),
+    N_("Nature Day"),
+    N_("Demise of Imam Khomeini"),
+    N_("Uprising of 15 Khordad"),
+    N_("Victory of the Islamic Revolution"),
+    N_("Nationalisation of the Oil Industry"),
+    N_("Tasua"),
+    N_("Ashura"),
+    N_("Arbaeen"),
+    N_("Demise of the Prophet and Martyrdom of Imam Hasan"),
+    N_("Martyrdom of Imam Reza"),
+    N_("Martyrdom of Imam Hasan al-Askari"),
+    N_("Birth of the Prophet and of Imam Sadiq"),
+    N_("Martyrdom of Fatima"),
+    N_("Birth of Imam Ali"),
+    N_("Mab'ath of the Prophet"),
+    N_("Birth of Imam Mahdi"),
+    N_("Martyrdom of Imam Ali"),
+    N_("Eid al-Fitr"),
+    N_("Holiday of Eid al-Fitr"),
+    N_("Martyrdom of Imam Sadiq"),
+    N_("Eid al-Adha"),
+    N_("Eid al-Ghadir"),
 };
 
 template <int n>
@@ -98,7 +104,7 @@ day_holidays iran_holidays(icaltimetype gregorian, int hijri_adjust) {
     return out;
 }
 
-const char *holiday_name(holiday_value holiday, int farsi) {
+const char *holiday_name(holiday_value holiday) {
     if (holiday <= holiday_none || holiday >= holiday_count) return "";
-    return names[holiday][farsi == 1 ? 1 : 0];
+    return names[holiday];
 }

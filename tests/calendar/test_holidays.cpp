@@ -114,14 +114,15 @@ TEST(holidays, adjustment_moves_only_lunar_holidays) {
     EXPECT_EQ(iran_holidays(ymd(2006, 2, 9), 7).names[0], holiday_ashura);  // acts as 0
 }
 
-TEST(holidays, every_name_in_both_languages) {
+// Each name is a message of its own: two holidays that shared one would
+// share its translations too.
+TEST(holidays, every_name_distinct) {
     std::set<std::string> seen;
-    for (int h = holiday_none + 1; h < holiday_count; ++h)
-        for (int farsi : {0, 1}) {
-            std::string name = holiday_name(static_cast<holiday_value>(h), farsi);
-            EXPECT_FALSE(name.empty()) << h;
-            EXPECT_TRUE(seen.insert(name).second) << name;
-        }
-    EXPECT_STREQ(holiday_name(holiday_none, 0), "");
-    EXPECT_STREQ(holiday_name(holiday_count, 1), "");
+    for (int h = holiday_none + 1; h < holiday_count; ++h) {
+        std::string name = holiday_name(static_cast<holiday_value>(h));
+        EXPECT_FALSE(name.empty()) << h;
+        EXPECT_TRUE(seen.insert(name).second) << name;
+    }
+    EXPECT_STREQ(holiday_name(holiday_none), "");
+    EXPECT_STREQ(holiday_name(holiday_count), "");
 }
