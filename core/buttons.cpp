@@ -11,7 +11,6 @@
 #include "settings/settings.h"
 
 #include <glib/gi18n-lib.h>
-#include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,12 +123,7 @@ static void apply_and_show(const settings_record &s, unsigned parts) {
     app_state.last_face_date.month = 0;
     request_refresh();
 }
-// A GTK+ 2 widget takes the default direction when it is created: each
-// window is built in the program language's.
-static void set_window_direction() {
-    gtk_widget_set_default_direction(program_is_right_to_left() ? GTK_TEXT_DIR_RTL
-                                                                : GTK_TEXT_DIR_LTR);
-}
+// Each window is laid out in the direction of the program's language.
 static void open_settings(const press_record &, int) {
     set_window_direction();
     open_settings_dialog(settings_of_state(), apply_and_show);
@@ -153,8 +147,7 @@ static std::vector<std::string> holiday_names(icaltimetype day) {
     std::vector<std::string> names;
     if (app_state.holidays != 1) return names;
     day_holidays h = iran_holidays(day, app_state.hijri_adjust);
-    for (int i = 0; i < h.count; ++i)
-        names.emplace_back(_(holiday_name(h.names[i])));
+    for (int i = 0; i < h.count; ++i) names.emplace_back(_(holiday_name(h.names[i])));
     return names;
 }
 
@@ -162,7 +155,10 @@ static void view_day(const press_record &p, int) {
     icaltimetype day;
     if (day_at_point(face_of_state(), p.x, p.y, &day) == 0) return;
     set_window_direction();
-    open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time}, holiday_names(day));
+    view_calendar calendar{app_state.calendar_kind, app_state.hijri, app_state.hijri_adjust,
+                           app_state.language, current_program_language()};
+    open_day_view(day, press_place{p.root_x, p.root_y, p.x, p.y, p.time}, holiday_names(day),
+                  calendar);
 }
 
 struct button_row {

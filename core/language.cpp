@@ -2,6 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 #include "core/language.h"
 
+#include <gtk/gtk.h>
 #include <libintl.h>
 
 #include <clocale>
@@ -106,6 +107,11 @@ void apply_program_language(int face_language) {
 
 program_language current_program_language() { return current; }
 bool program_is_right_to_left() { return is_right_to_left(current); }
+
+void set_window_direction() {
+    gtk_widget_set_default_direction(program_is_right_to_left() ? GTK_TEXT_DIR_RTL
+                                                                : GTK_TEXT_DIR_LTR);
+}
 
 int system_with_user_language(const char *line) {
     if (!user.known || current == program_english) return std::system(line);

@@ -41,6 +41,10 @@ void apply_program_language(int face_language);
 program_language current_program_language();
 bool program_is_right_to_left();
 
+// Makes the default direction of GTK+ widgets, which each takes when it is
+// created, that of the program language: call it before building a window.
+void set_window_direction();
+
 // Runs a command line through the shell as std::system does, with the
 // user's own LANGUAGE rather than the one the program set for itself.
 int system_with_user_language(const char *line);

@@ -8,10 +8,13 @@
 #include "events/view_text.h"
 
 #include <gdk/gdkkeysyms.h>
+#include <glib/gi18n-lib.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -37,7 +40,7 @@ GtkWidget *markup_label(const std::string &markup) {
 
 // The summary as shown; an event may have none.
 std::string title_of(const event_record &event) {
-    return event.summary.empty() ? "(no title)" : valid_utf8(event.summary.c_str());
+    return event.summary.empty() ? _("(no title)") : valid_utf8(event.summary.c_str());
 }
 
 std::string summary_with_location(const event_record &event) {
@@ -94,21 +97,31 @@ void on_view_destroy(GtkWidget *window, gpointer) {
     if (window == day_view_window) day_view_window = nullptr;
 }
 
-// The occurrence's time or date text: its local times when it covers one
-// day and is timed, "all day event" for a one-day date, else its first and
-// last day.
-std::string when_text(const occurrence &o) {
-    if (o.first_day == o.last_day && !o.start.is_date)
-        return format_time("%X", o.start) + " - " + format_time("%X", o.end);
-    if (o.first_day == o.last_day) return "all day event";
+bool timed_in_one_day(const occurrence &o) { return o.first_day == o.last_day && !o.start.is_date; }
+
+std::string hours_and_minutes(icaltimetype t) {
+    char text[8];
+    snprintf(text, sizeof text, "%02d:%02d", t.hour % 100, t.minute % 100);
+    return text;
+}
+
+// The occurrence's time or date text: its local hours and minutes when it
+// covers one day and is timed, "all day event" for a one-day date, else its
+// first and last day. Digits in the language's own.
+std::string when_text(const occurrence &o, int language) {
+    if (timed_in_one_day(o))
+        return in_language_digits(hours_and_minutes(o.start) + " - " + hours_and_minutes(o.end),
+                                  language);
+    if (o.first_day == o.last_day) return _("all day event");
     icaltimetype last = icaltime_null_date();
     jdn_to_gregorian(o.last_day, &last);
-    return format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last);
+    return in_language_digits(format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last),
+                              language);
 }
 
 // The same as markup, "all day event" in italics.
-std::string when_markup(const occurrence &o) {
-    std::string text = markup_escaped(when_text(o));
+std::string when_markup(const occurrence &o, int language) {
+    std::string text = markup_escaped(when_text(o, language));
     return o.first_day == o.last_day && o.start.is_date ? "<i>" + text + "</i>" : text;
 }
 
@@ -118,9 +131,27 @@ GtkWidget *summary_label(const event_record &event, const std::string &text) {
     return markup_label("<s>" + markup_escaped(text) + "</s>");
 }
 
+// The day's occurrences as (event, occurrence): all-day and many-day ones
+// first, in list order, then the timed ones by their start.
+std::vector<std::pair<std::size_t, const occurrence *>> rows_of_day(icaltimetype day) {
+    std::vector<std::pair<std::size_t, const occurrence *>> rows;
+    const std::vector<event_record> &events = held_events();
+    for (std::size_t i = 0; i < events.size(); ++i)
+        if (const occurrence *o = occurrence_on_day(i, day)) rows.emplace_back(i, o);
+    auto key = [](const occurrence *o) {
+        bool timed = timed_in_one_day(*o);
+        return std::make_pair(
+            timed, timed ? (o->start.hour * 60 + o->start.minute) * 60 + o->start.second : 0);
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const auto &a, const auto &b) { return key(a.second) < key(b.second); });
+    return rows;
+}
+
 }  // namespace
 
-int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays) {
+int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays,
+                  int language) {
     int r = 2;
     // In the rose of the face's holiday line, so that the two read as one.
     for (const std::string &name : holidays) {
@@ -133,19 +164,17 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
         if (events_debug()) printf("view: holiday\t%s\n", on_one_line(text).c_str());
     }
     const std::vector<event_record> &events = held_events();
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const occurrence *o = occurrence_on_day(i, day);
-        if (!o) continue;
+    for (const auto &[i, o] : rows_of_day(day)) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        attach(table, markup_label(when_markup(*o)), 1, 2, r);
-        int timed = o->first_day == o->last_day && !o->start.is_date;
+        attach(table, markup_label(when_markup(*o, language)), 1, 2, r);
+        int timed = timed_in_one_day(*o);
         std::string text = timed ? title_of(events[i]) : summary_with_location(events[i]);
         GtkWidget *summary = summary_label(events[i], text);
         if (!timed) gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
         attach(table, summary, 2, 3, r);
         ++r;
         if (events_debug())
-            printf("view: %s\t%s\n", when_text(*o).c_str(), on_one_line(text).c_str());
+            printf("view: %s\t%s\n", when_text(*o, language).c_str(), on_one_line(text).c_str());
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);
     gtk_table_set_row_spacing(GTK_TABLE(table), r, 0);
@@ -153,9 +182,14 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
 }
 
 void open_day_view(icaltimetype day, const press_place &press,
-                   const std::vector<std::string> &holidays) {
-    std::string heading = format_time("%A, %x", day);
-    std::string heading_markup = "<b>" + markup_escaped(heading) + "</b>";
+                   const std::vector<std::string> &holidays, const view_calendar &calendar) {
+    // A day without events or holidays leaves an open view as it is.
+    if (holidays.empty() && rows_of_day(day).empty()) return;
+    std::string heading = view_heading(day, calendar);
+    std::string also = view_also(day, calendar);
+    std::string heading_markup =
+        "<b>" + markup_escaped(heading) + "</b>\n<small>" + markup_escaped(also) + "</small>";
+    if (events_debug()) printf("view heading: %s\nview also: %s\n", heading.c_str(), also.c_str());
 
     GtkWidget *heading_box = gtk_event_box_new();
     GtkWidget *close_box = gtk_event_box_new();
@@ -179,8 +213,7 @@ void open_day_view(icaltimetype day, const press_place &press,
     gtk_container_add(GTK_CONTAINER(close_box), close_label);
     gtk_widget_show(close_label);
 
-    // A day without events leaves an open view as it is.
-    if (!fill_day_view(table, day, holidays)) {
+    if (!fill_day_view(table, day, holidays, calendar.language)) {
         gtk_widget_destroy(table);
         g_object_unref(table);
         return;

@@ -8,6 +8,8 @@
 
 #include <libical/ical.h>
 
+#include "events/view_text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -94,11 +96,14 @@ struct press_place {
 };
 // Shows the day's holidays (the names given, one row each, at the top) and
 // events beside the tile and returns; an open view shows the new day instead,
-// unless nothing falls on it.
+// unless nothing falls on it. The heading dates the day in the face's
+// calendar and the program's language; the events run all-day and
+// many-day ones first, then by their start.
 void open_day_view(icaltimetype day, const press_place &press,
-                   const std::vector<std::string> &holidays = {});
-int fill_day_view(GtkWidget *table, icaltimetype day,
-                  const std::vector<std::string> &holidays = {});  // 1 when a row was added
+                   const std::vector<std::string> &holidays = {},
+                   const view_calendar &calendar = {});
+int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays = {},
+                  int language = 0);  // 1 when a row was added
 
 // Counters for tests and benchmarks.
 extern uint64_t engine_starts;  // engine processes started

@@ -114,7 +114,7 @@ class EventsTest(unittest.TestCase):
         # shown, on one line; the view runs in the reverse order of the file.
         rows = [line for line in self.tile.stdout().splitlines() if line.startswith("view: ")]
         self.assertEqual(rows, ["view: all day event\tLunch, with Bob; bring notes Cafe Floor 2",
-                                "view: 09:30:00 - 10:15:00\t(no title)",
+                                "view: 09:30 - 10:15\t(no title)",
                                 "view: all day event\tFlight to Lisbon"])
         return window
 
