@@ -52,7 +52,8 @@ icaltimetype gregorian_of_day(const face_record &face, int day);
 void draw_empty_face(const face_record &face);  // the empty face and the weekday row
 void draw_header(const face_record &face);
 void draw_grid(const face_record &face, const month_marks &marks);
-void draw_day_number(int day, int y, int column, int style, int is_today, int farsi,
+// language as in face_record: 0 Latin digits, 3 Arabic-Indic, others Persian.
+void draw_day_number(int day, int y, int column, int style, int is_today, int language,
                      int holiday = 0);
 void draw_button_bar(const face_record &face);
 

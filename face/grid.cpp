@@ -7,9 +7,10 @@
 #include "face/face.h"
 #include "face/skin.h"
 
-void draw_day_number(int day, int y, int column, int style, int is_today, int farsi, int holiday) {
+void draw_day_number(int day, int y, int column, int style, int is_today, int language,
+                     int holiday) {
     if (style < 0 || style > 3 || day < 1 || day > 99) return;
-    const int *digit_x = day_digit_x[farsi != 0];
+    const int *digit_x = day_digit_x[language_digits(language)];
     int sy = day_digit_y0 + 20 * style + 10 * (is_today != 0);
     int x = weekday_cell_width * column;
     Pixmap face = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
@@ -69,8 +70,8 @@ void draw_grid(const face_record &face, const month_marks &marks) {
             blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, moon_glyph_x[phase - 1],
                  moon_glyph_y, moon_glyph_width, moon_glyph_height, weekday_cell_width * c, y);
         } else {
-            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today), face.language,
-                            marks.holiday[d - 1]);
+            draw_day_number(d, y, c, marks.status[d - 1], date_equal(date, face.today),
+                            face.language, marks.holiday[d - 1]);
         }
     }
     flush_buffer(dock_surface.buffer_pixmap);

@@ -72,14 +72,14 @@ void draw_empty_face(const face_record &face) {
     Pixmap skin = dock_surface.face_pixmap, buffer = dock_surface.buffer_pixmap;
     blit(skin, buffer, 0, 0, face_size, face_size, 0, 0);
     int strip_x = (7 - face_week_start(face)) * weekday_cell_width;
-    blit(skin, buffer, strip_x, weekday_strip_y[face_language(face)], weekday_window_width,
-         weekday_strip_height, 0, weekday_row_y);
+    blit(skin, buffer, strip_x, weekday_strip_y[language_digits(face_language(face))],
+         weekday_window_width, weekday_strip_height, 0, weekday_row_y);
     flush_buffer(buffer);
 }
 
 void draw_header(const face_record &face) {
-    int language = face_language(face);
-    int r = language * 3 + face_calendar(face.calendar_kind);
+    int r = face_language(face) * 3 + face_calendar(face.calendar_kind);
+    int digits = language_digits(face_language(face));
     int m = face.month.month - 1;
     if (m < 0 || m > 11)
         return;  // displayed_month always leaves 1-12; nothing sane to draw otherwise
@@ -89,17 +89,17 @@ void draw_header(const face_record &face) {
     if (units < 0) units = -units;
 
     int wm = month_name_width[r][m];
-    int wt = year_digit_width[language][tens];
-    int wu = year_digit_width[language][units];
+    int wt = year_digit_width[digits][tens];
+    int wu = year_digit_width[digits][units];
     int x = header_centre_x - (wm + wt + wu) / 2;
 
     Pixmap sheet = dock_surface.sheet_pixmap, buffer = dock_surface.buffer_pixmap;
     blit(sheet, buffer, month_name_x0[r][m], month_name_y[r], wm, month_name_height, x, header_y);
     x += wm + header_gap;
-    blit(sheet, buffer, year_digit_x0[language][tens], year_digit_y, wt, year_digit_height, x,
+    blit(sheet, buffer, year_digit_x0[digits][tens], year_digit_y, wt, year_digit_height, x,
          header_y);
     x += wt;
-    blit(sheet, buffer, year_digit_x0[language][units], year_digit_y, wu, year_digit_height, x,
+    blit(sheet, buffer, year_digit_x0[digits][units], year_digit_y, wu, year_digit_height, x,
          header_y);
     flush_buffer(buffer);
 }

@@ -13,7 +13,7 @@
 #include "face/sheet.xpm"
 
 int month_name_width[name_rows][12];
-int year_digit_width[2][10];
+int year_digit_width[digit_sets][10];
 int button_glyph_width[button_glyphs];
 
 int face_week_start(const face_record &face) {
@@ -21,7 +21,12 @@ int face_week_start(const face_record &face) {
     return w >= 0 && w <= 7 ? w : 0;
 }
 
-int face_language(const face_record &face) { return face.language != 0; }
+int face_language(const face_record &face) {
+    int l = face.language;
+    return l >= 0 && l <= 3 ? l : 1;
+}
+
+int language_digits(int language) { return language == 0 ? 0 : language == 3 ? 2 : 1; }
 
 int face_calendar(int kind) { return kind >= 0 && kind <= 2 ? kind : 0; }
 
@@ -36,7 +41,7 @@ static void compute_widths() {
     for (int r = 0; r < name_rows; r++)
         for (int m = 0; m < 12; m++)
             month_name_width[r][m] = month_name_x1[r][m] - month_name_x0[r][m] + 1;
-    for (int l = 0; l < 2; l++)
+    for (int l = 0; l < digit_sets; l++)
         for (int d = 0; d < 10; d++)
             year_digit_width[l][d] = year_digit_x1[l][d] - year_digit_x0[l][d] + 1;
     for (int e = 0; e < button_glyphs; e++)

@@ -19,11 +19,11 @@ struct name_cell {
     int x, y, width;
 };
 
-void expect_header(int year, int month, int kind, int farsi, name_cell name, int name_x,
+void expect_header(int year, int month, int kind, int language, name_cell name, int name_x,
                    int tens_x0, int tens_w, int tens_at, int units_x0, int units_w, int units_at) {
     face_record f = base_face();
     f.calendar_kind = kind;
-    f.language = farsi;
+    f.language = language;
     f.month = make_date(year, month, 1);
     fill_buffer_with_sentinel();
     draw_header(f);
@@ -32,7 +32,7 @@ void expect_header(int year, int month, int kind, int farsi, name_cell name, int
     e.paste(sheet_image(), tens_x0, 4, tens_w, 9, tens_at, 1);
     e.paste(sheet_image(), units_x0, 4, units_w, 9, units_at, 1);
     EXPECT_TRUE(buffer_matches(e))
-        << year << "-" << month << " kind " << kind << " farsi " << farsi;
+        << year << "-" << month << " kind " << kind << " language " << language;
 }
 
 TEST(header, name_and_year_centred_with_a_gap) {
@@ -55,10 +55,21 @@ TEST(header, name_row_follows_language_and_calendar) {
     expect_header(1402, 12, 1, 1, {371, 79, 23}, 12, 103, 7, 38, 123, 7, 45);
     // Farsi Islamic: the Latin-letter names (row 45) with Farsi digits.
     expect_header(1445, 9, 2, 1, {257, 45, 26}, 10, 143, 7, 39, 153, 7, 46);
+    // Dari: its own Persian names (Hamal, row 92), the Farsi Gregorian and
+    // the Latin-letter Islamic names, all with Farsi digits.
+    expect_header(1403, 1, 1, 2, {2, 92, 21}, 13, 103, 7, 37, 133, 7, 44);
+    expect_header(2024, 1, 0, 2, {2, 63, 33}, 7, 123, 7, 43, 143, 7, 50);
+    expect_header(1445, 9, 2, 2, {257, 45, 26}, 10, 143, 7, 39, 153, 7, 46);
+    // Arabic, with the Arabic-Indic digits from x 203: August 2027 (row 105,
+    // the widest Gregorian name: 35 + 7 + 8, x 5), Farsi-script Esfand 1402,
+    // Jumada II 1448 (row 118).
+    expect_header(2027, 8, 0, 3, {179, 105, 35}, 5, 223, 7, 43, 273, 8, 50);
+    expect_header(1402, 12, 1, 3, {371, 79, 23}, 13, 203, 4, 39, 223, 7, 43);
+    expect_header(1448, 6, 2, 3, {154, 118, 35}, 6, 243, 6, 44, 283, 8, 50);
 }
 
 TEST(header, settings_out_of_range_stay_inside_the_tables) {
-    // Any non-zero language is Farsi; an unknown calendar kind is Gregorian.
+    // A language outside 0-3 is Farsi; an unknown calendar kind is Gregorian.
     face_record f = base_face();
     f.language = 5;
     f.calendar_kind = 7;
@@ -72,11 +83,12 @@ TEST(header, settings_out_of_range_stay_inside_the_tables) {
     EXPECT_TRUE(buffer_matches(e));
 }
 
-// The empty face with the weekday window starting at strip_x.
-expected_face repainted_face(int strip_x, int farsi) {
+// The empty face with the weekday window starting at strip_x of the strip
+// at strip_y.
+expected_face repainted_face(int strip_x, int strip_y) {
     expected_face e;
     e.paste(face_image(), 0, 0, 64, 64, 0, 0);
-    e.paste(face_image(), strip_x, farsi ? 82 : 70, 63, 8, 0, 12);
+    e.paste(face_image(), strip_x, strip_y, 63, 8, 0, 12);
     return e;
 }
 
@@ -84,15 +96,17 @@ TEST(empty_face, with_the_weekday_window) {
     // Week start: 0 and 7 Monday, 1 Sunday, 2 Saturday; outside 0-7 acts as 0.
     const std::pair<int, int> windows[] = {{0, 63}, {1, 54},  {2, 45},   {7, 0},
                                            {8, 63}, {-1, 63}, {1000, 63}};
-    for (int farsi = 0; farsi <= 1; farsi++)
+    // Strips: Latin, Farsi (also Dari and any unknown language), Arabic.
+    const std::pair<int, int> strips[] = {{0, 70}, {1, 82}, {2, 82}, {3, 94}, {9, 82}};
+    for (auto [language, strip_y] : strips)
         for (auto [week_start, strip_x] : windows) {
             face_record f = base_face();
-            f.language = farsi;
+            f.language = language;
             f.week_start = week_start;
             fill_buffer_with_sentinel();
             draw_empty_face(f);
-            EXPECT_TRUE(buffer_matches(repainted_face(strip_x, farsi)))
-                << "week start " << week_start << " farsi " << farsi;
+            EXPECT_TRUE(buffer_matches(repainted_face(strip_x, strip_y)))
+                << "week start " << week_start << " language " << language;
         }
 }
 

@@ -21,13 +21,22 @@ pixel_image read_pixels(Drawable d, int x, int y, int w, int h) {
     return out;
 }
 
+// The whole pixmap, however large the skin image grows.
+static pixel_image read_whole(Pixmap p) {
+    Window root;
+    int x, y;
+    unsigned w = 0, h = 0, border, depth;
+    XGetGeometry(dock_surface.display, p, &root, &x, &y, &w, &h, &border, &depth);
+    return read_pixels(p, 0, 0, static_cast<int>(w), static_cast<int>(h));
+}
+
 const pixel_image &face_image() {
-    static pixel_image image = read_pixels(dock_surface.face_pixmap, 0, 0, 200, 115);
+    static pixel_image image = read_whole(dock_surface.face_pixmap);
     return image;
 }
 
 const pixel_image &sheet_image() {
-    static pixel_image image = read_pixels(dock_surface.sheet_pixmap, 0, 0, 455, 105);
+    static pixel_image image = read_whole(dock_surface.sheet_pixmap);
     return image;
 }
 

@@ -91,9 +91,16 @@ struct day_look {
     int style = 0, today = 0, phase = 0;
 };
 
-void paste_number(expected_face &e, int day, cell at, day_look look, int farsi) {
+// First digit cell by language: Latin, Farsi and Dari Persian, Arabic
+// Arabic-Indic; any other language reads as Farsi.
+int first_digit_x(int language) {
+    const int first[] = {119, 69, 69, 169};
+    return language >= 0 && language <= 3 ? first[language] : 69;
+}
+
+void paste_number(expected_face &e, int day, cell at, day_look look, int language) {
     int sy = 2 + 20 * look.style + 10 * look.today;
-    int digit0 = farsi ? 69 : 119;
+    int digit0 = first_digit_x(language);
     if (day <= 9) {
         e.paste(face_image(), digit0 - 1, sy, 2, 7, at.x, at.y);
         e.paste(face_image(), digit0 - 1, sy, 2, 7, at.x + 7, at.y);
@@ -105,7 +112,7 @@ void paste_number(expected_face &e, int day, cell at, day_look look, int farsi) 
 }
 
 expected_face expected_grid(const shown_month &m, int week_start,
-                            const std::map<int, day_look> &special, int farsi) {
+                            const std::map<int, day_look> &special, int language) {
     expected_face e;
     for (int day = 1; day <= m.length; day++) {
         auto found = special.find(day);
@@ -114,7 +121,7 @@ expected_face expected_grid(const shown_month &m, int week_start,
         if (look.phase)
             e.paste(face_image(), 128 + 9 * (look.phase - 1), 70, 8, 7, at.x, at.y);
         else
-            paste_number(e, day, at, look, farsi);
+            paste_number(e, day, at, look, language);
     }
     return e;
 }
@@ -201,14 +208,25 @@ TEST(grid, event_colours_under_today_and_the_moon) {
                              marks));
 }
 
-TEST(grid, persian_and_islamic_months_with_farsi_digits) {
-    face_record f = base_face();
-    f.language = 1;
-    f.today = make_date(2024, 3, 25);  // Farvardin 6
-    EXPECT_TRUE(grid_matches(f, farvardin_1403(), 7, {{6, {0, 1, 0}}}));
-    f.language = 0;
-    f.today = make_date(2024, 3, 11);  // Ramadan 1
-    EXPECT_TRUE(grid_matches(f, ramadan_1445(), 2, {{1, {0, 1, 0}}}));
+TEST(grid, persian_and_islamic_months_in_every_language) {
+    // Today red: Farvardin 6 (2024-03-25), Ramadan 1 (2024-03-11); a busy
+    // and a free day and the highlight pick the other strips.
+    month_marks marks = marks_of({{3, 1}, {20, 2}}, {});
+    for (int language : {0, 1, 2, 3, -2, 7}) {
+        face_record f = base_face();
+        f.language = language;
+        f.today = make_date(2024, 3, 25);
+        f.highlight = make_date(2024, 4, 1);  // Farvardin 13
+        EXPECT_TRUE(grid_matches(f, farvardin_1403(), 7,
+                                 {{3, {1, 0, 0}}, {6, {0, 1, 0}}, {13, {3, 0, 0}}, {20, {2, 0, 0}}},
+                                 marks))
+            << "language " << language;
+        f.today = make_date(2024, 3, 11);
+        f.highlight = icaltime_null_time();
+        EXPECT_TRUE(grid_matches(f, ramadan_1445(), 2,
+                                 {{1, {0, 1, 0}}, {3, {1, 0, 0}}, {20, {2, 0, 0}}}, marks))
+            << "language " << language;
+    }
 }
 
 TEST(grid, week_start_out_of_range_lays_out_as_monday_first) {

@@ -93,7 +93,10 @@ BUTTONS = [(129, 80, 8, 7), (138, 80, 8, 7), (147, 80, 8, 7),
            (162, 80, 4, 7), (167, 80, 4, 7), (156, 80, 5, 7),
            (165, 70, 8, 7), (174, 70, 8, 7),
            (129, 88, 8, 7), (138, 88, 8, 7), (147, 88, 8, 7)]
-WEEKDAY_STRIPS = [(0, 70, 126, 8), (0, 82, 126, 8)]
+WEEKDAY_STRIPS = [(0, 70, 126, 8), (0, 82, 126, 8), (0, 94, 126, 8)]
+# First digit cell of the Latin, Persian and Arabic-Indic day digits.
+DIGIT_FIRST = (119, 69, 169)
+DIGIT_BANDS = ((67, 113), (117, 163), (167, 213))
 HOLIDAY_MARK = (183, 70, 7, 1)
 
 
@@ -131,12 +134,12 @@ def check_empty_face(face):
 def check_day_digits(face):
     shapes = {}
     for top, ink, ground, band in STRIPS:
-        for x0, x1 in ((67, 113), (117, 163)) if band else ():
+        for x0, x1 in DIGIT_BANDS if band else ():
             for y in range(top, top + 7):
                 for x in range(x0, x1 + 1):
                     check(face[y][x] in (ink, ground),
                           'face: band of strip %d at x %d' % (top, x))
-        for first in (119, 69):
+        for first in DIGIT_FIRST:
             glyphs = []
             for d in range(10):
                 x = first + 4 * d
@@ -156,6 +159,10 @@ def check_day_digits(face):
             for y in range(top, top + 7):
                 check(face[y][first - 1] == ground and face[y][first] == ground,
                       'face: pad of strip %d at x %d' % (top, first - 1))
+    # Arabic-Indic 4, 5 and 6 are not the Persian ones.
+    persian, arabic = shapes.get(69), shapes.get(169)
+    check(persian and arabic and all(persian[d] != arabic[d] for d in (4, 5, 6)),
+          'face: Arabic-Indic digits 4-6 drawn as the Persian ones')
 
 
 def check_weekdays(face):
@@ -169,6 +176,7 @@ def check_weekdays(face):
         check(all(cells[:7]), 'face: empty weekday cell in strip %d' % y0)
         check(cells[:7] == cells[7:], 'face: weekday strip %d not repeated' % y0)
         check(len(set(cells[:7])) == 7, 'face: weekday strip %d has twins' % y0)
+    check(cell(face, 0, 82, 63, 8) != cell(face, 0, 94, 63, 8), 'face: Arabic weekdays are the Farsi ones')
     # Two-letter names have two separate letters: a blank column between ink.
     for i in range(7):
         block = cell(face, 9 * i, 70, 9, 8)
@@ -210,15 +218,15 @@ def check_glyphs(face):
     taken = {c for _, ink, ground, _ in STRIPS for c in (ink, ground)}
     check(len(set(mark)) == 1 and mark[0] not in taken, 'face: holiday mark not a colour of its own')
     for top, _, ground, _ in STRIPS:
-        row = face[top + 6][69:114] + face[top + 6][119:164]
+        row = face[top + 6][69:114] + face[top + 6][119:164] + face[top + 6][169:214]
         check(all(c == ground for c in row), 'face: strip %d ink on its bottom row' % top)
 
 
 def check_filler(face):
     """Outside every region the face image is plain filler."""
-    regions = [(0, 0, 65, 64), (67, 2, 97, 67)] + WEEKDAY_STRIPS + MOONS + BUTTONS + [HOLIDAY_MARK]
+    regions = [(0, 0, 65, 64), (67, 2, 147, 67)] + WEEKDAY_STRIPS + MOONS + BUTTONS + [HOLIDAY_MARK]
     for y in range(115):
-        for x in range(200):
+        for x in range(216):
             if not any(rx <= x < rx + w and ry <= y < ry + h for rx, ry, w, h in regions):
                 check(face[y][x] in FILLER, 'face: ink outside the glyphs at %d,%d' % (x, y))
                 if failures and failures[-1].startswith('face: ink outside'):
@@ -227,7 +235,7 @@ def check_filler(face):
 
 # --- sheet image ---------------------------------------------------------
 
-NAME_Y = [17, 32, 45, 63, 79]
+NAME_Y = [17, 32, 45, 63, 79, 92, 105, 118]
 NAME_X = [
     [(3, 23), (27, 48), (52, 74), (77, 98), (102, 126), (130, 150),
      (162, 177), (188, 211), (216, 237), (241, 262), (266, 289), (293, 315)],
@@ -239,18 +247,29 @@ NAME_X = [
      (223, 247), (255, 276), (289, 325), (338, 362), (374, 406), (416, 451)],
     [(2, 34), (42, 72), (84, 114), (123, 138), (149, 179), (188, 223),
      (227, 248), (258, 274), (286, 300), (311, 326), (336, 361), (371, 393)],
+    [(2, 22), (28, 42), (48, 66), (72, 102), (108, 125), (131, 155),
+     (161, 184), (190, 214), (220, 243), (249, 268), (274, 288), (294, 315)],
+    [(2, 20), (26, 48), (54, 78), (84, 104), (110, 126), (132, 150),
+     (156, 173), (179, 213), (219, 247), (253, 275), (281, 306), (312, 342)],
+    [(2, 23), (29, 49), (55, 78), (84, 109), (115, 148), (154, 188),
+     (194, 215), (221, 249), (255, 284), (290, 314), (320, 354), (360, 394)],
 ]
 DIGIT_X = [[(3, 9), (14, 17), (23, 29), (33, 39), (43, 49), (53, 59), (63, 69),
             (73, 79), (83, 89), (93, 99)],
            [(103, 109), (114, 117), (123, 129), (133, 139), (143, 149),
-            (153, 159), (163, 169), (173, 179), (183, 189), (193, 199)]]
+            (153, 159), (163, 169), (173, 179), (183, 189), (193, 199)],
+           [(203, 206), (213, 216), (223, 229), (233, 239), (243, 248),
+            (253, 259), (263, 269), (273, 280), (283, 290), (293, 298)]]
+# Per face language (Latin, Farsi, Dari, Arabic): its digit set and the
+# NAME rows of its Gregorian, Persian and Islamic months.
+LANGUAGES = [(0, (0, 1, 2)), (1, (3, 4, 2)), (1, (3, 5, 2)), (2, (6, 4, 7))]
 
 
 def check_sheet(sheet, colours):
     transparent = {(0, y) for y in range(33, 57)}
-    cells = [(x0, NAME_Y[r], x1 - x0 + 1, 11) for r in range(5) for x0, x1 in NAME_X[r]]
+    cells = [(x0, NAME_Y[r], x1 - x0 + 1, 11) for r in range(len(NAME_Y)) for x0, x1 in NAME_X[r]]
     cells += [(x0, 4, x1 - x0 + 1, 9) for lang in DIGIT_X for x0, x1 in lang]
-    for y in range(105):
+    for y in range(131):
         for x in range(455):
             c = sheet[y][x]
             if (x, y) in transparent:
@@ -268,7 +287,7 @@ def check_sheet(sheet, colours):
         marks = ink_of(cell(sheet, x0, y0, w, h), {BAND})
         check(marks, 'sheet: cell at %d,%d empty' % (x0, y0))
     # Each name row is centred in its 11 rows (within a row of rounding).
-    for r in range(5):
+    for r in range(len(NAME_Y)):
         ys = [y for x0, x1 in NAME_X[r] for _, y in
               ink_of(cell(sheet, x0, NAME_Y[r], x1 - x0 + 1, 11), {BAND})]
         check(abs(min(ys) - (10 - max(ys))) <= 1, 'sheet: names of row %d not centred' % r)
@@ -277,16 +296,44 @@ def check_sheet(sheet, colours):
         for x0, x1 in lang:
             check(all(sheet[y][x1] == BAND for y in range(4, 13)),
                   'sheet: digit cell %d-%d inked to its edge' % (x0, x1))
+    check(all(cell(sheet, DIGIT_X[1][d][0], 4, 7, 9) != cell(sheet, DIGIT_X[2][d][0], 4, 7, 9)
+              for d in (4, 5, 6)), 'sheet: Arabic-Indic digits 4-6 are the Persian ones')
+    check_headers_fit(sheet)
+
+
+def ink_columns(sheet, x0, x1, y0, h):
+    cols = [x - x0 for x in range(x0, x1 + 1) if any(sheet[y][x] != BAND for y in range(y0, y0 + h))]
+    return cols[0], cols[-1]
+
+
+def check_headers_fit(sheet):
+    """Every header, placed as the face centres it (name, 3-pixel gap, two
+    digits; the half of name and digits rounded down left of x 30), keeps its
+    ink off the arrow heads at x 0-3 and 59-62 for every year."""
+    for digits, rows in LANGUAGES:
+        dx = DIGIT_X[digits]
+        right = [ink_columns(sheet, x0, x1, 4, 9)[1] for x0, x1 in dx]
+        for r in rows:
+            for x0, x1 in NAME_X[r]:
+                left = ink_columns(sheet, x0, x1, NAME_Y[r], 11)[0]
+                wm = x1 - x0 + 1
+                for tens in range(10):
+                    for units in range(10):
+                        wt, wu = (dx[d][1] - dx[d][0] + 1 for d in (tens, units))
+                        x = 30 - (wm + wt + wu) // 2
+                        check(x + left >= 4 and x + wm + 3 + wt + right[units] <= 58,
+                              'sheet: header of name %d-%d, row %d, year %d%d leaves the band'
+                              % (x0, x1, NAME_Y[r], tens, units))
 
 
 def invariants(src):
     face, values, face_colours = read_xpm(os.path.join(src, 'face/face.xpm'), 'face_xpm')
-    check(values[:2] == (200, 115) and values[3] == 1, 'face: values line %s' % (values,))
+    check(values[:2] == (216, 115) and values[3] == 1, 'face: values line %s' % (values,))
     for c in ('#D2DAE4', '#F7EDED', '#B9C2E4', '#C90000', '#B80000', '#8294FF',
               '#8EE800', '#FFFFFF', '#000000', '#FFF26B', '#605E5E', '#0B66C6', '#8088E5'):
         check(c in face_colours, 'face: colour %s missing' % c)
     sheet, values, sheet_colours = read_xpm(os.path.join(src, 'face/sheet.xpm'), 'sheet_xpm')
-    check(values[:2] == (455, 105) and values[3] == 2 and values[2] <= 253,
+    check(values[:2] == (455, 131) and values[3] == 2 and values[2] <= 253,
           'sheet: values line %s' % (values,))
     if not failures:
         check_empty_face(face)

@@ -5,14 +5,14 @@
 
     /usr/bin/python3 tools/skin/make_skin.py [OUTPUT_DIR]
 
-writes face.xpm (200 x 115, the empty face, day digits, weekday strips, moon
-and button glyphs) and sheet.xpm (455 x 105, month names and year digits)
+writes face.xpm (216 x 115, the empty face, day digits, weekday strips, moon
+and button glyphs) and sheet.xpm (455 x 131, month names and year digits)
 into OUTPUT_DIR, by default face/ of the source tree.
 
 Needs (Debian 12): python3-gi python3-gi-cairo python3-cairo gir1.2-pango-1.0
 for Pango text shaping through cairo, and the fonts of fonts-dejavu-core
 (DejaVu Sans Bold: Latin names and digits) and fonts-noto-ui-core (Noto Sans
-Arabic UI: Farsi names and digits).  The pixel glyphs of the face image are
+Arabic UI: Farsi, Dari and Arabic names and digits).  The pixel glyphs of the face image are
 drawn here by hand and need no font.
 
 The output depends only on this script and the installed fonts and libraries:

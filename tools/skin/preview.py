@@ -65,11 +65,14 @@ def blit(dst, src, sx, sy, w, h, dx, dy):
 
 
 class Sample:
-    """One displayed month: name row, month, year, language and the days."""
+    """One displayed month: calendar, month, year, language (0 Latin,
+    1 Farsi, 2 Dari, 3 Arabic) and the days."""
 
-    def __init__(self, row, month, year, farsi, week_start, days, weekday1,
+    def __init__(self, kind, month, year, lang, week_start, days, weekday1,
                  today=0, busy=(), free=(), highlight=0, moons=None):
-        self.row, self.month, self.year, self.farsi = row, month, year, farsi
+        self.kind, self.month, self.year, self.lang = kind, month, year, lang
+        self.row = L.FACE_NAME_ROWS[lang * 3 + kind]
+        self.digits = L.LANGUAGE_DIGITS[lang]
         self.week_start, self.days = week_start, days
         # weekday1: weekday of day 1 counted 0 Tuesday to 6 Monday.
         self.weekday1 = weekday1
@@ -77,20 +80,20 @@ class Sample:
         self.highlight, self.moons = highlight, moons or {}
 
 
-def tile(face, sheet, s, kind=0, moon_view=0, icon=0):
+def tile(face, sheet, s, moon_view=0, icon=0):
     t = [[None] * 64 for _ in range(64)]
     blit(t, face, 0, 0, 64, 64, 0, 0)
-    blit(t, face, (7 - s.week_start) * 9, 70 + 12 * s.farsi, 63, 8, 0, 12)
+    blit(t, face, (7 - s.week_start) * 9, 70 + 12 * s.digits, 63, 8, 0, 12)
     # Button bar, right to left from x 55 with one-pixel gaps.
     g = L.BUTTON_GLYPHS
     x = 56
-    for e in (4, 5, 6 + moon_view, 8 + kind, icon):
+    for e in (4, 5, 6 + moon_view, 8 + s.kind, icon):
         w = g[e][1] - g[e][0] + 1
         x -= w
         blit(t, face, g[e][0], g[e][2], w, 7, x, 56)
         x -= 1
     # Day grid.
-    digits = L.FARSI_DIGIT_X if s.farsi else L.LATIN_DIGIT_X
+    digits = (L.LATIN_DIGIT_X, L.FARSI_DIGIT_X, L.ARABIC_DIGIT_X)[s.digits]
     off = (s.week_start + s.weekday1) % 7
     y = 20
     for d in range(1, s.days + 1):
@@ -115,10 +118,10 @@ def tile(face, sheet, s, kind=0, moon_view=0, icon=0):
             blit(t, face, digits[d // 10], sy, 5, 7, x, y)
             blit(t, face, digits[d % 10], sy, 5, 7, x + 4, y)
     # Header: name, 3-pixel gap, two year digits, centred on x 30.
-    nx0, nx1 = L.MONTH_NAME_X[s.row if s.row < 5 else 2][s.month - 1]
+    nx0, nx1 = L.MONTH_NAME_X[s.row][s.month - 1]
     tens, units = (s.year // 10) % 10, s.year % 10
-    t0, t1 = L.YEAR_DIGIT_X[s.farsi][tens]
-    u0, u1 = L.YEAR_DIGIT_X[s.farsi][units]
+    t0, t1 = L.YEAR_DIGIT_X[s.digits][tens]
+    u0, u1 = L.YEAR_DIGIT_X[s.digits][units]
     wm, wt, wu = nx1 - nx0 + 1, t1 - t0 + 1, u1 - u0 + 1
     half = (wm + wt + wu) // 2
     blit(t, sheet, nx0, L.MONTH_NAME_Y[s.row], wm, 11, 30 - half, 1)
@@ -136,18 +139,28 @@ def gregorian(year, month, **kw):
 
 SAMPLES = {
     # January 2024, Latin, Monday first, today the 9th, a few events.
-    'latin_gregorian': (Sample(0, 1, 2024, 0, 7, **gregorian(
+    'latin_gregorian': Sample(0, 1, 2024, 0, 7, **gregorian(
         2024, 1, today=9, busy=(3, 17, 18), free=(25,), highlight=12,
-        moons={11: 1, 18: 2, 25: 3})), 0),
+        moons={11: 1, 18: 2, 25: 3})),
     # Farvardin 1403 (1 Farvardin = 2024-03-20, a Wednesday: weekday_of 1),
     # Farsi, Saturday first, Persian calendar.
-    'farsi_persian': (Sample(4, 1, 1403, 1, 2, 31, 1, today=13,
-                             busy=(2, 20), free=(27,), highlight=5), 1),
+    'farsi_persian': Sample(1, 1, 1403, 1, 2, 31, 1, today=13,
+                            busy=(2, 20), free=(27,), highlight=5),
     # December 2026 in Farsi script, Saturday first.
-    'farsi_gregorian': (Sample(3, 12, 2026, 1, 2, **gregorian(
-        2026, 12, today=9, busy=(24,), free=(31,))), 0),
+    'farsi_gregorian': Sample(0, 12, 2026, 1, 2, **gregorian(
+        2026, 12, today=9, busy=(24,), free=(31,))),
     # An Islamic month in Latin letters, Sunday first.
-    'latin_islamic': (Sample(2, 4, 1446, 0, 1, 30, 5, today=22), 2),
+    'latin_islamic': Sample(2, 4, 1446, 0, 1, 30, 5, today=22),
+    # Hamal 1403 (Farvardin), Dari, Saturday first.
+    'dari_persian': Sample(1, 1, 1403, 2, 2, 31, 1, today=14, busy=(4,)),
+    # August 2027 in Arabic, Saturday first: the widest Gregorian name
+    # beside two wide digits.
+    'arabic_gregorian': Sample(0, 8, 2027, 3, 2, **gregorian(
+        2027, 8, today=15, busy=(5, 26), free=(10,), highlight=20)),
+    # Jumada II 1448 and Dhu al-Qa'da 1448 in Arabic (their weekdays only
+    # roughly), Saturday first.
+    'arabic_islamic': Sample(2, 6, 1448, 3, 2, 29, 3, today=11, busy=(16,)),
+    'arabic_islamic_11': Sample(2, 11, 1448, 3, 2, 30, 0, today=25),
 }
 
 
@@ -161,9 +174,9 @@ def main():
     os.makedirs(out, exist_ok=True)
     write_png(os.path.join(out, 'face.png'), face, scale)
     write_png(os.path.join(out, 'sheet.png'), sheet, scale)
-    for name, (sample, kind) in SAMPLES.items():
+    for name, sample in SAMPLES.items():
         for moon in (0, 1):
-            px = tile(face, sheet, sample, kind=kind, moon_view=moon)
+            px = tile(face, sheet, sample, moon_view=moon)
             suffix = '_moon' if moon else ''
             write_png(os.path.join(out, 'tile_%s%s.png' % (name, suffix)),
                       px, scale)

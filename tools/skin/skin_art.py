@@ -42,6 +42,21 @@ FARSI_DAY_DIGITS = [
     ['.#.', '#.#', '.##', '..#', '..#'],
 ]
 
+# Arabic-Indic digits: 0 a filled dot, 1, 2, 3, 7, 8 and 9 as the Persian
+# ones, 4 the open curl, 5 the ring, 6 the hook with its stem on the right.
+ARABIC_DAY_DIGITS = [
+    ['...', '...', '##.', '##.', '...'],
+    FARSI_DAY_DIGITS[1],
+    FARSI_DAY_DIGITS[2],
+    FARSI_DAY_DIGITS[3],
+    ['.##', '#..', '.##', '#..', '.##'],
+    ['.#.', '#.#', '#.#', '#.#', '.#.'],
+    ['##.', '..#', '..#', '..#', '..#'],
+    FARSI_DAY_DIGITS[7],
+    FARSI_DAY_DIGITS[8],
+    FARSI_DAY_DIGITS[9],
+]
+
 # Two-letter weekday names in a pixel font of capitals 5 rows high and
 # small letters 4, Monday first.  Letters stand one column apart and each
 # name is centred in its 9-column cell.
@@ -132,6 +147,62 @@ FARSI_WEEKDAYS = [
      '..#.....#',
      '...#####.',
      '.........'],   # ye
+]
+
+# One-letter Arabic weekday names, Monday first, the initials Arabic
+# calendars print: nun (al-ithnayn), tha (ath-thulatha), ra (al-arbi'a),
+# kha (al-khamis), jim (al-jum'a), sin (as-sabt), ha (al-ahad).  The same
+# rows as the Persian letters: the line on row 5, dots above and below.
+ARABIC_WEEKDAYS = [
+    ['.........',
+     '.........',
+     '....#....',
+     '.........',
+     '..#...#..',
+     '..#...#..',
+     '...###...',
+     '.........'],   # nun
+    ['.........',
+     '....#....',
+     '...#.#...',
+     '.........',
+     '.#.....#.',
+     '.#######.',
+     '.........',
+     '.........'],   # tha
+    ['.........',
+     '.........',
+     '.........',
+     '......#..',
+     '......#..',
+     '.....#...',
+     '...##....',
+     '.........'],   # ra
+    ['....#....',
+     '.........',
+     '..####...',
+     '....#....',
+     '...#.....',
+     '..#......',
+     '...####..',
+     '.........'],   # kha
+    ['.........',
+     '.........',
+     '..####...',
+     '....#....',
+     '...#.....',
+     '..#..#...',
+     '...####..',
+     '.........'],   # jim
+    FARSI_WEEKDAYS[1],   # sin
+    ['.........',
+     '.........',
+     '..####...',
+     '....#....',
+     '...#.....',
+     '..#......',
+     '...####..',
+     '.........'],   # ha
 ]
 
 # Moon phases, 8 x 7: a disc of seven pixels, column 0 left as ground.
@@ -300,14 +371,16 @@ def draw_day_digits(img):
             for x0, x1 in L.DIGIT_BANDS:
                 fill(img, x0, top, x1 - x0 + 1, L.DAY_DIGIT_H, ground)
         for cells, glyphs in ((L.LATIN_DIGIT_X, LATIN_DAY_DIGITS),
-                              (L.FARSI_DIGIT_X, FARSI_DAY_DIGITS)):
+                              (L.FARSI_DIGIT_X, FARSI_DAY_DIGITS),
+                              (L.ARABIC_DIGIT_X, ARABIC_DAY_DIGITS)):
             for x, glyph in zip(cells, glyphs):
                 put(img, x + 1, top + 1, glyph, {'#': ink})
 
 
 def draw_weekdays(img):
     for y, cells, top in ((L.LATIN_WEEKDAY_Y, LATIN_WEEKDAYS, 2),
-                          (L.FARSI_WEEKDAY_Y, FARSI_WEEKDAYS, 0)):
+                          (L.FARSI_WEEKDAY_Y, FARSI_WEEKDAYS, 0),
+                          (L.ARABIC_WEEKDAY_Y, ARABIC_WEEKDAYS, 0)):
         fill(img, 0, y, L.WEEKDAY_STRIP_W, L.WEEKDAY_STRIP_H, L.WEEKDAY_BAND)
         for i in range(14):
             put(img, i * L.WEEKDAY_CELL, y + top, cells[i % 7], {'#': L.BLACK})

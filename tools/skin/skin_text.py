@@ -30,6 +30,10 @@ LATIN_PX = 9.6
 DIGIT_FONT = 'Nimbus Sans Bold'
 FARSI_FONT = 'Noto Sans Arabic UI Bold'
 FARSI_PX = 9.0
+# The Arabic Gregorian names: three carry a hamza above their alif, a row
+# taller than the Farsi letters; the largest size that fits it together
+# with the tails below the line.
+ARABIC_GREGORIAN_PX = 8.4
 FARSI_DIGIT_PX = 10.0
 # Farsi strokes at this size are a pixel or less wide: lift their coverage.
 FARSI_GAMMA = 0.7
@@ -180,23 +184,25 @@ def draw_sheet():
                       LATIN_PX, full)
             place(img, got, x0, x1, L.MONTH_NAME_Y[r], L.MONTH_NAME_H,
                   LATIN_BASELINE)
-    for r in (3, 4):
+    for r in L.SCRIPT_ROWS:
+        px = ARABIC_GREGORIAN_PX if r == L.ARABIC_GREGORIAN_ROW else FARSI_PX
         renders = []
         for m, name in enumerate(L.MONTH_NAMES[r]):
             x0, x1 = L.MONTH_NAME_X[r][m]
             renders.append(fit(name, x1 - x0 + 1, FARSI_FONT, None,
-                               FARSI_PX, slight, rtl=True))
+                               px, slight, rtl=True))
         baseline = farsi_baseline(renders, L.MONTH_NAME_H)
         for m, got in enumerate(renders):
             x0, x1 = L.MONTH_NAME_X[r][m]
             place(img, got, x0, x1, L.MONTH_NAME_Y[r], L.MONTH_NAME_H,
                   baseline, FARSI_GAMMA)
-    for lang, (family, px, hint) in enumerate(
-            ((DIGIT_FONT, LATIN_PX, full),
-             (FARSI_FONT, FARSI_DIGIT_PX, slight))):
+    for lang, (digits, family, px, hint) in enumerate(
+            (('0123456789', DIGIT_FONT, LATIN_PX, full),
+             (L.FARSI_DIGITS, FARSI_FONT, FARSI_DIGIT_PX, slight),
+             (L.ARABIC_DIGITS, FARSI_FONT, FARSI_DIGIT_PX, slight))):
         for d in range(10):
             x0, x1 = L.YEAR_DIGIT_X[lang][d]
-            glyph = str(d) if lang == 0 else L.FARSI_DIGITS[d]
+            glyph = digits[d]
             # One blank column on the right keeps two digits apart.
             got = fit(glyph, x1 - x0 + 1, family, None, px, hint,
                       room=x1 - x0)
