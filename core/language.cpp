@@ -4,6 +4,8 @@
 
 #include <gtk/gtk.h>
 #include <libintl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -51,6 +53,20 @@ language_environment environment_now() {
     return env;
 }
 
+// The catalogs beside the installed program (the folder its own prefix
+// gives), else where the build's prefix puts them.
+std::string installed_catalogs() {
+    char program[4096];
+    ssize_t n = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (n > 0) {
+        std::string path(program, static_cast<std::size_t>(n));
+        std::string dir = path.substr(0, path.rfind('/') + 1) + PROGRAM_TO_LOCALEDIR;
+        struct stat st {};
+        if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return dir;
+    }
+    return LOCALEDIR;
+}
+
 void restore_user_language() {
     if (user.language_set)
         setenv("LANGUAGE", user.language.c_str(), 1);
@@ -91,7 +107,7 @@ void apply_program_language(int face_language) {
         if (language) user.language = language;
         user.messages = std::setlocale(LC_MESSAGES, nullptr);
         const char *dir = std::getenv("DAYSPINNER_LOCALEDIR");
-        bindtextdomain(GETTEXT_PACKAGE, is_set(dir) ? dir : LOCALEDIR);
+        bindtextdomain(GETTEXT_PACKAGE, is_set(dir) ? dir : installed_catalogs().c_str());
         bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
     }
     current = choose_program_language(face_language, environment_now());

@@ -4,8 +4,8 @@
 #   cpack --config <build>/CPackConfig.cmake   ->  dayspinner_<version>_<arch>.deb
 # tools/build-package.sh does the whole build and leaves the file in the top folder.
 #
-# The package takes the program and the manual page of the ordinary install
-# rules, but the page compressed, and adds the Debian copyright and changelog
+# The package takes the program, the manual page and the catalogs of the
+# ordinary install rules, but the page compressed, and adds the Debian copyright and changelog
 # under /usr/share/doc/dayspinner and the entry of Debian's menu (the root menu
 # of Window Maker and others) as /usr/share/menu/dayspinner. Those four are the
 # component `debian`, excluded from a plain `cmake --install`.

@@ -10,10 +10,12 @@
 #include "settings/settings.h"
 #include "version.h"
 
+#include <glib/gi18n-lib.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -99,10 +101,24 @@ void pack(GtkWidget *box, GtkWidget *child, gboolean expand, gboolean fill, guin
     gtk_widget_show(child);
 }
 
+// text is a message of the catalogs.
 void pack_heading(GtkWidget *box, const char *text) {
-    GtkWidget *label = gtk_label_new(text);
+    GtkWidget *label = gtk_label_new(_(text));
     gtk_misc_set_alignment(GTK_MISC(label), 0, 0);
     pack(box, label, TRUE, TRUE, 3);
+}
+
+// The week menu's name of entry k (1 Sunday ... 7 Monday): the catalog's
+// where it has one, so that the names go with the dialog's language, else
+// the locale's, which the record carries.
+std::string weekday_label(const settings_record &s, int k) {
+    static const char *const english[7] = {
+        NC_("week start", "Sunday"),   NC_("week start", "Saturday"),  NC_("week start", "Friday"),
+        NC_("week start", "Thursday"), NC_("week start", "Wednesday"), NC_("week start", "Tuesday"),
+        NC_("week start", "Monday")};
+    const char *name = english[k - 1];
+    const char *translated = g_dpgettext2(GETTEXT_PACKAGE, "week start", name);
+    return strcmp(translated, name) != 0 ? translated : s.weekday_names[k - 1];
 }
 
 void pack_separator(GtkWidget *box) { pack(box, gtk_hseparator_new(), FALSE, TRUE, 5); }
@@ -132,7 +148,8 @@ void on_holidays_clicked(GtkButton *button, dialog_state *state) {
     state->settings.holidays = button_value(button);
 }
 
-// One radio group in a row of its own. The handlers are connected before the
+// One radio group in a row of its own, its labels messages of the catalogs
+// in the context "settings" (NC_). The handlers are connected before the
 // current button is made active: activating it emits "clicked" on the button
 // it replaces and then on itself, which leaves the field as it was.
 void pack_radio_row(GtkWidget *box, const char *const *labels, int count, GCallback on_clicked,
@@ -141,7 +158,8 @@ void pack_radio_row(GtkWidget *box, const char *const *labels, int count, GCallb
     gtk_container_set_border_width(GTK_CONTAINER(row), 0);
     GSList *group = nullptr;
     for (int value = 0; value < count; ++value) {
-        GtkWidget *button = gtk_radio_button_new_with_label(group, labels[value]);
+        GtkWidget *button = gtk_radio_button_new_with_label(
+            group, g_dpgettext2(GETTEXT_PACKAGE, "settings", labels[value]));
         group = gtk_radio_button_get_group(GTK_RADIO_BUTTON(button));
         g_object_set_data(G_OBJECT(button), "value", GINT_TO_POINTER(value));
         g_signal_connect(button, "clicked", on_clicked, state);
@@ -152,7 +170,7 @@ void pack_radio_row(GtkWidget *box, const char *const *labels, int count, GCallb
 }
 
 GtkWidget *make_button(GtkWidget *box, const char *label, gboolean fill) {
-    GtkWidget *button = gtk_button_new_with_label(label);
+    GtkWidget *button = gtk_button_new_with_label(_(label));
     pack(box, button, TRUE, fill, 2);
     return button;
 }
@@ -187,18 +205,12 @@ void on_app_command_changed(GtkEntry *entry, gpointer data) {
     state->apply(settings_command);
 }
 
-// The option menu shows the chosen item's label as its child; the name maps
-// back to the week_start entry that carries it.
+// Item i of the week menu is the week_start entry 7 - i.
 void on_save_clicked(GtkButton *, gpointer data) {
     auto *state = static_cast<dialog_state *>(data);
     settings_record &s = state->settings;
-    GtkWidget *child = gtk_bin_get_child(GTK_BIN(state->option_menu));
-    if (child && GTK_IS_LABEL(child)) {
-        gchar *shown = nullptr;
-        gtk_label_get(GTK_LABEL(child), &shown);
-        for (int k = 1; k <= 7; ++k)
-            if (shown && strcmp(shown, s.weekday_names[k - 1]) == 0) s.week_start = k;
-    }
+    int item = gtk_option_menu_get_history(GTK_OPTION_MENU(state->option_menu));
+    if (item >= 0 && item < 7) s.week_start = 7 - item;
     s.hijri_adjust = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(state->hijri));
     state->apply(settings_week_start | settings_hijri | settings_holidays);
     save_settings(&s);
@@ -273,7 +285,8 @@ void run_ics_selection(dialog_state *state, bool folder) {
         gtk_window_present(GTK_WINDOW(ics_file_selection));
         return;
     }
-    ics_file_selection = gtk_file_selection_new(folder ? "iCalendar folder" : "iCalendar file");
+    ics_file_selection =
+        gtk_file_selection_new(folder ? _("iCalendar folder") : _("iCalendar file"));
     GtkFileSelection *selection = GTK_FILE_SELECTION(ics_file_selection);
     hold_state(ics_file_selection, state);
     gtk_file_selection_set_filename(selection,
@@ -321,14 +334,19 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     gtk_container_add(GTK_CONTAINER(window), box);
     gtk_widget_show(box);
 
-    static const char *const icon_labels[] = {"Evolution", "Mozilla", "Other"};
-    const char *const *language_labels = language_words;
+    static const char *const icon_labels[] = {NC_("settings", "Evolution"),
+                                              NC_("settings", "Mozilla"), NC_("settings", "Other")};
+    // The settings file's words, shown as labels.
+    static const char *const language_labels[language_count] = {
+        NC_("settings", "default"), NC_("settings", "farsi"), NC_("settings", "dari"),
+        NC_("settings", "arabic")};
+    static_assert(std::size(language_labels) == std::size(language_words));
 
-    pack_heading(box, "Application icon");
+    pack_heading(box, N_("Application icon"));
     pack_radio_row(box, icon_labels, 3, G_CALLBACK(on_icon_clicked), state, s.icon_kind);
     pack_separator(box);
 
-    pack_heading(box, "Application command");
+    pack_heading(box, N_("Application command"));
     GtkWidget *entry = gtk_entry_new_with_max_length(entry_max_chars);
     gtk_entry_set_text(GTK_ENTRY(entry), command_for_entry(s.app_command).c_str());
     g_signal_connect(entry, "insert-text", G_CALLBACK(on_command_insert), nullptr);
@@ -336,7 +354,7 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     pack(box, entry, TRUE, TRUE, 3);
     pack_separator(box);
 
-    pack_heading(box, "Language");
+    pack_heading(box, N_("Language"));
     pack_radio_row(box, language_labels, language_count, G_CALLBACK(on_language_clicked), state,
                    s.language);
     pack_separator(box);
@@ -344,11 +362,11 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     // Items Monday first, Sunday last: entries 7 down to 1, so item i is
     // entry 7 - i. A week_start outside 1..7 (0 acts as Monday) leaves the
     // menu on its first item.
-    pack_heading(box, "Week starts");
+    pack_heading(box, N_("Week starts"));
     GtkWidget *option_menu = gtk_option_menu_new();
     GtkWidget *menu = gtk_menu_new();
     for (int k = 7; k >= 1; --k) {
-        GtkWidget *item = gtk_menu_item_new_with_label(s.weekday_names[k - 1]);
+        GtkWidget *item = gtk_menu_item_new_with_label(weekday_label(s, k).c_str());
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
         gtk_widget_show(item);
     }
@@ -361,25 +379,26 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
 
     // Days every Islamic date moves later, where the month begins with the
     // local sighting of the crescent rather than the computed calendar.
-    pack_heading(box, "Hijri adjustment");
+    pack_heading(box, N_("Hijri adjustment"));
     state->hijri = gtk_spin_button_new_with_range(-2, 2, 1);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(state->hijri), s.hijri_adjust);
     pack(box, state->hijri, TRUE, TRUE, 5);
     pack_separator(box);
 
-    static const char *const hijri_labels[] = {"Umm al-Qura", "Iran"};
-    static const char *const holiday_labels[] = {"none", "Iran"};
-    pack_heading(box, "Hijri calendar");
+    static const char *const hijri_labels[] = {NC_("settings", "Umm al-Qura"),
+                                               NC_("settings", "Iran")};
+    static const char *const holiday_labels[] = {NC_("settings", "none"), NC_("settings", "Iran")};
+    pack_heading(box, N_("Hijri calendar"));
     pack_radio_row(box, hijri_labels, 2, G_CALLBACK(on_hijri_clicked), state, s.hijri);
     pack_separator(box);
-    pack_heading(box, "Holidays");
+    pack_heading(box, N_("Holidays"));
     pack_radio_row(box, holiday_labels, 2, G_CALLBACK(on_holidays_clicked), state, s.holidays);
     pack_separator(box);
 
-    GtkWidget *change = make_button(box, "change iCalendar file", TRUE);
-    GtkWidget *change_folder = make_button(box, "change iCalendar folder", TRUE);
-    GtkWidget *save = make_button(box, "save", FALSE);
-    GtkWidget *close = make_button(box, "close", TRUE);
+    GtkWidget *change = make_button(box, N_("change iCalendar file"), TRUE);
+    GtkWidget *change_folder = make_button(box, N_("change iCalendar folder"), TRUE);
+    GtkWidget *save = make_button(box, N_("save"), FALSE);
+    GtkWidget *close = make_button(box, N_("close"), TRUE);
     g_signal_connect(change, "clicked", G_CALLBACK(on_change_ics_clicked), state);
     g_signal_connect(change_folder, "clicked", G_CALLBACK(on_change_ics_folder_clicked), state);
     g_signal_connect(save, "clicked", G_CALLBACK(on_save_clicked), state);

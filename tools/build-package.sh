@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 sh tools/install-deps.sh
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYSPINNER_TESTS=OFF \
     -DDAYSPINNER_BENCH=OFF
-cmake --build build-package -j "$(nproc 2>/dev/null || echo 2)" --target dayspinner debian_files
+cmake --build build-package -j "$(nproc 2>/dev/null || echo 2)" --target dayspinner translations debian_files
 cpack --config build-package/CPackConfig.cmake -B build-package/deb
 cp build-package/deb/dayspinner_*.deb .
 ls dayspinner_*.deb

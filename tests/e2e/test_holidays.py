@@ -76,6 +76,27 @@ class HolidaysTest(unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: rows(), 10))
         self.assertEqual(rows(), ["view: holiday\tAshura"])
 
+    def test_the_holiday_row_speaks_the_program_language(self):
+        # (settings' LANG, locale, Ashura's row): the locale decides for the
+        # default face, the face's language decides whatever the locale.
+        cases = (("default", "fa_IR.UTF-8", "عاشورای حسینی"),
+                 ("arabic", "C", "عاشوراء الإمام الحسين"),
+                 ("dari", "ar_EG.UTF-8", "عاشورای حسینی"))
+        settings = self.session.home / harness.SETTINGS_NAME
+        text = settings.read_text()
+        self.addCleanup(lambda: settings.write_text(text))
+        self.tile.close_and_wait()
+        for language, locale, name in cases:
+            settings.write_text(text.replace("LANG=default", "LANG=" + language))
+            tile = self.session.start_tile(args=["-d"], date=DATE, env={"LC_ALL": locale})
+            tile.wait_shown(lambda s: s.pending == 0)
+            x0, y0, _, _ = harness.day_box(6, 1)
+            tile.click(x0 + 4, y0 + 3, button=3)
+            rows = lambda: [l for l in tile.stdout().splitlines() if l.startswith("view: ")]
+            self.assertTrue(harness.wait_for(lambda: rows(), 10), language)
+            self.assertEqual(rows(), ["view: holiday\t" + name], language)
+            tile.close_and_wait()
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -9,10 +9,15 @@
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <libintl.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdlib>
 #include <functional>
 #include <tuple>
+
+extern "C" int _nl_msg_cat_cntr;  // glibc drops its translations when it changes
 
 namespace {
 
@@ -93,8 +98,8 @@ TEST_F(day_view_test, times_dates_and_summaries_of_each_kind_of_event) {
                  "LOCATION:Room 4"}));
     int result = 0;
     EXPECT_EQ(rows(day_of(2026, 1, 5), &result),
-              (std::vector<cell>{separator(2), when(3, "10:00 - 11:00"),
-                                 what(3, "Stand-up", 0), closing(5)}));
+              (std::vector<cell>{separator(2), when(3, "10:00 - 11:00"), what(3, "Stand-up", 0),
+                                 closing(5)}));
     EXPECT_EQ(result, 1);
 
     // One day, all day: the location on a second line, centred.
@@ -124,10 +129,10 @@ TEST_F(day_view_test, times_dates_and_summaries_of_each_kind_of_event) {
     // Timed ones by their start, whatever the file's order.
     load(vevent({"DTSTART:20260105T140000", "DTEND:20260105T150000", "SUMMARY:Dentist"}) +
          vevent({"DTSTART:20260105T093000", "DTEND:20260105T103000", "SUMMARY:Team"}));
-    EXPECT_EQ(rows(day_of(2026, 1, 5)),
-              (std::vector<cell>{separator(2), when(3, "09:30 - 10:30"), what(3, "Team", 0),
-                                 separator(4), when(5, "14:00 - 15:00"), what(5, "Dentist", 0),
-                                 closing(7)}));
+    EXPECT_EQ(
+        rows(day_of(2026, 1, 5)),
+        (std::vector<cell>{separator(2), when(3, "09:30 - 10:30"), what(3, "Team", 0), separator(4),
+                           when(5, "14:00 - 15:00"), what(5, "Dentist", 0), closing(7)}));
 
     // No event on the day: nothing but the closing label, and 0.
     EXPECT_EQ(rows(day_of(2026, 12, 29), &result), (std::vector<cell>{closing(3)}));
@@ -141,12 +146,12 @@ TEST_F(day_view_test, later_occurrences_show_their_own_days_and_the_list_runs_ne
          vevent({"DTSTART;VALUE=DATE:20260112", "SUMMARY:second in file"}) +
          vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260107", "SUMMARY:two days",
                  "RRULE:FREQ=WEEKLY"}));
-    EXPECT_EQ(rows(day_of(2026, 1, 12)),
-              (std::vector<cell>{separator(2), when(3, "Mon, 01/12/26 - Tue, 01/13/26"),
-                                 what(3, "two days", 1), separator(4),
-                                 when(5, "<i>all day event</i>"), what(5, "second in file", 1),
-                                 separator(6), when(7, "10:00 - 11:00"),
-                                 what(7, "first in file", 0), closing(9)}));
+    EXPECT_EQ(
+        rows(day_of(2026, 1, 12)),
+        (std::vector<cell>{separator(2), when(3, "Mon, 01/12/26 - Tue, 01/13/26"),
+                           what(3, "two days", 1), separator(4), when(5, "<i>all day event</i>"),
+                           what(5, "second in file", 1), separator(6), when(7, "10:00 - 11:00"),
+                           what(7, "first in file", 0), closing(9)}));
     // Its first week lists it in full.
     EXPECT_EQ(rows(day_of(2026, 1, 6)),
               (std::vector<cell>{separator(2), when(3, "Mon, 01/05/26 - Tue, 01/06/26"),
@@ -248,11 +253,10 @@ TEST_F(day_view_test, escaped_summaries_and_locations_show_as_they_read) {
                      "LOCATION:" + r.written}) +
              vevent(
                  {"DTSTART;VALUE=DATE:20260105", "SUMMARY:" + r.written, "LOCATION:" + r.written}));
-        EXPECT_EQ(
-            rows(day_of(2026, 1, 5)),
-            (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
-                               what(3, r.shown + "\n" + r.shown, 1), separator(4),
-                               when(5, "10:00 - 11:00"), what(5, r.shown, 0), closing(7)}))
+        EXPECT_EQ(rows(day_of(2026, 1, 5)),
+                  (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
+                                     what(3, r.shown + "\n" + r.shown, 1), separator(4),
+                                     when(5, "10:00 - 11:00"), what(5, r.shown, 0), closing(7)}))
             << r.written;
     }
 }
@@ -264,9 +268,8 @@ TEST_F(day_view_test, untitled_events_mark_their_days_and_are_listed_as_no_title
     EXPECT_EQ(day_status(day_of(2026, 1, 5)), 1);
     EXPECT_EQ(day_status(day_of(2026, 1, 6)), 1);
     EXPECT_EQ(day_status(day_of(2026, 1, 7)), 0);  // a to-do still needs a summary
-    EXPECT_EQ(rows(day_of(2026, 1, 5)),
-              (std::vector<cell>{separator(2), when(3, "10:00 - 11:00"),
-                                 what(3, "(no title)", 0), closing(5)}));
+    EXPECT_EQ(rows(day_of(2026, 1, 5)), (std::vector<cell>{separator(2), when(3, "10:00 - 11:00"),
+                                                           what(3, "(no title)", 0), closing(5)}));
     EXPECT_EQ(rows(day_of(2026, 1, 6)),
               (std::vector<cell>{separator(2), when(3, "<i>all day event</i>"),
                                  what(3, "(no title)\nHall", 1), closing(5)}));
@@ -538,6 +541,52 @@ TEST_F(day_view_test, day_without_events_opens_no_window) {
     EXPECT_EQ(g_list_length(after), g_list_length(before));  // the unshown window is gone too
     g_list_free(before);
     g_list_free(after);
+}
+
+// Speaks a language of the build's catalogs ("" for English), as the tile
+// does: LANGUAGE over a messages locale that is not C.
+void speak(const char *language) {
+    bindtextdomain(GETTEXT_PACKAGE, TEST_LOCALEDIR);
+    bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
+    setlocale(LC_MESSAGES, "C.UTF-8");
+    setenv("LANGUAGE", language, 1);
+    ++_nl_msg_cat_cntr;
+}
+
+// Thursday 10 December 2026: 19 Azar 1405, 1 Rajab 1448 by Umm al-Qura and
+// 30 Jumada al-thani by Iran's months.
+TEST(day_view_dates, heading_and_the_other_calendars_in_each_language) {
+    struct row {
+        int face_language, language;
+        const char *catalog;
+        int kind, hijri;
+        const char *heading, *also;
+    } rows[] = {
+        {0, 0, "", 0, 0, "Thursday, 12/10/26", "19 Azar 1405 \u00b7 1 Rajab 1448"},
+        {0, 0, "", 1, 0, "Thursday 19 Azar 1405", "10 December 2026 \u00b7 1 Rajab 1448"},
+        {0, 0, "", 2, 1, "Thursday 30 Jumada al-thani 1448",
+         "10 December 2026 \u00b7 19 Azar 1405"},
+        {1, 1, "fa", 0, 0, "پنج\u200cشنبه ۱۰ دسامبر ۲۰۲۶", "۱۹ آذر ۱۴۰۵ · ۱ رجب ۱۴۴۸"},
+        {1, 1, "fa", 1, 0, "پنج\u200cشنبه ۱۹ آذر ۱۴۰۵", "۱۰ دسامبر ۲۰۲۶ · ۱ رجب ۱۴۴۸"},
+        {1, 1, "fa", 2, 0, "پنج\u200cشنبه ۱ رجب ۱۴۴۸", "۱۰ دسامبر ۲۰۲۶ · ۱۹ آذر ۱۴۰۵"},
+        {2, 1, "fa", 1, 0, "پنج\u200cشنبه ۱۹ قوس ۱۴۰۵", "۱۰ دسامبر ۲۰۲۶ · ۱ رجب ۱۴۴۸"},
+        {2, 1, "fa", 2, 0, "پنج\u200cشنبه ۱ رجب ۱۴۴۸", "۱۰ دسامبر ۲۰۲۶ · ۱۹ قوس ۱۴۰۵"},
+        {3, 2, "ar", 0, 0, "الخميس ١٠ ديسمبر ٢٠٢٦", "١٩ آذر ١٤٠٥ · ١ رجب ١٤٤٨"},
+        {3, 2, "ar", 1, 0, "الخميس ١٩ آذر ١٤٠٥", "١٠ ديسمبر ٢٠٢٦ · ١ رجب ١٤٤٨"},
+        {3, 2, "ar", 2, 1, "الخميس ٣٠ جمادى الآخرة ١٤٤٨", "١٠ ديسمبر ٢٠٢٦ · ١٩ آذر ١٤٠٥"},
+    };
+    for (const row &r : rows) {
+        speak(r.catalog);
+        view_calendar calendar{r.kind, r.hijri, 0, r.face_language, r.language};
+        EXPECT_EQ(view_heading(day_of(2026, 12, 10), calendar), r.heading) << r.catalog << r.kind;
+        EXPECT_EQ(view_also(day_of(2026, 12, 10), calendar), r.also) << r.catalog << r.kind;
+    }
+    speak("");
+    // The adjustment moves the Islamic date, and the times take the digits.
+    view_calendar moved{2, 1, 1, 0, 0};
+    EXPECT_EQ(view_heading(day_of(2026, 12, 10), moved), "Thursday 1 Rajab 1448");
+    EXPECT_EQ(in_language_digits("09:30 - 10:15", 1), "۰۹:۳۰ - ۱۰:۱۵");
+    EXPECT_EQ(in_language_digits("09:30 - 10:15", 2), "٠٩:٣٠ - ١٠:١٥");
 }
 
 }  // namespace

@@ -91,7 +91,9 @@ def check_control(deb, version):
     files = set(must(["dpkg-deb", "-c", deb]).stdout.split())
     for path in ("./usr/bin/dayspinner", "./usr/share/man/man1/dayspinner.1.gz",
                  "./usr/share/doc/dayspinner/copyright",
-                 "./usr/share/doc/dayspinner/changelog.gz", "./usr/share/menu/dayspinner"):
+                 "./usr/share/doc/dayspinner/changelog.gz", "./usr/share/menu/dayspinner",
+                 "./usr/share/locale/fa/LC_MESSAGES/dayspinner.mo",
+                 "./usr/share/locale/ar/LC_MESSAGES/dayspinner.mo"):
         expect(path in files, "the package lacks " + path)
 
 

@@ -6,6 +6,7 @@
 // gtest comes before Xlib, whose None macro would clash with its own.
 #include <gtest/gtest.h>
 
+#include "core/language.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "tests/settings/settings_test_util.h"
@@ -576,6 +577,79 @@ TEST_F(settings_dialog, close_closes_it_and_a_second_opening_brings_it_forward) 
     // A second dialog opens and closes the same way after the first.
     run_dialog(
         [](GtkWidget *window) { gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[close_row])); });
+}
+
+// What a row shows: its label, button or week menu item, or the buttons of a radio row.
+std::vector<std::string> row_texts(GtkWidget *row) {
+    if (GTK_IS_LABEL(row)) return {gtk_label_get_text(GTK_LABEL(row))};
+    if (GTK_IS_OPTION_MENU(row)) return {option_menu_text(row)};
+    if (GTK_IS_BUTTON(row)) return {button_label(row)};
+    std::vector<std::string> texts;
+    if (GTK_IS_HBOX(row))
+        for (GtkWidget *button : children_of(row)) texts.push_back(button_label(button));
+    return texts;
+}
+
+// Under Farsi and Arabic every text of the dialog is the catalog's, and the
+// dialog is laid out right to left; back in English it is as before.
+TEST_F(settings_dialog, farsi_and_arabic_texts_right_to_left) {
+    struct shown_text {
+        int row, button;  // button -1: the row's own label or button
+        const char *farsi, *arabic;
+    };
+    const shown_text texts[] = {
+        {icon_row - 1, -1, "نقشک برنامه", "أيقونة التطبيق"},
+        {icon_row, 2, "دیگر", "أخرى"},
+        {language_row - 1, -1, "زبان", "اللغة"},
+        {language_row, 0, "پیش‌فرض", "المبدئية"},
+        {language_row, 3, "عربی", "العربية"},
+        {hijri_months_row, 0, "ام‌القری", "أم القرى"},
+        {holidays_row, 0, "هیچ‌کدام", "لا شيء"},
+        {change_row, -1, "تغییر پروندهٔ iCalendar", "تغيير ملف iCalendar"},
+        {save_row, -1, "ذخیره", "حفظ"},
+        {close_row, -1, "بستن", "إغلاق"},
+    };
+    for (int face : {1, 3}) {
+        apply_program_language(face);
+        set_window_direction();
+        run_dialog([&](GtkWidget *window) {
+            EXPECT_EQ(gtk_widget_get_direction(window), GTK_TEXT_DIR_RTL);
+            EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), dialog_title);
+            for (const shown_text &t : texts) {
+                GtkWidget *w =
+                    t.button < 0 ? dialog_rows(window)[t.row] : radio(window, t.row, t.button);
+                const char *text =
+                    GTK_IS_LABEL(w) ? gtk_label_get_text(GTK_LABEL(w)) : button_label(w);
+                EXPECT_STREQ(text, face == 1 ? t.farsi : t.arabic) << face << " " << t.row;
+            }
+            // Nothing is left in English: every text has letters outside ASCII.
+            for (GtkWidget *row : dialog_rows(window)) {
+                EXPECT_EQ(gtk_widget_get_direction(row), GTK_TEXT_DIR_RTL);
+                for (const std::string &t : row_texts(row))
+                    EXPECT_FALSE(g_str_is_ascii(t.c_str())) << face << " " << t;
+            }
+            on_file_selection([&](GtkFileSelection *selection) {
+                EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(selection)),
+                             face == 1 ? "پوشهٔ iCalendar" : "مجلد iCalendar");
+                EXPECT_EQ(gtk_widget_get_direction(GTK_WIDGET(selection)), GTK_TEXT_DIR_RTL);
+                gtk_button_clicked(GTK_BUTTON(selection->cancel_button));
+            });
+            click_change(dialog_rows(window)[change_folder_row]);
+            // The week menu maps its translated names back as before.
+            gtk_option_menu_set_history(GTK_OPTION_MENU(dialog_rows(window)[week_row]), 3);
+            gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+            EXPECT_EQ(settings.week_start, 4);
+        });
+        EXPECT_NE(read_file(home.settings).find("\nLANG=default\n"), std::string::npos);
+    }
+    apply_program_language(0);
+    set_window_direction();
+    run_dialog([](GtkWidget *window) {
+        EXPECT_EQ(gtk_widget_get_direction(window), GTK_TEXT_DIR_LTR);
+        EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(dialog_rows(window)[language_row - 1])),
+                     "Language");
+        EXPECT_EQ(option_menu_text(dialog_rows(window)[week_row]), "Thursday");
+    });
 }
 
 }  // namespace
