@@ -107,21 +107,25 @@ std::string hours_and_minutes(icaltimetype t) {
 
 // The occurrence's time or date text: its local hours and minutes when it
 // covers one day and is timed, "all day event" for a one-day date, else its
-// first and last day. Digits in the language's own.
-std::string when_text(const occurrence &o, int language) {
+// first and last day, in the face's calendar (in English in the Gregorian
+// calendar, the locale's dates). Digits in the language's own.
+std::string when_text(const occurrence &o, const view_calendar &calendar) {
     if (timed_in_one_day(o))
         return in_language_digits(hours_and_minutes(o.start) + " - " + hours_and_minutes(o.end),
-                                  language);
+                                  calendar.language);
     if (o.first_day == o.last_day) return _("all day event");
-    icaltimetype last = icaltime_null_date();
+    icaltimetype first = icaltime_null_date(), last = icaltime_null_date();
+    jdn_to_gregorian(o.first_day, &first);
     jdn_to_gregorian(o.last_day, &last);
-    return in_language_digits(format_time("%a, %x", o.start) + " - " + format_time("%a, %x", last),
-                              language);
+    if (calendar.kind == calendar_gregorian && calendar.language == 0)
+        return format_time("%a, %x", first) + " - " + format_time("%a, %x", last);
+    return date_in_calendar(first, calendar.kind, calendar) + " - " +
+           date_in_calendar(last, calendar.kind, calendar);
 }
 
 // The same as markup, "all day event" in italics.
-std::string when_markup(const occurrence &o, int language) {
-    std::string text = markup_escaped(when_text(o, language));
+std::string when_markup(const occurrence &o, const view_calendar &calendar) {
+    std::string text = markup_escaped(when_text(o, calendar));
     return o.first_day == o.last_day && o.start.is_date ? "<i>" + text + "</i>" : text;
 }
 
@@ -151,7 +155,7 @@ std::vector<std::pair<std::size_t, const occurrence *>> rows_of_day(icaltimetype
 }  // namespace
 
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays,
-                  int language) {
+                  const view_calendar &calendar) {
     int r = 2;
     // In the rose of the face's holiday line, so that the two read as one.
     for (const std::string &name : holidays) {
@@ -166,7 +170,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
     const std::vector<event_record> &events = held_events();
     for (const auto &[i, o] : rows_of_day(day)) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        attach(table, markup_label(when_markup(*o, language)), 1, 2, r);
+        attach(table, markup_label(when_markup(*o, calendar)), 1, 2, r);
         int timed = timed_in_one_day(*o);
         std::string text = timed ? title_of(events[i]) : summary_with_location(events[i]);
         GtkWidget *summary = summary_label(events[i], text);
@@ -174,7 +178,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
         attach(table, summary, 2, 3, r);
         ++r;
         if (events_debug())
-            printf("view: %s\t%s\n", when_text(*o, language).c_str(), on_one_line(text).c_str());
+            printf("view: %s\t%s\n", when_text(*o, calendar).c_str(), on_one_line(text).c_str());
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);
     gtk_table_set_row_spacing(GTK_TABLE(table), r, 0);
@@ -213,7 +217,7 @@ void open_day_view(icaltimetype day, const press_place &press,
     gtk_container_add(GTK_CONTAINER(close_box), close_label);
     gtk_widget_show(close_label);
 
-    if (!fill_day_view(table, day, holidays, calendar.language)) {
+    if (!fill_day_view(table, day, holidays, calendar)) {
         gtk_widget_destroy(table);
         g_object_unref(table);
         return;

@@ -103,7 +103,7 @@ void open_day_view(icaltimetype day, const press_place &press,
                    const std::vector<std::string> &holidays = {},
                    const view_calendar &calendar = {});
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays = {},
-                  int language = 0);  // 1 when a row was added
+                  const view_calendar &calendar = {});  // 1 when a row was added
 
 // Counters for tests and benchmarks.
 extern uint64_t engine_starts;  // engine processes started

@@ -72,6 +72,16 @@ bool operator==(const cell &a, const cell &b) {
            std::tie(b.top, b.left, b.right, b.kind, b.text, b.centred);
 }
 
+// Speaks a language of the build's catalogs ("" for English), as the tile
+// does: LANGUAGE over a messages locale that is not C.
+void speak(const char *language) {
+    bindtextdomain(GETTEXT_PACKAGE, TEST_LOCALEDIR);
+    bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
+    setlocale(LC_MESSAGES, "C.UTF-8");
+    setenv("LANGUAGE", language, 1);
+    ++_nl_msg_cat_cntr;
+}
+
 class day_view_test : public event_file_test {
   protected:
     void SetUp() override {
@@ -79,11 +89,12 @@ class day_view_test : public event_file_test {
         event_file_test::SetUp();
     }
     // The rows fill_day_view attaches for day to a fresh table, and its result.
-    std::vector<cell> rows(icaltimetype day, int *result = nullptr) {
+    std::vector<cell> rows(icaltimetype day, int *result = nullptr,
+                           const view_calendar &calendar = {}) {
         GtkWidget *table = gtk_table_new(1, 4, FALSE);
         g_object_ref_sink(table);
         ask_around(day);
-        int r = fill_day_view(table, day);
+        int r = fill_day_view(table, day, {}, calendar);
         if (result) *result = r;
         std::vector<cell> out = cells_of(table);
         gtk_widget_destroy(table);
@@ -133,6 +144,20 @@ TEST_F(day_view_test, times_dates_and_summaries_of_each_kind_of_event) {
         rows(day_of(2026, 1, 5)),
         (std::vector<cell>{separator(2), when(3, "09:30 - 10:30"), what(3, "Team", 0), separator(4),
                            when(5, "14:00 - 15:00"), what(5, "Dentist", 0), closing(7)}));
+
+    // In Farsi with the Persian face: the same order, the Farsi digits, and
+    // a span of days in the Persian calendar.
+    speak("fa");
+    const view_calendar persian{1, 0, 0, 1, 1};
+    EXPECT_EQ(
+        rows(day_of(2026, 1, 5), nullptr, persian),
+        (std::vector<cell>{separator(2), when(3, "۰۹:۳۰ - ۱۰:۳۰"), what(3, "Team", 0), separator(4),
+                           when(5, "۱۴:۰۰ - ۱۵:۰۰"), what(5, "Dentist", 0), closing(7)}));
+    load(vevent({"DTSTART;VALUE=DATE:20260105", "DTEND;VALUE=DATE:20260108", "SUMMARY:Trip"}));
+    EXPECT_EQ(rows(day_of(2026, 1, 6), nullptr, persian),
+              (std::vector<cell>{separator(2), when(3, "۱۵ دی ۱۴۰۴ - ۱۷ دی ۱۴۰۴"),
+                                 what(3, "Trip", 1), closing(5)}));
+    speak("");
 
     // No event on the day: nothing but the closing label, and 0.
     EXPECT_EQ(rows(day_of(2026, 12, 29), &result), (std::vector<cell>{closing(3)}));
@@ -346,9 +371,10 @@ void pump() {
 
 constexpr press_place press_in_middle{500, 300, 30, 30, 0};
 
-int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive) {
+int run_view(icaltimetype day, std::function<void(GtkWidget *)> drive,
+             const view_calendar &calendar = {}) {
     view_run run{std::move(drive)};
-    open_day_view(day, press_in_middle);
+    open_day_view(day, press_in_middle, {}, calendar);
     if (!shown_toplevel()) return 0;
     guint driver = g_timeout_add(
         20,
@@ -530,6 +556,25 @@ TEST_F(day_view_test, another_day_takes_the_place_of_the_open_view) {
     pump();
 }
 
+// Built after the direction is set, in Arabic: right to left, named in Arabic.
+TEST_F(day_view_test, an_arabic_view_runs_right_to_left) {
+    load(vevent({"DTSTART:20260105T100000", "DTEND:20260105T110000", "SUMMARY:Stand-up"}));
+    speak("ar");
+    gtk_widget_set_default_direction(GTK_TEXT_DIR_RTL);
+    int returned =
+        run_view(day_of(2026, 1, 5),
+                 [](GtkWidget *window) {
+                     EXPECT_EQ(gtk_widget_get_direction(gtk_bin_get_child(GTK_BIN(window))),
+                               GTK_TEXT_DIR_RTL);
+                     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "الاثنين ٥ يناير ٢٠٢٦");
+                     gtk_widget_destroy(window);
+                 },
+                 {0, 0, 0, 3, 2});
+    gtk_widget_set_default_direction(GTK_TEXT_DIR_LTR);
+    speak("");
+    EXPECT_TRUE(returned);
+}
+
 TEST_F(day_view_test, day_without_events_opens_no_window) {
     load(vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:Holiday"}));
     GList *before = gtk_window_list_toplevels();
@@ -541,16 +586,6 @@ TEST_F(day_view_test, day_without_events_opens_no_window) {
     EXPECT_EQ(g_list_length(after), g_list_length(before));  // the unshown window is gone too
     g_list_free(before);
     g_list_free(after);
-}
-
-// Speaks a language of the build's catalogs ("" for English), as the tile
-// does: LANGUAGE over a messages locale that is not C.
-void speak(const char *language) {
-    bindtextdomain(GETTEXT_PACKAGE, TEST_LOCALEDIR);
-    bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
-    setlocale(LC_MESSAGES, "C.UTF-8");
-    setenv("LANGUAGE", language, 1);
-    ++_nl_msg_cat_cntr;
 }
 
 // Thursday 10 December 2026: 19 Azar 1405, 1 Rajab 1448 by Umm al-Qura and
