@@ -111,11 +111,12 @@ class EventsTest(unittest.TestCase):
         # Laid out: wider than its " X ".
         self.assertTrue(harness.wait_for(lambda: self.geometry(window)["WIDTH"] > 60, 5))
         # With -d, one line per row: the time text, a tab, the summary as
-        # shown, on one line; the view runs in the reverse order of the file.
+        # shown, on one line; all-day events first (in the list's order, the
+        # file's reversed), then the timed ones.
         rows = [line for line in self.tile.stdout().splitlines() if line.startswith("view: ")]
         self.assertEqual(rows, ["view: all day event\tLunch, with Bob; bring notes Cafe Floor 2",
-                                "view: 09:30 - 10:15\t(no title)",
-                                "view: all day event\tFlight to Lisbon"])
+                                "view: all day event\tFlight to Lisbon",
+                                "view: 09:30 - 10:15\t(no title)"])
         return window
 
     def assert_tile_reacts(self):

@@ -233,9 +233,14 @@ class Driver:
     def close_day_view(self, view):
         self.count("day view opened")
         g = self.geometry(view)
+        # In Farsi and Arabic the view runs right to left, its " X " at the
+        # left; its title, the heading, then has the language's digits.
+        rtl = not self.name(view).isascii()
         if self.rng.random() < 0.5:
-            # Drag by the heading, from a point of it that is on the screen.
-            grab_x = self.rng.randint(5, max(5, min(40, SCREEN_WIDTH - g["X"] - 5)))
+            # Drag by the heading, from a point of its middle that is on the screen.
+            middle = g["WIDTH"] // 2
+            grab_x = self.rng.randint(max(5, middle - 20),
+                                      max(5, min(middle + 20, SCREEN_WIDTH - g["X"] - 5)))
             self.xdotool("mousemove", "--sync", "--window", view, grab_x, 9, "mousedown", 1)
             for _ in range(4):
                 self.xdotool("mousemove_relative", "--sync", "--", self.rng.randint(-80, -10),
@@ -250,8 +255,10 @@ class Driver:
                          max(0, min(g["Y"], SCREEN_HEIGHT - g["HEIGHT"] - 10)))
             self.count("day view off the screen, moved back")
             g = self.geometry(view)
-        # " X " is the last column of the heading row, at the right edge.
-        self.xdotool("mousemove", "--sync", "--window", view, g["WIDTH"] - 6, 9, "click", 1)
+        # " X " is the last column of the heading row, at the right edge (left
+        # edge right to left).
+        self.xdotool("mousemove", "--sync", "--window", view, 6 if rtl else g["WIDTH"] - 6, 9,
+                     "click", 1)
         if not self.gone(view):
             self.fallbacks.append("day view did not close on its X label")
             self.session.helper("close", view, check=False)
