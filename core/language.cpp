@@ -119,6 +119,16 @@ void apply_program_language(int face_language) {
         if (is_c_locale(user.messages.c_str())) std::setlocale(LC_MESSAGES, "C.UTF-8");
     }
     ++_nl_msg_cat_cntr;
+    // A catalog that cannot be found (an uninstalled tile, a package without
+    // its translations) would leave English words in a right-to-left window
+    // with Farsi or Arabic digits: speak English throughout instead. A
+    // catalog found answers the empty msgid with its header.
+    if (current != program_english && *dgettext(GETTEXT_PACKAGE, "") == '\0') {
+        current = program_english;
+        restore_user_language();
+        std::setlocale(LC_MESSAGES, user.messages.c_str());
+        ++_nl_msg_cat_cntr;
+    }
 }
 
 program_language current_program_language() { return current; }

@@ -11,7 +11,10 @@ sh tools/install-deps.sh
 build="${DAYSPINNER_BUILD_DIR:-build}"
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j "$jobs" --target dayspinner ds_e2e_xhelper
+cmake --build "$build" -j "$jobs" --target dayspinner ds_e2e_xhelper translations
+# The uninstalled tile reads the build's catalogs.
+DAYSPINNER_LOCALEDIR="$PWD/$build/locale"
+export DAYSPINNER_LOCALEDIR
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec "$build/dayspinner" "$@"

@@ -94,6 +94,14 @@ TEST(program_language, applied_under_the_c_locale) {
     }
     EXPECT_STREQ(std::getenv("LANGUAGE"), "de");
     EXPECT_STREQ(std::setlocale(LC_MESSAGES, nullptr), "C");
+    // Without the catalogs a forced language would be English words right
+    // to left: the program stays English.
+    bindtextdomain(GETTEXT_PACKAGE, "/nonexistent");
+    apply_program_language(3);
+    EXPECT_EQ(current_program_language(), program_english);
+    EXPECT_FALSE(program_is_right_to_left());
+    EXPECT_STREQ(std::getenv("LANGUAGE"), "de");
+    bindtextdomain(GETTEXT_PACKAGE, std::getenv("DAYSPINNER_LOCALEDIR"));
 }
 
 }  // namespace
