@@ -25,7 +25,7 @@ void print_shown();
 
 // The refresh's steps over app_state, in the order refresh_face runs them.
 void refresh_today();  // the clock into today_gregorian, the displayed month into today
-void check_new_day();  // when today changed: the empty face, and the calendar re-read
+void check_new_day();  // when the displayed date changed: the empty face and weekday row
 void draw_button_bar();
 void draw_grid();
 void draw_header();
