@@ -14,26 +14,20 @@
 
 namespace {
 
-// Days of the displayed month with the mark, as "5,12", or "-" for none.
-std::string days_marked(int mark, const face_record &face) {
+// Days of the displayed month whose Gregorian day passes the test, as
+// "5,12", or "-" for none.
+template <typename Test> std::string days_where(const face_record &face, Test test) {
     std::string out;
     for (int d = 1; d <= days_shown(face); ++d) {
-        if (day_status(gregorian_of_day(face, d)) != mark) continue;
+        if (!test(gregorian_of_day(face, d))) continue;
         if (!out.empty()) out += ",";
         out += std::to_string(d);
     }
     return out.empty() ? "-" : out;
 }
 
-// Days of the displayed month that are holidays or Fridays, as above.
-std::string days_of_rest(const face_record &face) {
-    std::string out;
-    for (int d = 1; d <= days_shown(face); ++d) {
-        if (!shows_holiday(gregorian_of_day(face, d))) continue;
-        if (!out.empty()) out += ",";
-        out += std::to_string(d);
-    }
-    return out.empty() ? "-" : out;
+std::string days_marked(int mark, const face_record &face) {
+    return days_where(face, [mark](icaltimetype day) { return day_status(day) == mark; });
 }
 
 }  // namespace
@@ -55,8 +49,8 @@ void print_shown() {
     snprintf(head, sizeof head, "shown: %s %04d-%02d today %04d-%02d-%02d", names[kind],
              face.month.year, face.month.month, today.year, today.month, today.day);
     std::string line = std::string(head) + " busy " + days_marked(1, face) + " free " +
-                       days_marked(2, face) + " holiday " + days_of_rest(face) + " pending " +
-                       std::to_string(events_pending(displayed_days()));
+                       days_marked(2, face) + " holiday " + days_where(face, shows_holiday) +
+                       " pending " + std::to_string(events_pending(displayed_days()));
     if (line == last) return;
     last = line;
     printf("%s\n", line.c_str());
