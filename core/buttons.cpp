@@ -6,6 +6,7 @@
 #include "core/core.h"
 #include "core/language.h"
 #include "core/state.h"
+#include "dayview/day_view.h"
 #include "events/events.h"
 #include "face/face.h"
 #include "settings/settings.h"

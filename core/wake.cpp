@@ -3,7 +3,7 @@
 // Local midnight through a timerfd and calendar changes through inotify.
 #include "core/wake.h"
 
-#include "events/sources.h"
+#include "sources/sources.h"
 
 #include <sys/inotify.h>
 #include <sys/stat.h>

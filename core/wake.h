@@ -4,7 +4,7 @@
 // the calendar.
 #pragma once
 
-#include "events/sources.h"
+#include "sources/sources.h"
 
 #include <cstdint>
 #include <ctime>

@@ -7,9 +7,9 @@
 // Answers are held by blocks of 32 days. A block holds the occurrences of the
 // events from the head of the list up to `upto`; the engine answers a range
 // for at most half a second at a time, and the rest is asked for next.
-#include "events/engine.h"
+#include "engine/engine.h"
 #include "events/events.h"
-#include "events/sources.h"
+#include "sources/sources.h"
 
 #include "calendar/calendar.h"
 

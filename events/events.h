@@ -3,19 +3,15 @@
 // Calendar events as the tile sees them: the calendar engine's answers (day
 // marks, the day view's rows) and the requests that bring them. The tile's
 // own process never hands the calendar's bytes to the library: the engine
-// (events/engine.h), a process of its own, reads and expands them.
+// (engine/engine.h), a process of its own, reads and expands them.
 #pragma once
 
 #include <libical/ical.h>
-
-#include "events/view_text.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-typedef struct _GtkWidget GtkWidget;  // the day view's widgets; face/ needs no GTK
 
 // One occurrence of an event and the local days it covers. Times are the
 // user's wall clock, without a zone (they cross from the engine).
@@ -87,23 +83,6 @@ const occurrence *occurrence_on_day(std::size_t event, icaltimetype day);
 int day_status(icaltimetype day);  // 0 none, 1 busy, 2 free only
 // Events whose answers for some day of days are not in yet.
 int events_pending(day_range days);
-
-// Where the press that asks for a day view was: on the screen (root) and on
-// the tile (window), and its server time.
-struct press_place {
-    int root_x, root_y, x, y;
-    uint64_t time;
-};
-// Shows the day's holidays (the names given, one row each, at the top) and
-// events beside the tile and returns; an open view shows the new day instead,
-// unless nothing falls on it. The heading dates the day in the face's
-// calendar and the program's language; the events run all-day and
-// many-day ones first, then by their start.
-void open_day_view(icaltimetype day, const press_place &press,
-                   const std::vector<std::string> &holidays = {},
-                   const view_calendar &calendar = {});
-int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays = {},
-                  const view_calendar &calendar = {});  // 1 when a row was added
 
 // Counters for tests and benchmarks.
 extern uint64_t engine_starts;  // engine processes started

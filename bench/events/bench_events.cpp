@@ -4,8 +4,8 @@
 // new ones, and resident size over reloads. With --write-calendars and --walk
 // (see main), the calendars of bench/engine_figures.py and the in-process walk
 // its docked tile is compared with.
-#include "events/engine.h"
-#include "events/recur.h"
+#include "engine/engine.h"
+#include "engine/recur.h"
 #include "tests/events/ics_files.h"
 
 #include <benchmark/benchmark.h>

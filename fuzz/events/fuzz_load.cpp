@@ -10,8 +10,8 @@
 // in the library, and a hold of more than 8 ms of CPU there, jump back out
 // and cost only that input; a fault anywhere else is reported as usual.
 #include "calendar/calendar.h"
-#include "events/engine.h"
-#include "events/recur.h"
+#include "engine/engine.h"
+#include "engine/recur.h"
 
 #include <dlfcn.h>
 #include <pthread.h>

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>  // before Xlib, whose None macro it would meet
 
 #include "calendar/calendar.h"
-#include "events/engine.h"
+#include "engine/engine.h"
 #include "events/events.h"
 #include "tests/events/ics_files.h"
 

@@ -4,7 +4,7 @@
 // time-zone bounds; and hostile files loaded through the real loader.
 #include "tests/events/event_test.h"
 
-#include "events/bounds.h"
+#include "engine/bounds.h"
 
 using namespace std::string_literals;
 

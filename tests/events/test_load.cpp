@@ -4,7 +4,7 @@
 // file is read again.
 #include "tests/events/event_test.h"
 
-#include "events/zones.h"
+#include "engine/zones.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

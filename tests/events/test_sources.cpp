@@ -2,7 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 // Listing a calendar folder: which files count, their identities, the bounds,
 // and the directories to watch. Real files and links in a temporary folder.
-#include "events/sources.h"
+#include "sources/sources.h"
 #include "tests/events/ics_files.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 // Windows zone IDs and display names, as Outlook and Exchange write them,
 // against the zone each stands for.
-#include "events/windows_zones.h"
+#include "engine/windows_zones.h"
 
 #include <gtest/gtest.h>
 

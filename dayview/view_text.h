@@ -4,6 +4,8 @@
 // become markup, whole however long the locale makes them.
 #pragma once
 
+#include "protocol/text.h"
+
 #include <libical/ical.h>
 
 #include <cstddef>
@@ -14,10 +16,6 @@
 std::string format_time(const char *format, icaltimetype t);
 std::string markup_escaped(const std::string &text);  // "<", "&" and the rest as entities
 std::string valid_utf8(const char *text);             // invalid sequences replaced
-// text with each line break (CR LF, LF or CR) as one space.
-std::string on_one_line(const std::string &text);
-// Cuts text to at most limit bytes without splitting a UTF-8 sequence.
-void cut_utf8(std::string &text, std::size_t limit);
 
 // How the day view dates its day: the face's calendar and language, and the
 // language of the program's windows.

@@ -2,9 +2,9 @@
 // Copyright (C) 2026 the Dayspinner authors
 // The engine process: started by the tile, it reads the calendar, keeps the
 // parsed events and answers the tile's requests; see events/engine.h.
-#include "events/engine.h"
+#include "engine/engine.h"
 
-#include "events/recur.h"
+#include "engine/recur.h"
 
 #include <fcntl.h>
 #include <locale.h>

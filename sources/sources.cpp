@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Listing the calendar's files and their identities.
-#include "events/sources.h"
+#include "sources/sources.h"
 
 #include <dirent.h>
 #include <fcntl.h>

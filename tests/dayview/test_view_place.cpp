@@ -4,7 +4,7 @@
 // screen and a sweep that checks the three promises for every tile place.
 #include <gtest/gtest.h>
 
-#include "events/view_place.h"
+#include "dayview/view_place.h"
 
 namespace {
 

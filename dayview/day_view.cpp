@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The day view: an undecorated window beside the tile listing one day's events.
-#include "events/events.h"
+#include "dayview/day_view.h"
 
 #include "calendar/calendar.h"
-#include "events/view_place.h"
-#include "events/view_text.h"
+#include "dayview/view_place.h"
+#include "dayview/view_text.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <glib/gi18n-lib.h>

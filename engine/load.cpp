@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Reading the calendar's files into the engine's event list.
-#include "events/engine.h"
-#include "events/bounds.h"
-#include "events/recur.h"
-#include "events/sources.h"
-#include "events/view_text.h"
-#include "events/zones.h"
+#include "engine/engine.h"
+#include "engine/bounds.h"
+#include "engine/recur.h"
+#include "sources/sources.h"
+#include "protocol/text.h"
+#include "engine/zones.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -5,7 +5,7 @@
 // driven from callbacks of the main loop.
 #include "tests/events/event_test.h"
 
-#include "events/view_text.h"
+#include "dayview/day_view.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>

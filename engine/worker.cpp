@@ -15,8 +15,8 @@
 // for it), is marked faulty, and a new child goes on from the first event not
 // reported done, without it.
 #include "calendar/calendar.h"
-#include "events/engine.h"
-#include "events/recur.h"
+#include "engine/engine.h"
+#include "engine/recur.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -9,7 +9,7 @@
 // instance: a rule without COUNT is started at or shortly before the range.
 #pragma once
 
-#include "events/engine.h"
+#include "engine/engine.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Time zones of the calendar file and the user's local time; see events/zones.h.
-#include "events/zones.h"
+#include "engine/zones.h"
 
 #include "calendar/calendar.h"
-#include "events/windows_zones.h"
+#include "engine/windows_zones.h"
 
 #include <cctype>
 #include <cstdio>

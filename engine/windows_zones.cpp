@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Windows zone names through ICU's tables; see events/windows_zones.h.
-#include "events/windows_zones.h"
+#include "engine/windows_zones.h"
 
 #include <unicode/locid.h>
 #include <unicode/strenum.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The bounds on a calendar file's text; see events/bounds.h.
-#include "events/bounds.h"
+#include "engine/bounds.h"
 
 #include <cstring>
 

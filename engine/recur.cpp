@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // Expansion of one rule over a range of days; see events/recur.h.
-#include "events/recur.h"
+#include "engine/recur.h"
 
 #include "calendar/calendar.h"
-#include "events/zones.h"
+#include "engine/zones.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The day view beside the tile; see view_place.h.
-#include "events/view_place.h"
+#include "dayview/view_place.h"
 
 #include <algorithm>
 
