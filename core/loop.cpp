@@ -173,7 +173,7 @@ static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
 
 void refresh_face() {
     refresh_today();
-    load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}});
+    load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}, {}});
     // The engine's descriptor, once there is one, is one more source of the loop.
     static bool engine_watched = false;
     if (!engine_watched && engine_descriptor() >= 0) {

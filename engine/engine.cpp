@@ -1,21 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The engine process: started by the tile, it reads the calendar, keeps the
-// parsed events and answers the tile's requests; see events/engine.h.
+// parsed events and answers the tile's requests; see engine/engine.h.
 #include "engine/engine.h"
 
 #include "engine/recur.h"
+#include "engine/sandbox.h"
 
 #include <fcntl.h>
 #include <locale.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define DS_ADDRESS_SANITIZER 1
@@ -24,39 +28,6 @@
 #define DS_ADDRESS_SANITIZER 1
 #endif
 #endif
-
-void message_writer::begin(uint32_t type) {
-    header = bytes.size();
-    put(type);
-    put(uint32_t{0});
-}
-
-void message_writer::end() {
-    auto size = static_cast<uint32_t>(bytes.size() - header - 8);
-    memcpy(&bytes[header + 4], &size, sizeof size);
-}
-
-std::string message_reader::text() {
-    auto n = get<uint32_t>();
-    if (!ok || static_cast<std::size_t>(end - at) < n) {
-        ok = 0;
-        return {};
-    }
-    std::string s(at, n);
-    at += n;
-    return s;
-}
-
-int take_message(std::string &buffer, uint32_t &type, std::string &payload) {
-    if (buffer.size() < 8) return 0;
-    uint32_t size = 0;
-    memcpy(&type, buffer.data(), 4);
-    memcpy(&size, buffer.data() + 4, 4);
-    if (buffer.size() - 8 < size) return 0;
-    payload.assign(buffer, 8, size);
-    buffer.erase(0, 8 + std::size_t(size));
-    return 1;
-}
 
 namespace {
 
@@ -67,17 +38,24 @@ constexpr int64_t range_budget_ms = 500;
 // whoever watches it; and address space beyond what it inherited.
 constexpr rlim_t request_cpu_seconds = 60;
 constexpr uint64_t engine_extra_bytes = uint64_t(3) << 30;
+// Bytes of replies held before they are written.
+constexpr std::size_t send_batch = 65536;
+
+// The process's own /proc/self/statm, opened before the sandbox closes /proc;
+// a worker forked later reads its parent's size through it, which is its own
+// at the fork.
+int statm_fd = -1;
 
 struct engine_session {
     int fd;
-    const events_config &config;
-    uint32_t load_id = 0;
-    message_writer out;
+    tile_hello hello;
+    uint32_t load = 0;  // the load request last served
+    std::string out;
 };
 
 void send(engine_session &s) {
-    const char *p = s.out.bytes.data();
-    std::size_t left = s.out.bytes.size();
+    const char *p = s.out.data();
+    std::size_t left = s.out.size();
     while (left > 0) {
         ssize_t n = write(s.fd, p, left);
         if (n < 0 && errno == EINTR) continue;
@@ -85,29 +63,19 @@ void send(engine_session &s) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    s.out.bytes.clear();
+    s.out.clear();
 }
 
 // Progress goes out at once: it names the culprit if the engine dies next.
 void report_progress(void *context, int kind, const char *name) {
     auto &s = *static_cast<engine_session *>(context);
-    s.out.begin(msg_progress);
-    s.out.put(int32_t{kind});
-    s.out.text(name);
-    s.out.end();
+    encode(s.out, progress_reply{s.load, static_cast<uint32_t>(kind), name});
     send(s);
-}
-
-std::string cut(const std::string &text) {
-    if (text.size() <= text_limit) return text;
-    std::size_t n = text_limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80) --n;  // whole UTF-8
-    return text.substr(0, n);
 }
 
 std::string location_of(const event_node *node) {
     const char *location = text_of(node->component.get(), ICAL_LOCATION_PROPERTY);
-    return location ? cut(location) : std::string();
+    return location ? location : std::string();
 }
 
 void grant_cpu() {
@@ -119,125 +87,119 @@ void grant_cpu() {
     setrlimit(RLIMIT_CPU, &cpu);
 }
 
-void serve_load(engine_session &s, message_reader &r) {
-    s.load_id = r.get<uint32_t>();
-    std::string path = r.text();
+void serve_load(engine_session &s, const load_request &m) {
+    s.load = m.request;
     read_options options;
-    options.debug = s.config.debug;
-    options.name = s.config.name;
-    options.fault = s.config.fault;
-    for (uint32_t n = r.get<uint32_t>(); r.ok && n > 0; --n)
-        options.skipped_files.push_back(r.text());
-    for (uint32_t n = r.get<uint32_t>(); r.ok && n > 0; --n) options.bad_zones.insert(r.text());
+    options.debug = static_cast<int>(s.hello.debug & debug_lines);
+    options.name = s.hello.name;
+    options.fault = s.hello.fault;
+    options.skipped_files = m.skipped_files;
+    options.bad_zones.insert(m.bad_zones.begin(), m.bad_zones.end());
     options.progress = report_progress;
     options.context = &s;
-    read_calendar(path.c_str(), options);
-    int32_t index = 0;
+    read_calendar(m.path.c_str(), options);
+    uint32_t index = 0;
     for (const event_node *node = event_list; node; node = node->next, ++index) {
-        s.out.begin(msg_event);
-        s.out.put(index);
-        s.out.put(int32_t{node->transparency});
-        s.out.put(int32_t{node->cancelled});
-        s.out.put(int32_t{has_rule(node)});
-        s.out.put(node->first);
-        s.out.text(cut(node->summary));
-        s.out.text(location_of(node));
-        s.out.end();
-        if (s.out.bytes.size() >= 65536) send(s);
+        event_reply e;
+        e.load = s.load;
+        e.index = index;
+        e.transparency = node->transparency == 2 ? 2 : 1;
+        e.cancelled = node->cancelled ? 1 : 0;
+        e.has_rule = has_rule(node) ? 1 : 0;
+        e.first = node->first;
+        e.summary = node->summary;
+        e.location = location_of(node);
+        encode(s.out, e);
+        if (s.out.size() >= send_batch) send(s);
     }
-    s.out.begin(msg_loaded);
-    s.out.put(s.load_id);
-    s.out.put(index);
-    s.out.end();
+    encode(s.out, loaded_reply{s.load, index});
     send(s);
 }
 
-void serve_range(engine_session &s, message_reader &r) {
-    auto load_id = r.get<uint32_t>();
-    day_range range;
-    range.first = r.get<int64_t>();
-    range.last = r.get<int64_t>();
-    auto from = static_cast<std::size_t>(std::max(0, r.get<int32_t>()));
-    if (!r.ok || load_id != s.load_id) return;  // asked of a calendar read since
-    answer_result answer = answer_days(range, from, range_budget_ms, s.config.fault,
-                                       s.config.time_scale, s.config.debug);
-    int32_t index = 0;
+// 0 when the range names another load than the one served: the tile asks
+// only of the calendar it holds, so that is a fault of the wire.
+int serve_range(engine_session &s, const range_request &m) {
+    if (m.load != s.load) return 0;
+    answer_result answer = answer_days(m.days, m.from, range_budget_ms, s.hello.fault,
+                                       static_cast<int>(s.hello.time_scale),
+                                       static_cast<int>(s.hello.debug & debug_lines));
+    uint32_t index = 0;
     for (const event_node *node = event_list; node; node = node->next, ++index) {
-        if (static_cast<std::size_t>(index) < from || node->occurrences.empty()) continue;
-        if (static_cast<std::size_t>(index) >= answer.next) break;
-        s.out.begin(msg_occurrences);
-        s.out.put(s.load_id);
-        s.out.put(index);
-        s.out.put(static_cast<uint32_t>(node->occurrences.size()));
-        for (occurrence o : node->occurrences) s.out.put(o);
-        s.out.end();
-        if (s.out.bytes.size() >= 65536) send(s);
+        if (index < m.from || node->occurrences.empty()) continue;
+        if (index >= answer.next) break;
+        const std::vector<occurrence> &all = node->occurrences;
+        for (std::size_t at = 0; at < all.size(); at += occurrence_cap) {
+            occurrences_reply r{m.request, index, {}};
+            std::size_t n = std::min(occurrence_cap, all.size() - at);
+            r.items.assign(all.begin() + static_cast<std::ptrdiff_t>(at),
+                           all.begin() + static_cast<std::ptrdiff_t>(at + n));
+            encode(s.out, r);
+            if (s.out.size() >= send_batch) send(s);
+        }
     }
-    for (int32_t event : answer.faulty) {
-        s.out.begin(msg_faulty);
-        s.out.put(s.load_id);
-        s.out.put(event);
-        s.out.end();
-    }
-    s.out.begin(msg_range_done);
-    s.out.put(s.load_id);
-    s.out.put(range.first);
-    s.out.put(range.last);
-    s.out.put(static_cast<int32_t>(answer.next));
-    s.out.end();
+    for (int32_t event : answer.faulty)
+        encode(s.out, faulty_reply{m.request, static_cast<uint32_t>(event)});
+    encode(s.out, range_done_reply{m.request, static_cast<uint32_t>(answer.next)});
     send(s);
+    return 1;
 }
 
-void limit_engine() {
+// Reads until a whole frame from the tile is at taken in `in`, its payload
+// viewed there; 0 when the tile closed its end or sent a frame over its cap.
+int next_frame(int fd, std::string &in, std::size_t &taken, uint32_t &type,
+               std::string_view &payload) {
+    char chunk[65536];
+    for (;;) {
+        frame_state f = take_frame(in, taken, type, payload);
+        if (f == frame_whole) return 1;
+        if (f == frame_fault) return 0;
+        in.erase(0, taken);
+        taken = 0;
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0;
+        in.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+// For tests: what the engine can still do once its rights are closed, one
+// line on stdout ("sandbox probe: " and each attempt with its errno name).
+void probe_sandbox() {
+    auto result = [](int ok) { return ok ? "allowed" : strerrorname_np(errno); };
+    int f = open("/etc/passwd", O_RDONLY | O_CLOEXEC);
+    std::string line = std::string("sandbox probe: read ") + result(f >= 0);
+    if (f >= 0) close(f);
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    line += std::string(" socket ") + result(s >= 0);
+    if (s >= 0) close(s);
+    char *const argv[] = {nullptr};
+    execve("/bin/true", argv, argv);
+    line += std::string(" exec ") + result(0);
+    printf("%s\n", line.c_str());
+}
+
+void close_rights(const tile_hello &hello) {
+    statm_fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);
     limit_growth(engine_extra_bytes);
-}
-
-[[noreturn]] void serve(int fd, pid_t tile, const events_config &config) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != tile) _exit(1);
-    // Everything else the tile had open (its X connection among them) is
-    // closed; its messages still reach the standard output and error.
-    if (fd > 3) close_range(3, static_cast<unsigned>(fd - 1), 0);
-    close_range(static_cast<unsigned>(fd + 1), ~0U, 0);
-    limit_engine();
-    // A fault ends the engine at once, without the handlers of a sanitizer;
-    // the tile's handlers of other signals are not the engine's.
-    for (int sig :
-         {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGCHLD, SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        signal(sig, SIG_DFL);
-    // Names in the file are compared without regard to case, which must not
-    // follow the user's locale (a Turkish dotless i would not match).
-    setlocale(LC_ALL, "C");
-    setvbuf(stdout, nullptr, _IOLBF, 0);  // its lines are not lost when it is killed
-    engine_session s{fd, config, 0, {}};
-    std::string in, payload;
-    char chunk[65536];
-    for (;;) {
-        uint32_t type = 0;
-        while (!take_message(in, type, payload)) {
-            ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) _exit(0);  // the tile closed its end
-            in.append(chunk, static_cast<std::size_t>(n));
-        }
-        grant_cpu();
-        message_reader r{payload.data(), payload.data() + payload.size()};
-        if (type == msg_load) serve_load(s, r);
-        if (type == msg_range) serve_range(s, r);
-    }
+    sandbox_paths paths;
+    paths.read_trees = hello.read_trees;
+    sandbox_result r = enter_sandbox(paths);
+    if ((hello.debug & debug_sandbox_gaps) && !r.missing.empty())
+        printf("engine sandbox: %s\n", r.missing.c_str());
+    if (hello.fault.stage == fault_probe_sandbox) probe_sandbox();
 }
 
 }  // namespace
 
 void limit_growth(uint64_t extra_bytes) {
 #ifndef DS_ADDRESS_SANITIZER
-    unsigned long pages = 0;
-    if (FILE *f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%lu", &pages) != 1) pages = 0;
-        fclose(f);
-    }
+    char text[64] = {};
+    int fd = statm_fd >= 0 ? statm_fd : open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    ssize_t n = fd >= 0 ? pread(fd, text, sizeof text - 1, 0) : -1;
+    if (fd != statm_fd && fd >= 0) close(fd);
+    unsigned long pages = n > 0 ? strtoul(text, nullptr, 10) : 0;
     if (pages > 0) {
         rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + extra_bytes;
         rlimit as{bytes, bytes};
@@ -248,12 +210,37 @@ void limit_growth(uint64_t extra_bytes) {
 #endif
 }
 
-pid_t fork_engine(int fd, const events_config &config) {
-    pid_t tile = getpid();
-    // What the tile's buffers hold is written once, by the tile.
-    fflush(stdout);
-    fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) serve(fd, tile, config);
-    return pid;
+int serve_engine(int fd) {
+    // A fault ends the engine at once, without the handlers of a sanitizer.
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGCHLD, SIGPIPE})
+        signal(sig, SIG_DFL);
+    // Names in the file are compared without regard to case, which must not
+    // follow the user's locale (a Turkish dotless i would not match).
+    setlocale(LC_ALL, "C");
+    setvbuf(stdout, nullptr, _IOLBF, 0);  // its lines are not lost when it is killed
+    std::string in;
+    std::size_t taken = 0;
+    uint32_t type = 0;
+    std::string_view payload;
+    tile_message m;
+    if (!next_frame(fd, in, taken, type, payload) || !decode_tile_message(type, payload, m) ||
+        !std::holds_alternative<tile_hello>(m))
+        return 1;
+    engine_session s{fd, std::get<tile_hello>(m), 0, {}};
+    if (s.hello.version != protocol_version) return 1;
+    encode(s.out, engine_hello{});
+    send(s);
+    close_rights(s.hello);
+    for (;;) {
+        if (!next_frame(fd, in, taken, type, payload)) return in.size() > taken ? 1 : 0;
+        if (!decode_tile_message(type, payload, m)) return 1;
+        grant_cpu();
+        if (auto *load = std::get_if<load_request>(&m)) {
+            serve_load(s, *load);
+        } else if (auto *range = std::get_if<range_request>(&m)) {
+            if (!serve_range(s, *range)) return 1;
+        } else {
+            return 1;  // a second hello
+        }
+    }
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
 // The calendar engine: the process that does all of the library's work on the
-// calendar's files (reading, parsing, zones, local time, recurrence), and the
-// messages it exchanges with the tile. The tile starts it (events/client.cpp)
-// and holds only its answers.
+// calendar's files (reading, parsing, zones, local time, recurrence). The
+// tile starts it from its own program (engine/main.cpp) and holds only its
+// answers; what crosses between them is protocol/protocol.h.
 //
 //   tile --load/range--> engine: read_calendar (load.cpp, zones.cpp)
 //                                answer_days (worker.cpp, recur.cpp)
@@ -13,13 +13,12 @@
 // process, for the fuzz target and benchmarks.
 #pragma once
 
-#include "events/events.h"
+#include "protocol/protocol.h"
 
 #include <libical/ical.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -72,13 +71,6 @@ struct event_node {
 // minutes or seconds come after all others (events/load.cpp).
 extern event_node *event_list;
 
-// What the engine reports while it works, so that the tile can name what
-// the library crashed or held on.
-enum progress_kind : int32_t {
-    progress_file = 1,  // a file is being read (name: its path)
-    progress_zone = 2,  // a zone definition is being expanded (name: its TZID)
-    progress_done = 3,  // the zone or file last begun is done
-};
 using progress_sink = void (*)(void *context, int kind, const char *name);
 
 struct read_options {
@@ -119,58 +111,11 @@ int64_t monotonic_ms();
 // whose shadow memory needs terabytes of it.
 void limit_growth(uint64_t extra_bytes);
 
-// ---- Messages between the tile and the engine ----
-// Each is a header (type, payload bytes) and a payload of fixed-size fields
-// and strings (length, bytes), in the machine's own byte order.
-enum message_type : uint32_t {
-    msg_load = 1,      // tile: load_id, path, skipped paths, bad zones
-    msg_range = 2,     // tile: load_id, first day, last day, from event
-    msg_progress = 3,  // engine: kind, name
-    msg_event = 4,     // engine: index, transparency, cancelled, has_rule, first, summary, location
-    msg_loaded = 5,    // engine: load_id, events
-    msg_occurrences = 6,  // engine: load_id, count, {event, occurrence}...
-    msg_faulty = 7,       // engine: load_id, event
-    msg_range_done = 8,   // engine: load_id, first day, last day, next event
-};
-
-struct message_writer {
-    std::string bytes;
-    std::size_t header = 0;
-    void begin(uint32_t type);
-    void end();
-    void raw(const void *p, std::size_t n) { bytes.append(static_cast<const char *>(p), n); }
-    template <class T> void put(const T &v) { raw(&v, sizeof v); }
-    void text(const std::string &s) {
-        put(static_cast<uint32_t>(s.size()));
-        bytes += s;
-    }
-};
-
-struct message_reader {
-    const char *at, *end;
-    int ok = 1;
-    template <class T> T get() {
-        T v{};
-        if (end - at < static_cast<std::ptrdiff_t>(sizeof v)) {
-            ok = 0;
-            return v;
-        }
-        memcpy(&v, at, sizeof v);
-        at += sizeof v;
-        return v;
-    }
-    std::string text();
-};
-
-// Takes one whole message off the front of buffer: its type and payload.
-// 0 when buffer holds none yet.
-int take_message(std::string &buffer, uint32_t &type, std::string &payload);
-
 // Summaries and locations cross to the tile cut to this many bytes.
-constexpr std::size_t text_limit = 4096;
+constexpr std::size_t text_limit = text_cap;
 
-// Forks the engine for the tile: a child that closes every descriptor but fd
-// and the standard output and error, ends with its parent, runs under limits
-// and the C locale and serves requests on fd until the tile closes it.
-// Returns the child's pid, or -1.
-pid_t fork_engine(int fd, const events_config &config);
+// The engine's program: serves the tile on descriptor fd until the tile
+// closes it, then returns the exit status (0, or 1 after a protocol fault).
+// It hears the tile's hello first, answers with its own, closes its rights
+// (engine/sandbox.h) and only then reads a calendar.
+int serve_engine(int fd);

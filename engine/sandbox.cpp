@@ -27,6 +27,14 @@
 #include <cstring>
 #include <initializer_list>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define DS_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DS_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace {
 
 // Landlock's rights later than the ABI 2 of Debian 12's kernel headers; the
@@ -296,11 +304,13 @@ std::vector<std::string> system_read_trees() {
     // Shared objects loaded on first use (gconv's among them), the locale
     // archive and ICU's data.
     for (const char *lib : {"/usr/lib", "/lib", "/usr/lib64", "/lib64"}) add_if_there(trees, lib);
-    // Each worker reads its own /proc/self/statm to bound its growth, and a
-    // rule names a fixed directory, not the "self" of processes forked later;
-    // a sanitizer's report reads /proc/self/maps. Landlock still keeps what
-    // ptrace guards (maps, mem, environ) of processes outside the sandbox.
+#ifdef DS_ADDRESS_SANITIZER
+    // A sanitizer's report reads /proc/self/maps, and a rule names a fixed
+    // directory, not the "self" of processes forked later. Elsewhere /proc
+    // stays closed: the engine opens its statm before the sandbox (for its
+    // workers' memory limit) and reads it through that descriptor.
     add_if_there(trees, "/proc");
+#endif
     return trees;
 }
 

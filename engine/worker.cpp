@@ -35,6 +35,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <string_view>
 #include <vector>
 
 int64_t monotonic_ms() {
@@ -62,14 +64,6 @@ struct shared_progress {
     std::atomic<int32_t> current{-1};
 };
 
-enum record_kind : int32_t { record_occurrence = 0, record_done = 1 };
-
-struct wire_record {
-    int32_t index;  // position of the event in the list
-    int32_t kind;   // record_kind
-    occurrence item;
-};
-
 struct progress_unmap {
     void operator()(shared_progress *p) const { munmap(p, sizeof *p); }
 };
@@ -86,22 +80,24 @@ std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::siz
 struct worker_output {
     int fd = -1;
     int32_t index = 0;
-    std::vector<wire_record> pending;
-    int64_t written_ms = 0;  // when pending was last written
-    occurrence last;         // the event's last occurrence sent
+    std::string pending;      // frames of protocol/protocol.h
+    std::size_t records = 0;  // in pending
+    int64_t written_ms = 0;   // when pending was last written
+    occurrence last;          // the event's last occurrence sent
 };
 
 void flush(worker_output &out) {
-    const char *p = reinterpret_cast<const char *>(out.pending.data());
-    std::size_t left = out.pending.size() * sizeof(wire_record);
+    const char *p = out.pending.data();
+    std::size_t left = out.pending.size();
     while (left > 0) {
         ssize_t n = write(out.fd, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) _exit(1);  // the tile is gone or stopped listening
+        if (n <= 0) _exit(1);  // the engine is gone or stopped listening
         p += n;
         left -= static_cast<std::size_t>(n);
     }
     out.pending.clear();
+    out.records = 0;
     out.written_ms = monotonic_ms();
 }
 
@@ -110,10 +106,9 @@ void emit_occurrence(void *context, const occurrence &item) {
     // One occurrence per event and day is enough to mark and list it.
     if (item.first_day >= out.last.first_day && item.last_day <= out.last.last_day) return;
     out.last = item;
-    out.pending.push_back({out.index, record_occurrence, item});
+    encode(out.pending, found_record{static_cast<uint32_t>(out.index), item});
     // Written soon, so that an event that ends its worker later keeps them.
-    if (out.pending.size() >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
-        flush(out);
+    if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms) flush(out);
 }
 
 void limit_worker(int time_scale) {
@@ -142,7 +137,7 @@ struct worker_job {
     worker_output out;
     out.fd = fd;
     out.written_ms = monotonic_ms();
-    out.pending.reserve(worker_batch);
+    out.pending.reserve(worker_batch * 48);
     for (std::size_t i = next_needing_worker(nodes, job.from); i < nodes.size();
          i = next_needing_worker(nodes, i + 1)) {
         out.index = static_cast<int32_t>(i);
@@ -156,15 +151,15 @@ struct worker_job {
             for (;;) pause();
         }
         expand_rule(nodes[i], job.range.first, job.range.last, emit_occurrence, &out);
-        out.pending.push_back({out.index, record_done, occurrence{}});
-        if (out.pending.size() >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
+        encode(out.pending, done_record{static_cast<uint32_t>(out.index)});
+        if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
             flush(out);
     }
     flush(out);
     _exit(0);
 }
 
-// ---- The tile ----
+// ---- The engine ----
 
 enum run_end { run_finished, run_crashed, run_overran, run_out_of_budget, run_not_started };
 
@@ -175,25 +170,37 @@ struct run_result {
     int signal = 0;        // the signal that ended a crashed worker, or 0
 };
 
-// Takes the whole records out of buffer into the nodes; returns the index
-// after the last event reported done, or from when none was.
-std::size_t take_records(std::vector<char> &buffer, const std::vector<event_node *> &nodes,
-                         std::size_t from, std::size_t done) {
-    std::size_t whole = buffer.size() / sizeof(wire_record) * sizeof(wire_record);
-    for (std::size_t at = 0; at < whole; at += sizeof(wire_record)) {
-        wire_record r;
-        std::memcpy(&r, buffer.data() + at, sizeof r);
-        if (r.index < 0 || std::size_t(r.index) < from || std::size_t(r.index) >= nodes.size())
-            continue;
-        if (r.kind == record_done) {
-            done = std::size_t(r.index) + 1;
-            continue;
+// What take_records found in a worker's output.
+struct taken_records {
+    std::size_t done;  // the index after the last event reported done
+    int fault = 0;     // 1: a frame that is not a worker's message
+};
+
+// Takes the whole frames out of buffer into the nodes; done is the index
+// after the last event reported done so far.
+taken_records take_records(std::string &buffer, const std::vector<event_node *> &nodes,
+                           std::size_t from, std::size_t done) {
+    taken_records out{done};
+    std::size_t at = 0;
+    uint32_t type = 0;
+    std::string_view payload;
+    worker_message m;
+    for (;;) {
+        frame_state f = take_frame(buffer, at, type, payload);
+        if (f == frame_partial) break;
+        if (f == frame_fault || !decode_worker_message(type, payload, m)) {
+            out.fault = 1;
+            break;
         }
-        r.item.start.zone = r.item.end.zone = nullptr;  // the child's pointers
-        nodes[std::size_t(r.index)]->occurrences.push_back(r.item);
+        if (auto *d = std::get_if<done_record>(&m)) {
+            if (d->event >= from && d->event < nodes.size()) out.done = std::size_t(d->event) + 1;
+        } else if (auto *r = std::get_if<found_record>(&m)) {
+            if (r->event >= from && r->event < nodes.size())
+                nodes[r->event]->occurrences.push_back(r->item);
+        }
     }
-    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(whole));
-    return done;
+    buffer.erase(0, at);
+    return out;
 }
 
 int reap(pid_t pid) {
@@ -226,7 +233,7 @@ run_result run_one(const worker_job &job, int64_t budget_end) {
         run_worker(ends[1], parent, job);
     }
     close(ends[1]);
-    std::vector<char> buffer;
+    std::string buffer;
     int64_t progress = monotonic_ms();  // when the worker last moved on to another event
     int32_t current = -1;
     for (;;) {
@@ -242,15 +249,21 @@ run_result run_one(const worker_job &job, int64_t budget_end) {
         pollfd p{ends[0], POLLIN, 0};
         int wait = static_cast<int>(std::min({event_end, budget_end, now + watch_ms}) - now);
         if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
-        char chunk[16 * sizeof(wire_record)];
+        char chunk[16384];
         ssize_t n = read(ends[0], chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             result.end = run_crashed;  // unless its status says otherwise, below
             break;
         }
-        buffer.insert(buffer.end(), chunk, chunk + n);
-        result.next = take_records(buffer, nodes, from, result.next);
+        buffer.append(chunk, static_cast<std::size_t>(n));
+        taken_records taken = take_records(buffer, nodes, from, result.next);
+        result.next = taken.done;
+        if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
+            result.end = run_crashed;
+            kill(pid, SIGKILL);
+            break;
+        }
     }
     close(ends[0]);
     int status = reap(pid);

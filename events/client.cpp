@@ -7,17 +7,19 @@
 // Answers are held by blocks of 32 days. A block holds the occurrences of the
 // events from the head of the list up to `upto`; the engine answers a range
 // for at most half a second at a time, and the rest is asked for next.
-#include "engine/engine.h"
 #include "events/events.h"
-#include "sources/sources.h"
 
 #include "calendar/calendar.h"
+#include "protocol/protocol.h"
+#include "sources/sources.h"
 
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
@@ -28,9 +30,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 
 uint64_t engine_starts = 0;
 uint64_t engine_loads = 0;
+
+extern char **environ;
 
 namespace {
 
@@ -60,7 +66,18 @@ struct culprit {
     std::string zone;  // empty: the file itself
 };
 
-enum engine_stage { stage_idle, stage_load, stage_file, stage_zone, stage_range };
+enum engine_stage { stage_idle, stage_hello, stage_load, stage_file, stage_zone, stage_range };
+
+// What an engine may read: its sandbox is closed at its start, so another
+// set needs another engine. Each path with the identity it had.
+struct read_tree {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const read_tree &o) const {
+        return path == o.path && device == o.device && inode == o.inode;
+    }
+};
 
 struct engine_client {
     events_config config;
@@ -73,8 +90,12 @@ struct engine_client {
     std::string file, zone;  // begun and not done
     int64_t deadline = 0;    // monotonic ms; 0 none
     int failures = 0;
-    uint32_t load_id = 0;  // of the last load sent
+    uint32_t last_request = 0;  // ids count up from 1 in each engine
+    uint32_t load_id = 0;       // of the last load sent
+    uint32_t range_id = 0;      // of the range in flight
     int load_pending = 0;
+    int load_wanted = 0;           // another load is due once the one in flight is answered
+    std::vector<read_tree> trees;  // of the running engine
     int sources_seen = 0;
     source_list sources;
     std::vector<culprit> culprits;
@@ -87,6 +108,12 @@ struct engine_client {
     int changed = 0;
 };
 engine_client client;
+
+int64_t monotonic_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
 
 int covers(const occurrence &o, int64_t day) { return o.first_day <= day && day <= o.last_day; }
 
@@ -137,11 +164,6 @@ void flush_out() {
     }
 }
 
-void send_message(const message_writer &m) {
-    client.out += m.bytes;
-    flush_out();
-}
-
 void end_engine() {
     if (client.pid > 0) {
         kill(client.pid, SIGKILL);
@@ -156,10 +178,71 @@ void end_engine() {
     client.fd = -1;
     client.in.clear();
     client.out.clear();
-    client.load_pending = client.range_pending = 0;
+    client.load_pending = client.range_pending = client.load_wanted = 0;
+    client.last_request = client.load_id = client.range_id = 0;
     client.file.clear();
     client.zone.clear();
+    client.trees.clear();
     set_stage(stage_idle, 0);
+}
+
+// The engine's program: the one the configuration names, else
+// dayspinner-engine beside this program (a build tree), else where the
+// installed program's prefix puts it.
+std::string engine_program() {
+    if (!client.config.engine.empty()) return client.config.engine;
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    std::string beside = dir + "dayspinner-engine";
+    if (access(beside.c_str(), X_OK) == 0) return beside;
+    return dir + PROGRAM_TO_ENGINE;
+}
+
+// The engine's environment: its zone and locale, and the sanitizers'
+// options in a test build; nothing of the user's session (no DISPLAY, no
+// HOME).
+std::vector<std::string> engine_environment() {
+    std::vector<std::string> out;
+    for (char **e = environ; e && *e; ++e) {
+        std::string_view v(*e);
+        for (std::string_view keep :
+             {"TZ=", "TZDIR=", "LANG=", "LC_", "ASAN_OPTIONS=", "UBSAN_OPTIONS=", "LSAN_OPTIONS="})
+            if (v.substr(0, keep.size()) == keep) out.emplace_back(v);
+    }
+    return out;
+}
+
+// Starts the program with fd as its descriptor 3, the standard output and
+// error, /dev/null as input and nothing else. Everything the child needs
+// is made before the fork: between fork and exec it only calls the kernel.
+pid_t spawn_engine(int fd, const std::string &program) {
+    std::vector<std::string> env = engine_environment();
+    std::vector<char *> envp;
+    for (std::string &e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string name = "dayspinner-engine";
+    char *argv[] = {name.data(), nullptr};
+    int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    pid_t tile = getpid();
+    fflush(stdout);  // what the tile's buffers hold is written once, by the tile
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // kept across the exec
+        if (getppid() != tile) _exit(1);
+        if (null >= 0) dup2(null, 0);
+        if (fd == 3)
+            fcntl(fd, F_SETFD, 0);
+        else
+            dup2(fd, 3);
+        close_range(4, ~0U, 0);
+        execve(program.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    if (null >= 0) close(null);
+    return pid;
 }
 
 void start_engine() {
@@ -171,9 +254,18 @@ void start_engine() {
         e.data.fd = client.timer_fd;
         epoll_ctl(client.poll_fd, EPOLL_CTL_ADD, client.timer_fd, &e);
     }
+    std::string program = engine_program();
+    if (access(program.c_str(), X_OK) != 0) {
+        static std::string said;
+        if (said != program)
+            fprintf(stderr, "%s: cannot start the calendar engine %s: %s\n",
+                    client.config.name.c_str(), program.c_str(), strerror(errno));
+        said = program;
+        return;
+    }
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
-    pid_t pid = fork_engine(ends[1], client.config);
+    pid_t pid = spawn_engine(ends[1], program);
     close(ends[1]);
     if (pid < 0) {
         close(ends[0]);
@@ -187,34 +279,90 @@ void start_engine() {
     e.events = EPOLLIN;
     e.data.fd = client.fd;
     epoll_ctl(client.poll_fd, EPOLL_CTL_ADD, client.fd, &e);
+    tile_hello hello;
+    // What the kernel's sandbox lacks is said once, by the first engine.
+    hello.debug = client.config.debug ? uint32_t{debug_lines} : 0;
+    if (client.config.debug && engine_starts == 1) hello.debug |= debug_sandbox_gaps;
+    hello.time_scale = static_cast<uint32_t>(
+        std::clamp<int>(client.config.time_scale, 1, static_cast<int>(time_scale_cap)));
+    hello.fault = client.config.fault;
+    hello.name = client.config.name;
+    for (const read_tree &t : client.trees) hello.read_trees.push_back(t.path);
+    encode(client.out, hello);
+    flush_out();
+    set_stage(stage_hello, file_deadline_ms);
 }
 
+// What the engine for these sources may read: a folder with what lies
+// beneath it, and single files (the calendar, a link's target) each by
+// itself, so that the user's other files next to a calendar stay closed.
+std::vector<read_tree> trees_of(const source_list &sources) {
+    std::vector<std::string> paths;
+    for (const watch_target &w : watch_directories(client.config.path.c_str())) {
+        if (w.folder)
+            paths.push_back(w.directory);
+        else
+            for (const std::string &name : w.names) paths.push_back(w.directory + "/" + name);
+    }
+    for (const source_file &f : sources.files) paths.push_back(f.path);
+    std::vector<read_tree> out;
+    for (const std::string &p : paths) {
+        char *real = realpath(p.c_str(), nullptr);
+        if (!real) continue;
+        read_tree t{real};
+        free(real);
+        struct stat st {};
+        if (stat(t.path.c_str(), &st) != 0) continue;
+        t.device = st.st_dev;
+        t.inode = st.st_ino;
+        out.push_back(t);
+    }
+    std::sort(out.begin(), out.end(),
+              [](const read_tree &a, const read_tree &b) { return a.path < b.path; });
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    // What lies beneath a folder already listed needs no rule of its own.
+    std::vector<read_tree> kept;
+    for (const read_tree &t : out)
+        if (std::none_of(kept.begin(), kept.end(), [&t](const read_tree &k) {
+                return t.path.compare(0, k.path.size() + 1, k.path + "/") == 0;
+            }))
+            kept.push_back(t);
+    if (kept.size() > tree_cap) kept.resize(tree_cap);
+    return kept;
+}
+
+uint32_t new_request() { return ++client.last_request; }
+
 void send_load() {
+    if (client.load_pending) {  // the latest is sent when the one in flight is answered
+        client.load_wanted = 1;
+        return;
+    }
+    client.load_wanted = 0;
     if (client.config.debug) {
         printf("read calendar data\n");
         fflush(stdout);  // before the engine's own lines
     }
-    if (client.pid < 0) start_engine();
+    std::vector<read_tree> trees = trees_of(client.sources);
+    if (client.pid > 0 && trees != client.trees) end_engine();
+    if (client.pid < 0) {
+        client.trees = trees;
+        start_engine();
+    }
     if (client.pid < 0) return;
     ++engine_loads;
-    message_writer m;
-    m.begin(msg_load);
-    m.put(++client.load_id);
-    m.text(client.config.path);
-    uint32_t files = 0, zones = 0;
-    for (const culprit &c : client.culprits) (c.zone.empty() ? files : zones)++;
-    m.put(files);
+    load_request m;
+    m.request = client.load_id = new_request();
+    m.path = client.config.path;
     for (const culprit &c : client.culprits)
-        if (c.zone.empty()) m.text(c.file.path);
-    m.put(zones);
-    for (const culprit &c : client.culprits)
-        if (!c.zone.empty()) m.text(c.zone);
-    m.end();
-    send_message(m);
+        (c.zone.empty() ? m.skipped_files : m.bad_zones)
+            .push_back(c.zone.empty() ? c.file.path : c.zone);
+    encode(client.out, m);
+    flush_out();
     client.load_pending = 1;
     client.range_pending = 0;
     client.incoming.clear();
-    set_stage(stage_load, file_deadline_ms);
+    if (client.stage != stage_hello) set_stage(stage_load, file_deadline_ms);
 }
 
 // The blocks of the shown days, then of the month's worth of days after
@@ -261,101 +409,110 @@ void ask_next() {
             held_block *n = find_block(wanted[i + 1]);
             if (n && n->upto == b->upto) client.range_blocks.push_back(n->index);
         }
-        message_writer m;
-        m.begin(msg_range);
-        m.put(client.load_id);
-        m.put(client.range_blocks.front() * block_days);
-        m.put(client.range_blocks.back() * block_days + block_days - 1);
-        m.put(static_cast<int32_t>(b->upto));
-        m.end();
-        send_message(m);
+        range_request m;
+        m.request = client.range_id = new_request();
+        m.load = client.load_id;
+        m.days = {client.range_blocks.front() * block_days,
+                  client.range_blocks.back() * block_days + block_days - 1};
+        m.from = static_cast<uint32_t>(b->upto);
+        encode(client.out, m);
+        flush_out();
         client.range_pending = 1;
         set_stage(stage_range, range_deadline_ms);
         return;
     }
 }
 
-void take_occurrences(message_reader &r) {
-    auto event = r.get<int32_t>();
-    auto n = r.get<uint32_t>();
-    if (event < 0 || static_cast<std::size_t>(event) >= client.events.size()) return;
-    for (; r.ok && n > 0; --n) {
-        auto o = r.get<occurrence>();
-        if (!r.ok) return;
-        o.start.zone = o.end.zone = nullptr;  // the engine's pointers
+void take_occurrences(const occurrences_reply &m) {
+    if (m.event >= client.events.size()) return;
+    auto event = static_cast<int32_t>(m.event);
+    for (const occurrence &o : m.items)
         for (int64_t index : client.range_blocks)
             if (held_block *b = find_block(index))
                 if (o.first_day <= index * block_days + block_days - 1 &&
                     o.last_day >= index * block_days)
                     b->items.emplace_back(event, o);
+}
+
+void take_progress(const progress_reply &m) {
+    if (m.kind == progress_file) {
+        client.file = m.name;
+        set_stage(stage_file, file_deadline_ms);
+    } else if (m.kind == progress_zone) {
+        client.zone = m.name;
+        set_stage(stage_zone, zone_deadline_ms);
+    } else if (client.stage == stage_zone) {
+        client.zone.clear();
+        set_stage(stage_file, file_deadline_ms);
+    } else {
+        client.file.clear();
+        set_stage(stage_load, file_deadline_ms);
     }
 }
 
-void handle_message(uint32_t type, const std::string &payload) {
-    message_reader r{payload.data(), payload.data() + payload.size()};
+void take_loaded() {
+    client.events = std::move(client.incoming);
+    client.incoming = {};
+    client.blocks.clear();
+    // Both calendars were held while the new one came in: give the freed
+    // pages back, or every reload keeps that high-water mark.
+    malloc_trim(0);
+    count_rules();
+    keep_blocks();
+    client.load_pending = 0;
+    client.failures = 0;
+    client.changed = 1;
+    set_stage(stage_idle, 0);
+    if (client.load_wanted) send_load();
+}
+
+// Takes one reply; 0 when it breaks the protocol: a hello out of turn or of
+// another version, or an event out of order.
+int handle_message(const engine_message &reply) {
+    if (client.stage == stage_hello) {
+        const auto *hello = std::get_if<engine_hello>(&reply);
+        if (!hello || hello->version != protocol_version) return 0;
+        set_stage(client.load_pending ? stage_load : stage_idle,
+                  client.load_pending ? file_deadline_ms : 0);
+        return 1;
+    }
     int64_t deadline = client.stage == stage_range  ? range_deadline_ms
                        : client.stage == stage_zone ? zone_deadline_ms
                                                     : file_deadline_ms;
-    if (type == msg_progress) {
-        auto kind = r.get<int32_t>();
-        std::string name = r.text();
-        if (kind == progress_file) {
-            client.file = name;
-            set_stage(stage_file, file_deadline_ms);
-        } else if (kind == progress_zone) {
-            client.zone = name;
-            set_stage(stage_zone, zone_deadline_ms);
-        } else if (client.stage == stage_zone) {
-            client.zone.clear();
-            set_stage(stage_file, file_deadline_ms);
-        } else {
-            client.file.clear();
-            set_stage(stage_load, file_deadline_ms);
-        }
-        return;
-    }
-    if (type == msg_event) {
+    int load = client.load_pending;  // the replies of a load are taken only while it is in flight
+    if (const auto *m = std::get_if<progress_reply>(&reply)) {
+        if (load && m->load == client.load_id) take_progress(*m);
+    } else if (const auto *m = std::get_if<event_reply>(&reply)) {
+        if (!load || m->load != client.load_id) return 1;
+        if (m->index != client.incoming.size()) return 0;
         event_record e;
-        r.get<int32_t>();
-        e.transparency = r.get<int32_t>();
-        e.cancelled = r.get<int32_t>();
-        e.has_rule = r.get<int32_t>();
-        e.first = r.get<occurrence>();
-        e.first.start.zone = e.first.end.zone = nullptr;
-        e.summary = r.text();
-        e.location = r.text();
-        if (r.ok) client.incoming.push_back(std::move(e));
+        e.transparency = m->transparency;
+        e.cancelled = m->cancelled;
+        e.has_rule = m->has_rule;
+        e.first = m->first;
+        e.summary = m->summary;
+        e.location = m->location;
+        client.incoming.push_back(std::move(e));
         set_stage(client.stage, deadline);
-        return;
-    }
-    if (r.get<uint32_t>() != client.load_id) return;  // of a calendar read since
-    if (type == msg_loaded) {
-        client.events = std::move(client.incoming);
-        client.incoming = {};
-        client.blocks.clear();
-        // Both calendars were held while the new one came in: give the
-        // freed pages back, or every reload keeps that high-water mark.
-        malloc_trim(0);
-        count_rules();
-        keep_blocks();
-        client.load_pending = 0;
-        client.failures = 0;
-        client.changed = 1;
-        set_stage(stage_idle, 0);
-    } else if (client.load_pending) {
-        return;
-    } else if (type == msg_occurrences) {
-        take_occurrences(r);
+    } else if (const auto *m = std::get_if<loaded_reply>(&reply)) {
+        if (!load || m->load != client.load_id) return 1;
+        if (m->events != client.incoming.size()) return 0;
+        take_loaded();
+    } else if (std::holds_alternative<engine_hello>(reply)) {
+        return 0;
+    } else if (!client.range_pending) {
+        return 1;  // of a range asked before a load
+    } else if (const auto *m = std::get_if<occurrences_reply>(&reply)) {
+        if (m->range != client.range_id) return 1;
+        take_occurrences(*m);
         set_stage(stage_range, range_deadline_ms);
-    } else if (type == msg_faulty) {
-        auto event = r.get<int32_t>();
-        if (r.ok && event >= 0 && static_cast<std::size_t>(event) < client.events.size())
-            client.events[static_cast<std::size_t>(event)].faulty = 1;
+    } else if (const auto *m = std::get_if<faulty_reply>(&reply)) {
+        if (m->range != client.range_id) return 1;
+        if (m->event < client.events.size()) client.events[m->event].faulty = 1;
         count_rules();
-    } else if (type == msg_range_done) {
-        r.get<int64_t>();
-        r.get<int64_t>();
-        auto next = static_cast<std::size_t>(std::max(0, r.get<int32_t>()));
+    } else if (const auto *m = std::get_if<range_done_reply>(&reply)) {
+        if (m->range != client.range_id) return 1;
+        auto next = static_cast<std::size_t>(m->next);
         for (int64_t index : client.range_blocks)
             if (held_block *b = find_block(index)) {
                 b->upto = std::max(b->upto, next);
@@ -365,28 +522,43 @@ void handle_message(uint32_t type, const std::string &payload) {
         client.changed = 1;
         set_stage(stage_idle, 0);
     }
+    return 1;
 }
 
-// Reads what the engine sent; 0 when it has closed its end.
-int read_engine() {
+enum read_end { read_more, read_closed, read_fault };
+
+// Reads what the engine sent and takes each whole reply.
+read_end read_engine() {
     char chunk[65536];
     for (;;) {
         ssize_t n = read(client.fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return 1;  // nothing more for now
-        if (n == 0) return 0;
+        if (n < 0) return read_more;  // nothing more for now
+        if (n == 0) return read_closed;
         client.in.append(chunk, static_cast<std::size_t>(n));
+        std::size_t at = 0;
         uint32_t type = 0;
-        std::string payload;
-        while (take_message(client.in, type, payload)) handle_message(type, payload);
+        std::string_view payload;
+        engine_message reply;
+        for (;;) {
+            frame_state f = take_frame(client.in, at, type, payload);
+            if (f == frame_partial) break;
+            if (f == frame_fault || !decode_engine_message(type, payload, reply) ||
+                !handle_message(reply))
+                return read_fault;
+            if (client.fd < 0) return read_more;  // replaced meanwhile
+        }
+        client.in.erase(0, at);
     }
 }
 
-// The engine died or overran its deadline: what it was on is left out, and a
-// new engine reads the calendar again.
-void replace_engine(int held) {
+// The engine died, overran its deadline or broke the protocol: what it was
+// on is left out, and a new engine reads the calendar again.
+enum engine_end { end_died, end_held, end_fault };
+
+void replace_engine(engine_end why) {
     int status = 0;
-    if (client.pid > 0 && !held) {
+    if (client.pid > 0 && why == end_died) {
         while (waitpid(client.pid, &status, 0) < 0 && errno == EINTR) {
         }
         client.pid = -1;
@@ -394,7 +566,8 @@ void replace_engine(int held) {
     engine_stage stage = client.stage;
     std::string file = client.file, zone = client.zone;
     end_engine();
-    std::string how = held                  ? "held past its deadline"
+    std::string how = why == end_held       ? "held past its deadline"
+                      : why == end_fault    ? "sent a malformed message"
                       : WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
                                             : "ended";
     auto f = std::find_if(client.sources.files.begin(), client.sources.files.end(),
@@ -447,7 +620,8 @@ void load_events(const events_config &config) {
     }
     // An engine runs with the settings it was started with.
     if (config.debug != client.config.debug || config.time_scale != client.config.time_scale ||
-        memcmp(&config.fault, &client.config.fault, sizeof config.fault) != 0) {
+        memcmp(&config.fault, &client.config.fault, sizeof config.fault) != 0 ||
+        config.engine != client.config.engine) {
         end_engine();
         client.sources_seen = 0;
     }
@@ -492,10 +666,11 @@ int take_engine_replies() {
         while (read(client.timer_fd, &expirations, sizeof expirations) > 0) {
         }
     }
-    if (client.fd >= 0 && !read_engine())
-        replace_engine(0);
+    read_end r = client.fd >= 0 ? read_engine() : read_more;
+    if (r != read_more)
+        replace_engine(r == read_fault ? end_fault : end_died);
     else if (client.deadline && monotonic_ms() >= client.deadline)
-        replace_engine(1);
+        replace_engine(end_held);
     flush_out();
     ask_next();
     arm_timer();

@@ -6,27 +6,14 @@
 // (engine/engine.h), a process of its own, reads and expands them.
 #pragma once
 
+#include "protocol/protocol.h"
+
 #include <libical/ical.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// One occurrence of an event and the local days it covers. Times are the
-// user's wall clock, without a zone (they cross from the engine).
-struct occurrence {
-    icaltimetype start{};  // local start; floating times and dates as written
-    icaltimetype end{};    // local end, exclusive
-    // Julian day numbers of the first and last day the occurrence covers;
-    // first_day > last_day when it covers none.
-    int64_t first_day = 1, last_day = 0;
-};
-
-// Days as Julian day numbers, first to last; empty when first > last.
-struct day_range {
-    int64_t first = 1, last = 0;
-};
 
 // One event as the engine reported it at load.
 struct event_record {
@@ -39,21 +26,15 @@ struct event_record {
     occurrence first;      // the first instance
 };
 
-// A fault the engine brings on itself, for tests: on beginning to read file
-// index (stage 1, in the order read) or to expand event index (stage 2, list
-// order) it raises signal, or holds when signal is 0.
-struct engine_fault {
-    int stage = 0;
-    int index = -1;
-    int signal = 0;
-};
-
 struct events_config {
     std::string path;    // the calendar file or folder
     int debug = 0;       // 1: debugging lines on stdout
     std::string name;    // prefix of messages on stderr
     int time_scale = 1;  // deadlines multiplied by it (tests on slow machines)
     engine_fault fault;
+    // The engine's program; empty: dayspinner-engine beside this program,
+    // else where the installed program finds it.
+    std::string engine;
 };
 
 // Asks the engine to read the calendar again when its files changed (or the

@@ -34,7 +34,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     // Answers are compared here, not the engine's deadlines: ten times longer.
-    load_events({argv[1], 0, "differential_marks", 10, {}});
+    load_events({argv[1], 0, "differential_marks", 10, {}, TEST_ENGINE});
     settle_events(600000);
     for (int32_t n = gregorian_to_jdn(first); n <= gregorian_to_jdn(last); ++n) {
         if (n == gregorian_to_jdn(first) || n % 28 == 0) {

@@ -71,7 +71,9 @@ class event_file_test : public ::testing::Test {
         stop_events();
         free_events();
     }
-    events_config config() const { return {path, debug, "Dayspinner", time_scale, fault}; }
+    events_config config() const {
+        return {path, debug, "Dayspinner", time_scale, fault, TEST_ENGINE};
+    }
     void load_events() {
         ::load_events(config());
         settle_events(120000);

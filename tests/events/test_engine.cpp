@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <clocale>
@@ -269,4 +271,20 @@ TEST_F(engine_test, the_same_file_gives_the_same_marks_in_every_locale) {
         EXPECT_EQ(summaries(), (std::vector<std::string>{"after", "lower"})) << locale;
     }
     setlocale(LC_ALL, "C");
+}
+
+// The engine's rights, tried from inside it once they are closed: no file
+// outside its trees (where the kernel has Landlock), no socket, no program.
+TEST_F(engine_test, the_engine_reads_no_other_file_opens_no_socket_and_runs_no_program) {
+    fault.stage = fault_probe_sandbox;
+    debug = 1;
+    testing::internal::CaptureStdout();
+    load(vevent({"DTSTART:20260105T090000", "SUMMARY:a"}));
+    std::string out = testing::internal::GetCapturedStdout();
+    bool landlock = syscall(SYS_landlock_create_ruleset, nullptr, 0, 1U) > 0;
+    EXPECT_NE(out.find(std::string("sandbox probe: read ") + (landlock ? "EACCES" : "allowed") +
+                       " socket EACCES exec EACCES\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(summaries(), std::vector<std::string>{"a"});
 }

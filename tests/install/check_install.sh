@@ -11,13 +11,15 @@ program="$stage$prefix/bin/dayspinner"
 page="$stage$prefix/share/man/man1/dayspinner.1"
 [ -x "$program" ] || { echo "missing $program"; exit 1; }
 [ -f "$page" ] || { echo "missing $page"; exit 1; }
+engine="$stage$prefix/libexec/dayspinner/dayspinner-engine"
+[ -x "$engine" ] || { echo "missing $engine"; exit 1; }
 for ll in fa ar; do
     catalog="$stage$prefix/share/locale/$ll/LC_MESSAGES/dayspinner.mo"
     [ -f "$catalog" ] || { echo "missing $catalog"; exit 1; }
 done
 # Nothing else is installed.
 count=$(find "$stage" -type f | wc -l)
-[ "$count" -eq 4 ] || { echo "installed $count files:"; find "$stage" -type f; exit 1; }
+[ "$count" -eq 5 ] || { echo "installed $count files:"; find "$stage" -type f; exit 1; }
 # The program reads its settings first: give it a HOME of its own.
 mkdir "$stage/home"
 HOME="$stage/home" "$program" --version | grep -qx "Dayspinner 0.5.1" ||

@@ -89,7 +89,8 @@ def check_control(deb, version):
     lines = field("Description").splitlines()
     expect(len(lines) >= 3 and lines[0], "no short and long description: %r" % lines)
     files = set(must(["dpkg-deb", "-c", deb]).stdout.split())
-    for path in ("./usr/bin/dayspinner", "./usr/share/man/man1/dayspinner.1.gz",
+    for path in ("./usr/bin/dayspinner", "./usr/libexec/dayspinner/dayspinner-engine",
+                 "./usr/share/man/man1/dayspinner.1.gz",
                  "./usr/share/doc/dayspinner/copyright",
                  "./usr/share/doc/dayspinner/changelog.gz", "./usr/share/menu/dayspinner",
                  "./usr/share/locale/fa/LC_MESSAGES/dayspinner.mo",
@@ -201,8 +202,14 @@ def check_installed(root, version):
 def check_docks(program, version):
     os.environ["DAYSPINNER_BINARY"] = str(program)
     settings = ("APP=true\nICON=evolution\nLANG=default\nVERSION=%s\nSTARTOFWEEK=7\n" % version)
-    with harness.Session(settings=settings) as session:
-        tile = session.start_tile()
+    # One event: the installed tile finds its installed engine and marks the day.
+    calendar = ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                "DTSTART;VALUE=DATE:20260315\r\nSUMMARY:a\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+    with harness.Session(settings=settings, calendar=calendar) as session:
+        (session.home / harness.SETTINGS_NAME).write_text(
+            settings + "ICS=%s\n" % (session.home / harness.CALENDAR_PATH))
+        tile = session.start_tile(["-d"], date="2026-03-10 12:00:00")
+        tile.wait_shown(lambda s: s.busy == {15} and s.pending == 0, timeout=20)
         g = tile.geometry
         expect((g["width"], g["height"]) == (64, 64), "tile geometry %r" % g)
         expect(g["parent"] != g["root"], "the tile was not taken into the dock")

@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
+// The codec of protocol/protocol.h: little-endian integers of fixed width,
+// texts and lists with a count, each within its cap.
+#include "protocol/protocol.h"
+
+#include "protocol/text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct writer {
+    std::string &out;
+    std::size_t header;
+    writer(std::string &o, uint32_t type) : out(o), header(o.size()) {
+        u32(type);
+        u32(0);  // the payload's length, set by the destructor
+    }
+    ~writer() {
+        auto n = static_cast<uint32_t>(out.size() - header - 8);
+        for (int i = 0; i < 4; ++i) out[header + 4 + i] = static_cast<char>(n >> (8 * i) & 0xff);
+    }
+    writer(const writer &) = delete;
+    writer &operator=(const writer &) = delete;
+    void unsigned_bytes(uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) out += static_cast<char>(v >> (8 * i) & 0xff);
+    }
+    void u8(uint8_t v) { unsigned_bytes(v, 1); }
+    void u32(uint32_t v) { unsigned_bytes(v, 4); }
+    void i32(int32_t v) { unsigned_bytes(static_cast<uint32_t>(v), 4); }
+    void i64(int64_t v) { unsigned_bytes(static_cast<uint64_t>(v), 8); }
+    void text(const std::string &s, std::size_t cap) {
+        std::string t = s;
+        cut_utf8(t, cap);
+        u32(static_cast<uint32_t>(t.size()));
+        out += t;
+    }
+    void texts(const std::vector<std::string> &list, std::size_t count_cap, std::size_t cap) {
+        std::size_t n = std::min(list.size(), count_cap);
+        u32(static_cast<uint32_t>(n));
+        for (std::size_t i = 0; i < n; ++i) text(list[i], cap);
+    }
+    void time(const icaltimetype &t) {
+        unsigned_bytes(static_cast<uint16_t>(t.year), 2);
+        for (int v : {t.month, t.day, t.hour, t.minute, t.second, t.is_date})
+            u8(static_cast<uint8_t>(v));
+    }
+    void item(const occurrence &o) {
+        time(o.start);
+        time(o.end);
+        i64(o.first_day);
+        i64(o.last_day);
+    }
+};
+
+// Reads fields off a payload; any read past its end, or a text or list over
+// its cap, clears ok, and every later read gives zeros.
+struct reader {
+    const unsigned char *at, *end;
+    int ok = 1;
+    explicit reader(std::string_view p)
+        : at(reinterpret_cast<const unsigned char *>(p.data())), end(at + p.size()) {}
+    uint64_t unsigned_bytes(int n) {
+        if (!ok || end - at < n) {
+            ok = 0;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i) v |= uint64_t(at[i]) << (8 * i);
+        at += n;
+        return v;
+    }
+    uint8_t u8() { return static_cast<uint8_t>(unsigned_bytes(1)); }
+    uint32_t u32() { return static_cast<uint32_t>(unsigned_bytes(4)); }
+    int32_t i32() { return static_cast<int32_t>(u32()); }
+    int64_t i64() { return static_cast<int64_t>(unsigned_bytes(8)); }
+    std::string text(std::size_t cap) {
+        uint32_t n = u32();
+        if (!ok || n > cap || static_cast<std::size_t>(end - at) < n) {
+            ok = 0;
+            return {};
+        }
+        std::string s(reinterpret_cast<const char *>(at), n);
+        at += n;
+        return s;
+    }
+    // A count of items of at least item_bytes each, within cap and within
+    // what is left, so that a count never allocates more than the payload.
+    uint32_t count(std::size_t cap, std::size_t item_bytes) {
+        uint32_t n = u32();
+        if (n > cap || n * item_bytes > static_cast<std::size_t>(end - at)) ok = 0;
+        return ok ? n : 0;
+    }
+    std::vector<std::string> texts(std::size_t count_cap, std::size_t cap) {
+        std::vector<std::string> out(count(count_cap, 4));
+        for (std::string &s : out) s = text(cap);
+        return out;
+    }
+    icaltimetype time() {
+        icaltimetype t = icaltime_null_time();
+        t.year = static_cast<int16_t>(unsigned_bytes(2));
+        t.month = u8();
+        t.day = u8();
+        t.hour = u8();
+        t.minute = u8();
+        t.second = u8();
+        t.is_date = u8();
+        if (t.is_date > 1) ok = 0;
+        return t;
+    }
+    occurrence item() {
+        occurrence o;
+        o.start = time();
+        o.end = time();
+        o.first_day = i64();
+        o.last_day = i64();
+        return o;
+    }
+    // The whole payload was read, and nothing was wrong in it.
+    int whole() const { return ok && at == end; }
+};
+
+constexpr std::size_t occurrence_bytes = 32;
+
+}  // namespace
+
+void encode(std::string &out, const tile_hello &m) {
+    writer w(out, msg_hello);
+    w.u32(m.version);
+    w.u32(m.debug);
+    w.u32(m.time_scale);
+    w.i32(m.fault.stage);
+    w.i32(m.fault.index);
+    w.i32(m.fault.signal);
+    w.text(m.name, name_cap);
+    w.texts(m.read_trees, tree_cap, path_cap);
+}
+
+void encode(std::string &out, const load_request &m) {
+    writer w(out, msg_load);
+    w.u32(m.request);
+    w.text(m.path, path_cap);
+    w.texts(m.skipped_files, culprit_cap, path_cap);
+    w.texts(m.bad_zones, culprit_cap, name_cap);
+}
+
+void encode(std::string &out, const range_request &m) {
+    writer w(out, msg_range);
+    w.u32(m.request);
+    w.u32(m.load);
+    w.i64(m.days.first);
+    w.i64(m.days.last);
+    w.u32(m.from);
+}
+
+void encode(std::string &out, const engine_hello &m) {
+    writer w(out, msg_hello);
+    w.u32(m.version);
+}
+
+void encode(std::string &out, const progress_reply &m) {
+    writer w(out, msg_progress);
+    w.u32(m.load);
+    w.u32(m.kind);
+    w.text(m.name, path_cap);
+}
+
+void encode(std::string &out, const event_reply &m) {
+    writer w(out, msg_event);
+    w.u32(m.load);
+    w.u32(m.index);
+    w.u8(m.transparency);
+    w.u8(m.cancelled);
+    w.u8(m.has_rule);
+    w.item(m.first);
+    w.text(m.summary, text_cap);
+    w.text(m.location, text_cap);
+}
+
+void encode(std::string &out, const loaded_reply &m) {
+    writer w(out, msg_loaded);
+    w.u32(m.load);
+    w.u32(m.events);
+}
+
+void encode(std::string &out, const occurrences_reply &m) {
+    writer w(out, msg_occurrences);
+    w.u32(m.range);
+    w.u32(m.event);
+    std::size_t n = std::min(m.items.size(), occurrence_cap);
+    w.u32(static_cast<uint32_t>(n));
+    for (std::size_t i = 0; i < n; ++i) w.item(m.items[i]);
+}
+
+void encode(std::string &out, const faulty_reply &m) {
+    writer w(out, msg_faulty);
+    w.u32(m.range);
+    w.u32(m.event);
+}
+
+void encode(std::string &out, const range_done_reply &m) {
+    writer w(out, msg_range_done);
+    w.u32(m.range);
+    w.u32(m.next);
+}
+
+void encode(std::string &out, const found_record &m) {
+    writer w(out, msg_found);
+    w.u32(m.event);
+    w.item(m.item);
+}
+
+void encode(std::string &out, const done_record &m) {
+    writer w(out, msg_done);
+    w.u32(m.event);
+}
+
+frame_state take_frame(const std::string &buffer, std::size_t &at, uint32_t &type,
+                       std::string_view &payload) {
+    if (buffer.size() - at < 8) return frame_partial;
+    reader r(std::string_view(buffer).substr(at, 8));
+    type = r.u32();
+    uint32_t size = r.u32();
+    if (size > frame_cap) return frame_fault;
+    if (buffer.size() - at - 8 < size) return frame_partial;
+    payload = std::string_view(buffer).substr(at + 8, size);
+    at += 8 + std::size_t(size);
+    return frame_whole;
+}
+
+int decode_tile_message(uint32_t type, std::string_view payload, tile_message &out) {
+    reader r(payload);
+    if (type == msg_hello) {
+        tile_hello m;
+        m.version = r.u32();
+        m.debug = r.u32();
+        m.time_scale = r.u32();
+        m.fault.stage = r.i32();
+        m.fault.index = r.i32();
+        m.fault.signal = r.i32();
+        m.name = r.text(name_cap);
+        m.read_trees = r.texts(tree_cap, path_cap);
+        if (m.debug > (debug_lines | debug_sandbox_gaps) || m.time_scale < 1 ||
+            m.time_scale > time_scale_cap)
+            return 0;
+        out = std::move(m);
+    } else if (type == msg_load) {
+        load_request m;
+        m.request = r.u32();
+        m.path = r.text(path_cap);
+        m.skipped_files = r.texts(culprit_cap, path_cap);
+        m.bad_zones = r.texts(culprit_cap, name_cap);
+        out = std::move(m);
+    } else if (type == msg_range) {
+        range_request m;
+        m.request = r.u32();
+        m.load = r.u32();
+        m.days.first = r.i64();
+        m.days.last = r.i64();
+        m.from = r.u32();
+        out = m;
+    } else {
+        return 0;
+    }
+    return r.whole();
+}
+
+int decode_engine_message(uint32_t type, std::string_view payload, engine_message &out) {
+    reader r(payload);
+    switch (type) {
+    case msg_hello: out = engine_hello{r.u32()}; break;
+    case msg_progress: {
+        progress_reply m;
+        m.load = r.u32();
+        m.kind = r.u32();
+        m.name = r.text(path_cap);
+        if (m.kind < progress_file || m.kind > progress_done) return 0;
+        out = std::move(m);
+        break;
+    }
+    case msg_event: {
+        event_reply m;
+        m.load = r.u32();
+        m.index = r.u32();
+        m.transparency = r.u8();
+        m.cancelled = r.u8();
+        m.has_rule = r.u8();
+        m.first = r.item();
+        m.summary = r.text(text_cap);
+        m.location = r.text(text_cap);
+        if (m.transparency < 1 || m.transparency > 2 || m.cancelled > 1 || m.has_rule > 1) return 0;
+        out = std::move(m);
+        break;
+    }
+    case msg_loaded: {
+        loaded_reply m;
+        m.load = r.u32();
+        m.events = r.u32();
+        out = m;
+        break;
+    }
+    case msg_occurrences: {
+        occurrences_reply m;
+        m.range = r.u32();
+        m.event = r.u32();
+        m.items.resize(r.count(occurrence_cap, occurrence_bytes));
+        for (occurrence &o : m.items) o = r.item();
+        out = std::move(m);
+        break;
+    }
+    case msg_faulty: {
+        faulty_reply m;
+        m.range = r.u32();
+        m.event = r.u32();
+        out = m;
+        break;
+    }
+    case msg_range_done: {
+        range_done_reply m;
+        m.range = r.u32();
+        m.next = r.u32();
+        out = m;
+        break;
+    }
+    default: return 0;
+    }
+    return r.whole();
+}
+
+int decode_worker_message(uint32_t type, std::string_view payload, worker_message &out) {
+    reader r(payload);
+    if (type == msg_found) {
+        found_record m;
+        m.event = r.u32();
+        m.item = r.item();
+        out = m;
+    } else if (type == msg_done) {
+        out = done_record{r.u32()};
+    } else {
+        return 0;
+    }
+    return r.whole();
+}

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
+// The one wire between the tile and its calendar engine, and between the
+// engine and its workers. Everything that crosses is listed here.
+//
+// A message is a frame: its type (u32), the length of its payload in bytes
+// (u32) and the payload. Every integer is little-endian and of the width
+// given; a text is its length (u32) and that many bytes of UTF-8, never
+// longer than its cap; a list is its count (u32), never more than its cap,
+// and its items. Nothing else is sent: no pointers, no records copied whole.
+// A frame whose length passes frame_cap, of a type the receiver does not take,
+// or whose payload does not decode to exactly its fields, is a protocol fault:
+// the tile replaces the engine, the engine ends.
+//
+// The tile speaks first with hello, and the engine answers with its own
+// hello before anything else. Every request carries an id (u32, counting
+// up from 1 in each engine); every reply names the request it answers, and
+// the tile drops replies to a request it no longer waits for. At most one
+// load is in flight: a load asked for meanwhile waits and is sent when the
+// first is answered, the latest only.
+//
+//   tile -> engine
+//     hello      u32 version, u32 flags (debug_flags), u32 time_scale
+//                (1..1000), i32 fault stage, i32 fault index, i32 fault
+//                signal, text name (name_cap), list of text read trees
+//                (tree_cap of path_cap)
+//     load       u32 request, text path (path_cap), list of text skipped
+//                files (culprit_cap of path_cap), list of text bad zones
+//                (culprit_cap of name_cap)
+//     range      u32 request, u32 load, i64 first day, i64 last day,
+//                u32 first event
+//   engine -> tile
+//     hello      u32 version
+//     progress   u32 load, u32 kind (progress_kind), text name (path_cap)
+//     event      u32 load, u32 index, u8 transparency (1 or 2), u8 cancelled,
+//                u8 has rule, occurrence first, text summary (text_cap),
+//                text location (text_cap)
+//     loaded     u32 load, u32 events
+//     occurrences u32 range, u32 event, list of occurrence (occurrence_cap)
+//     faulty     u32 range, u32 event
+//     range done u32 range, u32 next event
+//   worker -> engine
+//     found      u32 event, occurrence
+//     done       u32 event
+//
+// A time is i16 year, u8 month, u8 day, u8 hour, u8 minute, u8 second and
+// u8 is_date (8 bytes): a local wall-clock time, without a zone. An
+// occurrence is its start, its end and i64 first and last day (Julian day
+// numbers): 32 bytes.
+#pragma once
+
+#include <libical/ical.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+constexpr uint32_t protocol_version = 1;
+
+// Bytes of one frame's payload, at most.
+constexpr std::size_t frame_cap = std::size_t(1) << 20;
+constexpr std::size_t text_cap = 4096;         // a summary or a location
+constexpr std::size_t path_cap = 4096;         // a path (PATH_MAX)
+constexpr std::size_t name_cap = 256;          // a TZID, the program's name
+constexpr std::size_t culprit_cap = 256;       // files or zones left out
+constexpr std::size_t tree_cap = 64;           // directories the engine may read
+constexpr std::size_t occurrence_cap = 16384;  // occurrences in one message
+constexpr uint32_t time_scale_cap = 1000;
+
+// One occurrence of an event and the local days it covers. Times are the
+// user's wall clock, without a zone.
+struct occurrence {
+    icaltimetype start{};  // local start; floating times and dates as written
+    icaltimetype end{};    // local end, exclusive
+    // Julian day numbers of the first and last day the occurrence covers;
+    // first_day > last_day when it covers none.
+    int64_t first_day = 1, last_day = 0;
+};
+
+// Days as Julian day numbers, first to last; empty when first > last.
+struct day_range {
+    int64_t first = 1, last = 0;
+};
+
+// A fault the engine brings on itself, for tests: on beginning to read file
+// index (stage 1, in the order read) or to expand event index (stage 2, list
+// order) it raises signal, or holds when signal is 0. Stage 3 has it try,
+// once its rights are closed, what it may not do, and print what happened.
+constexpr int fault_probe_sandbox = 3;
+struct engine_fault {
+    int stage = 0;
+    int index = -1;
+    int signal = 0;
+};
+
+// What the engine reports while it works, so that the tile can name what
+// the library crashed or held on.
+enum progress_kind : uint32_t {
+    progress_file = 1,  // a file is being read (name: its path)
+    progress_zone = 2,  // a zone definition is being expanded (name: its TZID)
+    progress_done = 3,  // the zone or file last begun is done
+};
+
+// The flags of the tile's hello.
+enum debug_flags : uint32_t {
+    debug_lines = 1,         // the engine's debugging lines on stdout
+    debug_sandbox_gaps = 2,  // one line on what the kernel's sandbox lacks
+};
+
+enum message_type : uint32_t {
+    msg_hello = 1,
+    msg_load = 2,
+    msg_range = 3,
+    msg_progress = 4,
+    msg_event = 5,
+    msg_loaded = 6,
+    msg_occurrences = 7,
+    msg_faulty = 8,
+    msg_range_done = 9,
+    msg_found = 10,
+    msg_done = 11,
+};
+
+// ---- The messages as records ----
+
+struct tile_hello {
+    uint32_t version = protocol_version;
+    uint32_t debug = 0;
+    uint32_t time_scale = 1;
+    engine_fault fault;
+    std::string name;
+    std::vector<std::string> read_trees;
+};
+struct load_request {
+    uint32_t request = 0;
+    std::string path;
+    std::vector<std::string> skipped_files, bad_zones;
+};
+struct range_request {
+    uint32_t request = 0, load = 0;
+    day_range days;
+    uint32_t from = 0;
+};
+using tile_message = std::variant<tile_hello, load_request, range_request>;
+
+struct engine_hello {
+    uint32_t version = protocol_version;
+};
+struct progress_reply {
+    uint32_t load = 0, kind = 0;
+    std::string name;
+};
+struct event_reply {
+    uint32_t load = 0, index = 0;
+    uint8_t transparency = 1, cancelled = 0, has_rule = 0;
+    occurrence first;
+    std::string summary, location;
+};
+struct loaded_reply {
+    uint32_t load = 0, events = 0;
+};
+struct occurrences_reply {
+    uint32_t range = 0, event = 0;
+    std::vector<occurrence> items;
+};
+struct faulty_reply {
+    uint32_t range = 0, event = 0;
+};
+struct range_done_reply {
+    uint32_t range = 0, next = 0;
+};
+using engine_message = std::variant<engine_hello, progress_reply, event_reply, loaded_reply,
+                                    occurrences_reply, faulty_reply, range_done_reply>;
+
+struct found_record {
+    uint32_t event = 0;
+    occurrence item;
+};
+struct done_record {
+    uint32_t event = 0;
+};
+using worker_message = std::variant<found_record, done_record>;
+
+// ---- Encoding ----
+
+// Appends one frame of m to out. Texts over their cap are cut (whole UTF-8
+// sequences) and lists over theirs are shortened, so that what is sent
+// always decodes.
+void encode(std::string &out, const tile_hello &m);
+void encode(std::string &out, const load_request &m);
+void encode(std::string &out, const range_request &m);
+void encode(std::string &out, const engine_hello &m);
+void encode(std::string &out, const progress_reply &m);
+void encode(std::string &out, const event_reply &m);
+void encode(std::string &out, const loaded_reply &m);
+void encode(std::string &out, const occurrences_reply &m);  // items: at most occurrence_cap
+void encode(std::string &out, const faulty_reply &m);
+void encode(std::string &out, const range_done_reply &m);
+void encode(std::string &out, const found_record &m);
+void encode(std::string &out, const done_record &m);
+
+// ---- Decoding ----
+
+// What take_frame found at the front of a buffer.
+enum frame_state {
+    frame_partial = 0,  // not whole yet: read more
+    frame_whole = 1,    // type and payload set, the frame taken off the buffer
+    frame_fault = -1,   // the length passes frame_cap: a protocol fault
+};
+// The frame at offset at of buffer; at moves past a whole frame, and payload
+// views its bytes in buffer. The caller erases what it has taken, so that a
+// burst costs one move.
+frame_state take_frame(const std::string &buffer, std::size_t &at, uint32_t &type,
+                       std::string_view &payload);
+
+// 1 when payload is exactly a message of type that this side takes, decoded
+// into out; 0 for a protocol fault.
+int decode_tile_message(uint32_t type, std::string_view payload, tile_message &out);
+int decode_engine_message(uint32_t type, std::string_view payload, engine_message &out);
+int decode_worker_message(uint32_t type, std::string_view payload, worker_message &out);
