@@ -7,7 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 cmake -S . -B build-fuzz -DDAYSPINNER_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DDAYSPINNER_TESTS=OFF -DDAYSPINNER_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_events_load fuzz_settings_file
+cmake --build build-fuzz -j2 --target fuzz_events_load fuzz_settings_file fuzz_tile_side \
+    fuzz_engine_side
 
 seconds="${FUZZ_SECONDS:-10}"
 work=$(mktemp -d)
@@ -25,6 +26,9 @@ run_target() {
 }
 
 run_target build-fuzz/fuzz/settings/fuzz_settings_file fuzz/settings/corpus -max_len=8192
+# Each side's decoder of the other's frames.
+run_target build-fuzz/fuzz/protocol/fuzz_tile_side fuzz/protocol/tile-corpus -max_len=65536
+run_target build-fuzz/fuzz/protocol/fuzz_engine_side fuzz/protocol/engine-corpus -max_len=65536
 # An input the target jumps out of leaves what the library held unfreed;
 # without -detect_leaks=0 each would be run twice to look for a leak. A file
 # with zones costs milliseconds for each (their expansion through 2037), a

@@ -288,3 +288,27 @@ TEST_F(engine_test, the_engine_reads_no_other_file_opens_no_socket_and_runs_no_p
         << out;
     EXPECT_EQ(summaries(), std::vector<std::string>{"a"});
 }
+
+// An engine that breaks the wire is replaced, and the file it was on is
+// left out as for a crash; the next engine reads the rest.
+TEST_F(engine_test, an_engine_that_breaks_the_wire_is_replaced_and_its_file_left_out) {
+    for (const char *how : {"overlong", "unknown", "truncated"}) {
+        SCOPED_TRACE(how);
+        stop_events();
+        mkdir(dir.file(how).c_str(), 0700);
+        path = dir.file(how) + "/calendar.ics";
+        write_file(path, calendar(vevent({"DTSTART:20260105T090000", "SUMMARY:a"})));
+        events_config c = config();
+        c.engine = TEST_SOURCE_DIR "/misbehaving_engine.py";
+        uint64_t starts = engine_starts;
+        testing::internal::CaptureStderr();
+        ::load_events(c);
+        EXPECT_TRUE(settle_events(20000));
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, "Dayspinner: " + path +
+                           ": the calendar engine sent a malformed message on this file; it is "
+                           "not read until it changes\n");
+        EXPECT_EQ(engine_starts, starts + 2);
+        EXPECT_TRUE(held_events().empty());
+    }
+}

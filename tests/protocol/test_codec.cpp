@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Copyright (C) 2026 the Dayspinner authors
+// The wire between the tile and its engine: every message comes back as it
+// was sent, and anything else a peer could send is refused, whole.
+#include "protocol/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+occurrence sample_occurrence() {
+    occurrence o;
+    o.start = icaltime_from_string("20260315T093000");
+    o.end = icaltime_from_string("20260316");
+    o.first_day = 2461115;
+    o.last_day = 2461116;
+    return o;
+}
+
+// Decodes a frame's payload with the decoder of the side that takes it and
+// encodes the record again; empty when the decoder refused it.
+using recode = std::function<std::string(uint32_t, std::string_view)>;
+
+template <class message> recode recode_with(int (*decode)(uint32_t, std::string_view, message &)) {
+    return [decode](uint32_t type, std::string_view payload) {
+        message m;
+        std::string out;
+        if (decode(type, payload, m)) std::visit([&out](const auto &r) { encode(out, r); }, m);
+        return out;
+    };
+}
+
+struct sent {
+    const char *name;
+    std::string frame;
+    recode back;
+};
+
+template <class record> std::string frame_of(const record &r) {
+    std::string out;
+    encode(out, r);
+    return out;
+}
+
+std::vector<sent> every_message() {
+    recode tile = recode_with(decode_tile_message), engine = recode_with(decode_engine_message),
+           worker = recode_with(decode_worker_message);
+    tile_hello hello;
+    hello.debug = debug_lines;
+    hello.time_scale = 10;
+    hello.fault = {2, 7, 11};
+    hello.name = "Dayspinner";
+    hello.read_trees = {"/home/a/cal", "/etc/localtime"};
+    event_reply event{3, 1, 2, 0, 1, sample_occurrence(), "Nowruz \xd9\x86\xd9\x88", "Tehran"};
+    return {
+        {"tile hello", frame_of(hello), tile},
+        {"load", frame_of(load_request{5, "/home/a/cal.ics", {"/x.ics"}, {"Mars/Base"}}), tile},
+        {"range", frame_of(range_request{6, 5, {2461100, 2461163}, 12}), tile},
+        {"engine hello", frame_of(engine_hello{}), engine},
+        {"progress", frame_of(progress_reply{5, progress_zone, "Asia/Tehran"}), engine},
+        {"event", frame_of(event), engine},
+        {"loaded", frame_of(loaded_reply{5, 40000}), engine},
+        {"occurrences", frame_of(occurrences_reply{6, 3, {sample_occurrence(), {}}}), engine},
+        {"faulty", frame_of(faulty_reply{6, 9}), engine},
+        {"range done", frame_of(range_done_reply{6, 41}), engine},
+        {"found", frame_of(found_record{8, sample_occurrence()}), worker},
+        {"done", frame_of(done_record{8}), worker},
+    };
+}
+
+std::string_view payload_of(const std::string &frame, uint32_t &type) {
+    std::size_t at = 0;
+    std::string_view payload;
+    EXPECT_EQ(take_frame(frame, at, type, payload), frame_whole);
+    EXPECT_EQ(at, frame.size());
+    return payload;
+}
+
+}  // namespace
+
+TEST(codec, every_message_comes_back_as_sent_and_no_part_or_more_of_it_decodes) {
+    for (const sent &m : every_message()) {
+        SCOPED_TRACE(m.name);
+        uint32_t type = 0;
+        std::string payload(payload_of(m.frame, type));
+        EXPECT_EQ(m.back(type, payload), m.frame);
+        for (std::size_t n = 0; n < payload.size(); ++n)
+            EXPECT_EQ(m.back(type, std::string_view(payload).substr(0, n)), "") << n << " bytes";
+        EXPECT_EQ(m.back(type, payload + '\0'), "");
+        EXPECT_EQ(m.back(type + 100, payload), "");
+    }
+}
+
+TEST(codec, frames_and_fields_over_their_caps_and_values_out_of_range_are_refused) {
+    std::string whole = frame_of(loaded_reply{1, 1});
+    std::size_t at = 0;
+    uint32_t type = 0;
+    std::string_view payload;
+    EXPECT_EQ(take_frame(whole.substr(0, whole.size() - 1), at, type, payload), frame_partial);
+    std::string huge = whole.substr(0, 4) + std::string("\x01\x00\x10\x00", 4);  // 1 MiB + 1
+    EXPECT_EQ(take_frame(huge, at, type, payload), frame_fault);
+
+    struct row {
+        const char *name;
+        std::function<void(std::string &)> spoil;  // of the event frame's payload
+    };
+    // Offsets in an event's payload: load 0, index 4, transparency 8,
+    // cancelled 9, has rule 10, the first start's is_date 18, summary 43.
+    const row rows[] = {
+        {"transparency 3", [](std::string &p) { p[8] = 3; }},
+        {"cancelled 2", [](std::string &p) { p[9] = 2; }},
+        {"is_date 2", [](std::string &p) { p[18] = 2; }},
+        {"summary longer than its cap", [](std::string &p) { p[43 + 1] = 0x20; }},
+        {"summary longer than the payload", [](std::string &p) { p[43] = 100; }},
+    };
+    std::string frame = frame_of(event_reply{1, 0, 1, 0, 0, sample_occurrence(), "a", ""});
+    std::string clean(payload_of(frame, type));
+    engine_message m;
+    ASSERT_TRUE(decode_engine_message(type, clean, m));
+    for (const row &r : rows) {
+        std::string p = clean;
+        r.spoil(p);
+        EXPECT_FALSE(decode_engine_message(type, p, m)) << r.name;
+    }
+    // A count of occurrences beyond the cap, or beyond what the payload holds.
+    std::string many(payload_of(frame_of(occurrences_reply{1, 0, {}}), type));
+    many[8] = 1;  // one occurrence announced, none sent
+    EXPECT_FALSE(decode_engine_message(msg_occurrences, many, m));
+    tile_message t;
+    std::string hello(payload_of(frame_of(tile_hello{}), type));
+    hello[8] = 0;  // time scale 0
+    EXPECT_FALSE(decode_tile_message(msg_hello, hello, t));
+}
+
+TEST(codec, long_texts_and_lists_are_cut_on_sending_so_that_they_still_decode) {
+    std::string frame =
+        frame_of(event_reply{1, 0, 1, 0, 0, {}, std::string(text_cap - 1, 'a') + "\xd9\x86", ""});
+    uint32_t type = 0;
+    engine_message m;
+    ASSERT_TRUE(decode_engine_message(type, payload_of(frame, type), m));
+    EXPECT_EQ(std::get<event_reply>(m).summary, std::string(text_cap - 1, 'a'));
+    occurrences_reply many{1, 0, std::vector<occurrence>(occurrence_cap + 5)};
+    std::string f = frame_of(many);
+    ASSERT_TRUE(decode_engine_message(type, payload_of(f, type), m));
+    EXPECT_EQ(std::get<occurrences_reply>(m).items.size(), occurrence_cap);
+}
