@@ -1,0 +1,97 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Copyright (C) 2026 the Dayspinner authors
+"""A calendar replaced while the engine still reads the last one: the face
+ends with the newest calendar's days only, nothing pending, and the tile
+idle; also for a folder of 10,000 files rewritten in a burst."""
+
+import os
+import pathlib
+import time
+import unittest
+
+import harness
+
+DATE = "2026-03-10 10:00:00"
+SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\n"
+
+
+def vevent(uid, day, rule=None):
+    lines = ["BEGIN:VEVENT", "UID:%s" % uid, "DTSTART;VALUE=DATE:202603%02d" % day,
+             "SUMMARY:event %s" % uid] + ([rule] if rule else []) + ["END:VEVENT", ""]
+    return "\r\n".join(lines)
+
+
+def calendar(events):
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner e2e//EN\r\n" + \
+        "".join(events) + "END:VCALENDAR\r\n"
+
+
+# Large enough that its read takes the engine a good part of a second.
+LARGE = calendar(vevent(i, 1 + i % 10) for i in range(40000))
+# Weekly from Wednesday 4 March: 4, 11, 18 and 25 March.
+WEEKLY = calendar([vevent("w", 4, "RRULE:FREQ=WEEKLY")])
+
+
+def cpu_seconds(pid):
+    fields = pathlib.Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def write(path, text, in_place):
+    if in_place:
+        path.write_text(text)
+    else:
+        new = path.with_name(".new")
+        new.write_text(text)
+        new.rename(path)
+
+
+class WireTest(unittest.TestCase):
+    def start(self, session, path):
+        (session.home / harness.SETTINGS_NAME).write_text(SETTINGS + "ICS=%s\n" % path)
+        return session.start_tile(["-d"], date=DATE)
+
+    def reads(self, tile):
+        return tile.stdout().count("read calendar data\n")
+
+    def test_a_file_replaced_during_its_read_shows_the_newest_only_and_the_tile_idles(self):
+        for in_place in (True, False):
+            with self.subTest(in_place=in_place), harness.Session(
+                    settings=SETTINGS, calendar=calendar([vevent("a", 20)])) as session:
+                path = session.home / harness.CALENDAR_PATH
+                tile = self.start(session, path)
+                tile.wait_shown(lambda s: s.busy == {20} and s.pending == 0, timeout=20)
+                before = self.reads(tile)
+                write(path, LARGE, in_place)
+                harness.wait_for(lambda: self.reads(tile) > before, 10, 0.005)
+                write(path, WEEKLY, in_place)
+                tile.wait_shown(lambda s: s.busy == {4, 11, 18, 25} and s.pending == 0,
+                                timeout=60)
+                used = cpu_seconds(tile.process.pid)
+                # Idle means no CPU at all: a second of watching shows a spin.
+                time.sleep(1.0)
+                self.assertLess(cpu_seconds(tile.process.pid) - used, 0.2)
+                self.assertEqual(tile.stderr(), "")
+
+    def test_a_folder_rewritten_in_a_burst_during_a_read_shows_its_last_state(self):
+        files = {"evolution/cal/%05d.ics" % i: calendar([vevent(i, 1 + i % 20)])
+                 for i in range(10000)}
+        with harness.Session(settings=SETTINGS, files=files) as session:
+            folder = session.home / "evolution/cal"
+            tile = self.start(session, folder)
+            tile.wait_shown(lambda s: s.busy == set(range(1, 21)) and s.pending == 0, timeout=90)
+            # A sync client's burst: day 5's files deleted, day 6's moved to
+            # the 25th, in ten steps while the engine reads.
+            for step in range(10):
+                for i in range(step, 10000, 10):
+                    if 1 + i % 20 == 5:
+                        (folder / ("%05d.ics" % i)).unlink()
+                    elif 1 + i % 20 == 6:
+                        write(folder / ("%05d.ics" % i), calendar([vevent(i, 25)]), False)
+            expected = set(range(1, 21)) - {5, 6} | {25}
+            tile.wait_shown(lambda s: s.busy == expected and s.pending == 0, timeout=90)
+            self.assertEqual(tile.stderr(), "")
+
+
+if __name__ == "__main__":
+    unittest.main()
