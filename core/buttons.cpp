@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,12 @@ enum zone_id {
     zone_application,
     zone_days
 };
+
+// What the press: debugging line calls each zone, in the order of zone_id.
+static const char *const zone_names[] = {"any",      "corner-left", "corner-right",
+                                         "handle",   "moon",        "settings",
+                                         "calendar", "application", "days"};
+static_assert(std::size(zone_names) == zone_days + 1, "a name for each zone");
 
 struct zone_record {
     int x0, x1, y0, y1;  // inclusive bounds in icon-window pixels
@@ -185,6 +192,11 @@ void handle_button(unsigned button, int x, int y, uint64_t time, int root_x, int
     for (const button_row &row : buttons) {
         if (row.button != button || (row.zone != zone_any && row.zone != zone)) continue;
         row.handler({x, y, time, root_x, root_y}, row.arg);
+        // Once the press has been acted on: a script may wait for this line.
+        if (app_state.debug_level) {
+            std::printf("press: %u %s\n", button, zone_names[zone]);
+            std::fflush(stdout);
+        }
         break;
     }
     // No real month is 0: the refresh that follows repaints the whole face.

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The dock window pair, the drawing surface and the timed event wait.
+// The dock window pair, the drawing surface and the events it receives.
 #pragma once
 
 #include <X11/Xlib.h>
-
-#include <sys/time.h>
 
 struct dock_surface_record {
     Display *display = nullptr;  // open until the process ends
@@ -45,17 +43,13 @@ void flush_buffer(Pixmap pixmap);
 // Copies the exposed rectangle of the buffer into the exposed window, when it
 // is one of the pair.
 void repaint_exposed(const XExposeEvent &expose);
-// 1 with one event stored, 0 when none arrived within the time-out. Ends the
-// process with status 0 when the event is the window manager's close request,
-// and with status 1 and one line on stderr when another client destroyed one
-// of the pair or the connection to the server broke.
-int wait_event(XEvent *event_out, unsigned timeout_ms);
-// wait_event without the wait: 1 with an event already queued or readable
-// without blocking, else 0. Ends the process as wait_event does.
+// Stores an event already queued, or readable without blocking, and returns
+// 1; returns 0 when there is none. Ends the process with status 0 when the
+// event is the window manager's close request, and with status 1 and one line
+// on stderr when another client destroyed one of the pair or the connection
+// to the server broke.
 int take_queued_event(XEvent *event_out);
 // Installs the handlers that end the process with one line on stderr and
 // status 1 when the server connection breaks or a request finds the pair
 // destroyed. Call after GTK+ is initialised: it installs handlers of its own.
 void watch_dock_connection();
-// The select() time-out of a wait: whole seconds and the remaining milliseconds in microseconds.
-timeval select_timeout(unsigned timeout_ms);

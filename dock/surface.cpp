@@ -6,8 +6,6 @@
 
 #include <X11/xpm.h>
 
-#include <sys/select.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -85,13 +83,6 @@ void watch_dock_connection() {
     XSetIOErrorHandler(on_x_io_error);
 }
 
-timeval select_timeout(unsigned timeout_ms) {
-    timeval tv{};
-    tv.tv_sec = static_cast<time_t>(timeout_ms / 1000);
-    tv.tv_usec = static_cast<suseconds_t>(timeout_ms % 1000) * 1000;
-    return tv;
-}
-
 // The close request is honoured for every event handed out, whether it was
 // already queued or newly read, so nothing queued ahead of it can hide it.
 static int take_event(XEvent *event_out) {
@@ -109,20 +100,4 @@ static int take_event(XEvent *event_out) {
 
 int take_queued_event(XEvent *event_out) {
     return XPending(dock_surface.display) > 0 ? take_event(event_out) : 0;
-}
-
-int wait_event(XEvent *event_out, unsigned timeout_ms) {
-    Display *display = dock_surface.display;
-    XSync(display, False);
-    if (XPending(display) > 0) return take_event(event_out);
-    int fd = ConnectionNumber(display);
-    if (fd >= FD_SETSIZE) return 0;
-    fd_set read_set;
-    FD_ZERO(&read_set);
-    FD_SET(fd, &read_set);
-    timeval tv = select_timeout(timeout_ms);
-    // A time-out and an error (an interrupted call among them) both mean "no event".
-    if (select(fd + 1, &read_set, nullptr, nullptr, &tv) <= 0) return 0;
-    // Readable bytes need not make a whole event; never block past the time-out.
-    return take_queued_event(event_out);
 }

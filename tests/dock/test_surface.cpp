@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Images into pixmaps, rectangle copies into the buffer, the buffer into the window.
+// Images into pixmaps, rectangle copies into the buffer, the buffer into the
+// window, and the events taken from the connection.
 #include "dock_fixture.h"
 
 #include <X11/Xutil.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +118,165 @@ TEST_F(dock_test, mapping_maps_the_leader_and_leaves_the_icon_to_the_window_mana
     XGetWindowAttributes(observer, dock_surface.icon_window, &icon);
     EXPECT_EQ(leader.map_state, IsViewable);
     EXPECT_EQ(icon.map_state, IsUnmapped);
+}
+
+// Sends a synthetic event to the icon window from another connection.
+void send_to_icon(Display *from, XEvent event, long mask) {
+    event.xany.window = dock_surface.icon_window;
+    XSendEvent(from, dock_surface.icon_window, False, mask, &event);
+    XSync(from, False);
+}
+
+XEvent client_message(Display *from, Atom first) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.message_type = XInternAtom(from, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(first);
+    return e;
+}
+
+XEvent of_type(int type) {
+    XEvent e{};
+    e.type = type;
+    return e;
+}
+
+TEST_F(dock_test, every_other_event_comes_back_in_order_and_then_none) {
+    XSync(dock_surface.display, False);
+    XEvent e{};
+    while (XPending(dock_surface.display) > 0) XNextEvent(dock_surface.display, &e);
+    e.type = 12345;
+    EXPECT_EQ(take_queued_event(&e), 0);
+    EXPECT_EQ(e.type, 12345) << "nothing queued leaves the event alone";
+
+    Atom other = XInternAtom(observer, "WM_TAKE_FOCUS", False);
+    send_to_icon(observer, client_message(observer, other), NoEventMask);
+    XEvent motion = of_type(MotionNotify);
+    motion.xmotion.x = 7;
+    send_to_icon(observer, motion, PointerMotionMask);
+    send_to_icon(observer, of_type(ButtonRelease), ButtonReleaseMask);
+    XEvent expose = of_type(Expose);
+    expose.xexpose.width = 5;
+    send_to_icon(observer, expose, ExposureMask);
+    XSync(dock_surface.display, False);  // every event sent is queued now
+
+    ASSERT_EQ(take_queued_event(&e), 1);
+    EXPECT_EQ(e.type, ClientMessage);
+    EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[0]), other);
+    ASSERT_EQ(take_queued_event(&e), 1);
+    EXPECT_EQ(e.type, MotionNotify);
+    EXPECT_EQ(e.xmotion.x, 7);
+    ASSERT_EQ(take_queued_event(&e), 1);
+    EXPECT_EQ(e.type, ButtonRelease);
+    ASSERT_EQ(take_queued_event(&e), 1);
+    EXPECT_EQ(e.type, Expose);
+    EXPECT_EQ(e.xexpose.width, 5);
+    EXPECT_EQ(take_queued_event(&e), 0);
+}
+
+// The fixture's connection stays reachable while a child opens a pair of its own.
+Display *fixture_display;
+
+// In a child: a pair of its own, watched as the program watches it.
+void open_own_pair() {
+    fixture_display = dock_surface.display;
+    open_dock_window("", "Dayspinner", 64, 64, 3, dock_test_argv);
+    select_dock_input();
+    watch_dock_connection();
+    XSync(dock_surface.display, False);  // nothing of ours waits to name a window
+}
+
+// Takes every event that reached the pair; exits with 10 and the number
+// taken when none of them ended the process.
+[[noreturn]] void take_every_event() {
+    XSync(dock_surface.display, False);
+    XEvent e{};
+    int handed_back = 0;
+    while (take_queued_event(&e) != 0) ++handed_back;
+    _exit(10 + handed_back);
+}
+
+// The close request counts even behind other queued events.
+void close_behind_other_events() {
+    open_own_pair();
+    Display *wm = XOpenDisplay(nullptr);
+    Atom other = XInternAtom(wm, "WM_TAKE_FOCUS", False);
+    send_to_icon(wm, of_type(MotionNotify), PointerMotionMask);
+    send_to_icon(wm, client_message(wm, other), NoEventMask);
+    send_to_icon(wm, client_message(wm, dock_surface.delete_atom), NoEventMask);
+    send_to_icon(wm, of_type(Expose), ExposureMask);
+    take_every_event();
+}
+
+// A message whose type is WM_DELETE_WINDOW but whose first item is not:
+// only the first data item counts, and it comes back like any other.
+void close_in_the_type_only() {
+    open_own_pair();
+    Display *wm = XOpenDisplay(nullptr);
+    XEvent misleading = client_message(wm, XInternAtom(wm, "WM_TAKE_FOCUS", False));
+    misleading.xclient.message_type = dock_surface.delete_atom;
+    send_to_icon(wm, misleading, NoEventMask);
+    take_every_event();
+}
+
+void destroy_by_another_client(Window victim) {
+    Display *other = XOpenDisplay(nullptr);
+    XDestroyWindow(other, victim);
+    XCloseDisplay(other);
+}
+
+void icon_destroyed() {
+    open_own_pair();
+    destroy_by_another_client(dock_surface.icon_window);
+    take_every_event();
+}
+
+void leader_destroyed() {
+    open_own_pair();
+    destroy_by_another_client(dock_surface.leader_window);
+    take_every_event();
+}
+
+// A request names the destroyed window before its DestroyNotify is read.
+void destroyed_before_a_copy() {
+    open_own_pair();
+    dock_surface.buffer_pixmap = create_buffer(64, 64);
+    destroy_by_another_client(dock_surface.leader_window);
+    flush_buffer(dock_surface.buffer_pixmap);
+    XSync(dock_surface.display, False);
+    _exit(20);
+}
+
+// The server closes the connection (another client kills it).
+void connection_killed() {
+    open_own_pair();
+    Display *other = XOpenDisplay(nullptr);
+    XKillClient(other, dock_surface.icon_window);
+    XCloseDisplay(other);
+    take_every_event();
+}
+
+TEST_F(dock_test, close_request_lost_windows_and_a_broken_connection_end_the_process) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char *const destroyed =
+        "^dock-test: the tile's windows were destroyed by another client\n$";
+    struct ending {
+        const char *what;
+        void (*child)();
+        int status;
+        const char *stderr_pattern;
+    } endings[] = {
+        {"close request", close_behind_other_events, 0, ""},
+        {"close in the type only", close_in_the_type_only, 11, ""},
+        {"icon destroyed", icon_destroyed, 1, destroyed},
+        {"leader destroyed", leader_destroyed, 1, destroyed},
+        {"destroyed before a copy", destroyed_before_a_copy, 1, destroyed},
+        {"connection killed", connection_killed, 1,
+         "^dock-test: connection to the X server .* broken\n$"},
+    };
+    for (const ending &c : endings)
+        EXPECT_EXIT(c.child(), ::testing::ExitedWithCode(c.status), c.stderr_pattern) << c.what;
 }
 
 }  // namespace

@@ -25,7 +25,12 @@ Session(settings=None, calendar=None, files=None, window_manager=True)
     by s.close() (called by the with block and at interpreter exit, also when
     a test fails).
     Attributes: s.home (pathlib.Path), s.display (":N"), s.env (the
-    environment every process is started with; copy it to add to it).
+    environment every process is started with; copy it to add to it),
+    s.dock_class (None, or the WM_CLASS name of a dock that swallows the tile:
+    a tile counts as docked only inside a window of that class).
+
+s.windows() -> [Window]               every window below the root, from xwininfo
+s.viewable(res_name) -> id or None    a viewable window of that WM_CLASS name
 
 s.run(args=(), date=None, env=None, display=True, timeout=20) -> Result
     Runs dayspinner to its end (for option tests) and returns a Result with
@@ -53,7 +58,11 @@ Tile
     .wait_docked(timeout=20)         -> the geometry dict; raises on time-out
     .click(x, y, button=1, repeat=1, delay_ms=100)
                                       xdotool click at tile coordinates
-    .move(x, y)                       moves the pointer onto the tile
+    .press(x, y, button=1, repeat=1, delay_ms=100, timeout=5) -> [Press]
+                                      click, then wait for the tile's press:
+                                      line of each press (the tile runs with -d)
+    .move(x, y)                       moves the pointer onto the tile (from
+                                      beside the point when it rests there)
     .image() -> Image                 the icon window's pixels, now
     .pixel(x, y) -> (r, g, b)
     .save_png(path) -> path
@@ -65,6 +74,7 @@ Tile
     .running() -> bool
     .stdout(), .stderr() -> str       what the program printed so far
     .shown_lines() -> [Shown]         the shown: lines of -d output so far
+    .presses() -> [Press]             the press: lines of -d output so far
     .wait_shown(predicate, timeout=5) -> Shown
                                       waits until the latest shown: line
                                       satisfies predicate (the tile runs with -d)
@@ -72,6 +82,9 @@ Tile
 
 Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy, .free and
     .holiday (frozensets of days of the month), .pending (int).
+Press: .button (int), .zone (str), one for each press the tile acted on.
+Window: .id, .parent, .res_name, .res_class (None without WM_CLASS), .width,
+    .height, .x, .y (on the screen).
 
 Image: .width, .height, .rgb (bytes, rows top down), .pixel(x, y),
     .count(colour, box=None) (pixels equal to an (r, g, b), box = (x0, y0,
@@ -86,6 +99,7 @@ import atexit
 import collections
 import os
 import pathlib
+import re
 import shutil
 import signal
 import struct
@@ -102,6 +116,13 @@ FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1"
 # What the tile prints with -d after each refresh that changes what it shows:
 # "shown: CAL YYYY-MM today YYYY-MM-DD busy D,... free D,... pending N".
 Shown = collections.namedtuple("Shown", "calendar month today busy free holiday pending")
+# And after each press it acts on: "press: BUTTON ZONE".
+Press = collections.namedtuple("Press", "button zone")
+Window = collections.namedtuple("Window", "id parent res_name res_class width height x y")
+# A window of `xwininfo -root -tree`, indented one step deeper than its parent:
+# "   0x200005 (has no name): ("Wharf" "ASModule")  64x64+0+0  +960+0".
+_TREE_LINE = re.compile(r'^( *)(0x[0-9a-f]+) .*?(?:: \("([^"]*)" "([^"]*)"\))?'
+                        r' +(\d+)x(\d+)\+-?\d+\+-?\d+ +\+(-?\d+)\+(-?\d+)$')
 
 _live_sessions = []
 
@@ -276,6 +297,10 @@ class Session:
         self.home = pathlib.Path(self._tmp) / "home"
         self.home.mkdir()
         self.display = None
+        self.dock_class = None
+        # Where Tile.move left the pointer, in a tile's coordinates: a tile
+        # started later may lie where the last one was.
+        self.pointer = None
         _live_sessions.append(self)
         try:
             self._write_home(settings, calendar, files or {})
@@ -357,8 +382,42 @@ class Session:
         status = subprocess.run([xhelper_binary(), "wait-wm", "15000"], env=self.env).returncode
         if status != 0:
             raise RuntimeError("Window Maker did not start:\n" + self.wm_log())
-        # The dock is created right after the selection is taken; give it a moment.
-        time.sleep(0.3)
+        # The dock comes right after: its logo tile at the top of a screen
+        # edge and, below it, the slot kept for the tile.
+        def dock_made():
+            tiles = {(w.x, w.y) for w in self.windows() if (w.width, w.height) == (64, 64)}
+            return any((x, 64) in tiles for x, y in tiles if y == 0)
+        if not wait_for(dock_made, 15):
+            raise RuntimeError("Window Maker made no dock:\n" + self.wm_log())
+
+    def windows(self):
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=20).stdout.decode(errors="replace")
+        found, parents = [], []  # parents: (indent, id) of the lines above, outermost first
+        root = re.search(r"Window id: (0x[0-9a-f]+)", tree)
+        for line in tree.splitlines():
+            m = _TREE_LINE.match(line)
+            if not m:
+                continue
+            indent, window = len(m.group(1)), int(m.group(2), 16)
+            while parents and parents[-1][0] >= indent:
+                parents.pop()
+            parent = parents[-1][1] if parents else int(root.group(1), 16)
+            parents.append((indent, window))
+            found.append(Window(window, parent, m.group(3), m.group(4),
+                                *(int(m.group(i)) for i in range(5, 9))))
+        return found
+
+    def viewable(self, res_name):
+        for w in self.windows():
+            if w.res_name == res_name:
+                info = subprocess.run(["xwininfo", "-id", str(w.id)], env=self.env,
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      timeout=20).stdout.decode()
+                if "Map State: IsViewable" in info:
+                    return w.id
+        return None
 
     def wm_log(self):
         path = pathlib.Path(self._tmp) / "wmaker.log"
@@ -462,13 +521,26 @@ class Tile:
                 return name
         return None
 
+    def _in_dock(self, g):
+        """Whether the shown window of g lies in a window of the session's dock
+        class (a window manager may frame the tile before its dock takes it)."""
+        if self.session.dock_class is None:
+            return True
+        windows = {w.id: w for w in self.session.windows()}
+        w = windows.get(g["icon"] if self._shown(g) == "icon" else g["leader"])
+        while w is not None:
+            if w.res_name == self.session.dock_class:
+                return True
+            w = windows.get(w.parent)
+        return False
+
     def wait_docked(self, timeout=20):
         def docked():
             if not self.running():
                 raise RuntimeError("dayspinner ended with status %r before docking:\n%s%s"
                                    % (self.process.returncode, self.stdout(), self.stderr()))
             g = self._find()
-            return g if g and self._shown(g) else None
+            return g if g and self._shown(g) and self._in_dock(g) else None
         geometry = wait_for(docked, timeout, 0.1)
         if not geometry:
             raise RuntimeError("the tile did not dock within %s s; last seen: %r\n%s"
@@ -477,8 +549,6 @@ class Tile:
         self.leader, self.icon = geometry["leader"], geometry["icon"]
         self.shown = self._shown(geometry)
         self.window = self.icon if self.shown == "icon" else self.leader
-        # Window Maker maps the tile and then settles it into its slot.
-        time.sleep(0.3)
         return geometry
 
     def _need_icon(self):
@@ -493,11 +563,33 @@ class Tile:
 
     def move(self, x, y):
         self._need_icon()
+        # A synchronous move onto the point where the pointer already rests
+        # waits for motion that never comes: step beside it first.
+        if self.session.pointer == (x, y):
+            self.session.xdotool("mousemove", "--sync", "--window", self.window, x,
+                                 y + 1 if y < 63 else y - 1)
         self.session.xdotool("mousemove", "--sync", "--window", self.window, x, y)
+        self.session.pointer = (x, y)
 
     def click(self, x, y, button=1, repeat=1, delay_ms=100):
         self.move(x, y)
         self.session.xdotool("click", "--repeat", repeat, "--delay", delay_ms, button)
+
+    def press(self, x, y, button=1, repeat=1, delay_ms=100, timeout=5):
+        """Clicks, then waits until the tile has acted on each press (its
+        press: lines); returns those lines."""
+        before = len(self.presses())
+        self.click(x, y, button, repeat, delay_ms)
+
+        def acted():
+            new = self.presses()[before:]
+            return new if len(new) >= repeat else None
+        found = wait_for(acted, timeout, 0.02)
+        if found is None:
+            raise AssertionError("the tile did not act on %d press(es) of button %d at %d, %d "
+                                 "within %s s; presses so far: %r"
+                                 % (repeat, button, x, y, timeout, self.presses()))
+        return found
 
     def image(self):
         self._need_icon()
@@ -552,6 +644,12 @@ class Tile:
                          days(f["holiday"]), int(f["pending"]))
         lines = self.stdout().split("\n")[:-1]
         return [shown(line) for line in lines if line.startswith("shown: ")]
+
+    def presses(self):
+        """The press: lines printed so far (a line still being written is left out)."""
+        lines = self.stdout().split("\n")[:-1]
+        return [Press(int(line.split()[1]), line.split()[2])
+                for line in lines if line.startswith("press: ")]
 
     def wait_shown(self, predicate=lambda shown: True, timeout=5):
         def latest():

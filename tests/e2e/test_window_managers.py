@@ -96,6 +96,9 @@ WINDOW_MANAGERS = [
                                   ".afterstep/wharf": AFTERSTEP_WHARF}, "leader", False),
     ("twm", ["twm", "-f", "{home}/twmrc"], {"twmrc": TWMRC}, "leader", False),
 ]
+# Docks that are modules, started once the window manager runs: the WM_CLASS
+# name of the module's window, in which the tile is docked.
+DOCK_MODULES = {"fvwm": "FvwmButtons", "afterstep": "Wharf"}
 # Openbox runs in a test process of its own (test_openbox_dock.py).
 OPENBOX = ("openbox", ["openbox", "--config-file", "{home}/rc.xml"], {"rc.xml": openbox_rc},
            "icon", False)
@@ -116,7 +119,15 @@ def start_session(name, command, files):
             log.close()
             if session.helper("wait-wm", 15000, check=False).returncode != 0:
                 raise RuntimeError(name + " did not start")
-            time.sleep(1.0)  # docks and slits are made right after
+            # A module's dock is ready once its window is mapped; a slit or
+            # dock of the window manager's own is made before it frames its
+            # first window.
+            session.dock_class = DOCK_MODULES.get(name)
+            if session.dock_class:
+                if not harness.wait_for(lambda: session.viewable(session.dock_class), 15, 0.1):
+                    raise RuntimeError("%s showed no %s" % (name, session.dock_class))
+            elif session.helper("wait-managed", 15000, check=False).returncode != 0:
+                raise RuntimeError(name + " framed no window")
         else:
             session.window_manager = session._wm
     except BaseException:
