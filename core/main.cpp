@@ -19,12 +19,14 @@ int main(int argc, char **argv) {
     load_state_settings();
     parse_options(argc, argv);
     print_banners();
+    // A server gone before GTK+ is up ends the tile as it does later.
+    watch_dock_connection();
     open_dock_window("", program_name, 64, 64, argc, argv);
     init_skin();
     // GTK+ opens a connection of its own; it serves only the dialog and the day view.
     gtk_init(&argc, &argv);
     // After gtk_init, which set the locale from the environment.
     apply_program_language(app_state.language);
-    watch_dock_connection();
+    watch_dock_connection();  // again: gtk_init put GDK's handlers in their place
     main_loop();
 }

@@ -51,5 +51,6 @@ void repaint_exposed(const XExposeEvent &expose);
 int take_queued_event(XEvent *event_out);
 // Installs the handlers that end the process with one line on stderr and
 // status 1 when the server connection breaks or a request finds the pair
-// destroyed. Call after GTK+ is initialised: it installs handlers of its own.
+// destroyed. Call before the connection opens, and again after GTK+ is
+// initialised, which installs handlers of its own.
 void watch_dock_connection();

@@ -79,7 +79,8 @@ static int on_x_io_error(Display *display) {
 }
 
 void watch_dock_connection() {
-    earlier_error_handler = XSetErrorHandler(on_x_error);
+    XErrorHandler previous = XSetErrorHandler(on_x_error);
+    if (previous != on_x_error) earlier_error_handler = previous;
     XSetIOErrorHandler(on_x_io_error);
 }
 

@@ -293,10 +293,11 @@ void start_engine() {
     set_stage(stage_hello, file_deadline_ms);
 }
 
-// What the engine for these sources may read: a folder with what lies
-// beneath it, and single files (the calendar, a link's target) each by
-// itself, so that the user's other files next to a calendar stay closed.
-std::vector<read_tree> trees_of(const source_list &sources) {
+// What the engine for the calendar may read, from what is watched: a folder
+// with what lies beneath it, and single files (the calendar, a link's
+// target) each by itself, so that the user's other files next to a
+// calendar stay closed.
+std::vector<read_tree> trees_of() {
     std::vector<std::string> paths;
     for (const watch_target &w : watch_directories(client.config.path.c_str())) {
         if (w.folder)
@@ -304,7 +305,6 @@ std::vector<read_tree> trees_of(const source_list &sources) {
         else
             for (const std::string &name : w.names) paths.push_back(w.directory + "/" + name);
     }
-    for (const source_file &f : sources.files) paths.push_back(f.path);
     std::vector<read_tree> out;
     for (const std::string &p : paths) {
         char *real = realpath(p.c_str(), nullptr);
@@ -343,7 +343,7 @@ void send_load() {
         printf("read calendar data\n");
         fflush(stdout);  // before the engine's own lines
     }
-    std::vector<read_tree> trees = trees_of(client.sources);
+    std::vector<read_tree> trees = trees_of();
     if (client.pid > 0 && trees != client.trees) end_engine();
     if (client.pid < 0) {
         client.trees = trees;
