@@ -96,6 +96,7 @@ struct engine_client {
     int load_pending = 0;
     int load_wanted = 0;           // another load is due once the one in flight is answered
     std::vector<read_tree> trees;  // of the running engine
+    uint64_t generation = 0;       // counts the engines ended
     int sources_seen = 0;
     source_list sources;
     std::vector<culprit> culprits;
@@ -165,6 +166,7 @@ void flush_out() {
 }
 
 void end_engine() {
+    ++client.generation;
     if (client.pid > 0) {
         kill(client.pid, SIGKILL);
         while (waitpid(client.pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -334,6 +336,10 @@ std::vector<read_tree> trees_of() {
 uint32_t new_request() { return ++client.last_request; }
 
 void send_load() {
+    // An engine that may not read the calendar as it is now is of no more
+    // use, also in the middle of a read: its answers would be of files gone.
+    std::vector<read_tree> trees = trees_of();
+    if (client.pid > 0 && trees != client.trees) end_engine();
     if (client.load_pending) {  // the latest is sent when the one in flight is answered
         client.load_wanted = 1;
         return;
@@ -343,8 +349,6 @@ void send_load() {
         printf("read calendar data\n");
         fflush(stdout);  // before the engine's own lines
     }
-    std::vector<read_tree> trees = trees_of();
-    if (client.pid > 0 && trees != client.trees) end_engine();
     if (client.pid < 0) {
         client.trees = trees;
         start_engine();
@@ -529,6 +533,7 @@ enum read_end { read_more, read_closed, read_fault };
 
 // Reads what the engine sent and takes each whole reply.
 read_end read_engine() {
+    const uint64_t generation = client.generation;
     char chunk[65536];
     for (;;) {
         ssize_t n = read(client.fd, chunk, sizeof chunk);
@@ -546,7 +551,9 @@ read_end read_engine() {
             if (f == frame_fault || !decode_engine_message(type, payload, reply) ||
                 !handle_message(reply))
                 return read_fault;
-            if (client.fd < 0) return read_more;  // replaced meanwhile
+            // A load answered may start an engine for other trees: what is
+            // left was the old one's.
+            if (client.generation != generation) return read_more;
         }
         client.in.erase(0, at);
     }
