@@ -36,8 +36,6 @@
 uint64_t engine_starts = 0;
 uint64_t engine_loads = 0;
 
-extern char **environ;
-
 namespace {
 
 constexpr int64_t block_days = 32;
@@ -196,7 +194,7 @@ std::string engine_program() {
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
-    dir = dir.substr(0, dir.rfind('/') + 1);
+    dir.resize(dir.rfind('/') + 1);
     std::string beside = dir + "dayspinner-engine";
     if (access(beside.c_str(), X_OK) == 0) return beside;
     return dir + PROGRAM_TO_ENGINE;
@@ -222,6 +220,7 @@ std::vector<std::string> engine_environment() {
 pid_t spawn_engine(int fd, const std::string &program) {
     std::vector<std::string> env = engine_environment();
     std::vector<char *> envp;
+    envp.reserve(env.size() + 1);
     for (std::string &e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string name = "dayspinner-engine";
