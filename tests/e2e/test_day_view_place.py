@@ -50,7 +50,7 @@ class DayViewPlaceTest(unittest.TestCase):
                 session = start()
                 try:
                     (session.home / harness.SETTINGS_NAME).write_text(wms.SETTINGS % session.home)
-                    tile = session.start_tile(date=wms.DATE, env=wms.ENV)
+                    tile = wms.start_marked_tile(session)
                     placed = tile.placement()
                     self.assertEqual(placed["x"] < SCREEN[0] // 2, side == "left", placed)
                     for close in ("x", "escape"):

@@ -161,12 +161,20 @@ def processes_of_session(leader_pid, command_name):
     return found
 
 
+def start_marked_tile(session):
+    """The tile (with -d) once the 20th's event is marked, so that a right
+    click on the day finds it."""
+    tile = session.start_tile(["-d"], date=DATE, env=ENV)
+    tile.wait_shown(lambda s: 20 in s.busy and s.pending == 0, timeout=20)
+    return tile
+
+
 def check_live_tile(test, session, shown, top_right=False):
     """The tile shows in the session's window manager, 64 x 64 (at the top
     right corner of the 1024-wide screen, less a border), with a face
     that follows the wheel and the middle button; a right click opens the day
     view; the close request ends it with status 0."""
-    tile = session.start_tile(date=DATE, env=ENV)
+    tile = start_marked_tile(session)
     test.assertEqual(tile.shown, shown, tile.geometry)
     placed = tile.placement()
     test.assertEqual((placed["width"], placed["height"]), (64, 64))
@@ -217,7 +225,7 @@ class WindowManagerTest(unittest.TestCase):
         for destroyed, open_window in (("icon", None), ("leader", None), ("both", None),
                                        ("both", "day view"), ("icon", "settings dialog")):
             with self.subTest(destroyed=destroyed, open_window=open_window):
-                tile = session.start_tile(date=DATE, env=ENV)
+                tile = start_marked_tile(session)
                 windows = {"icon": [tile.icon], "leader": [tile.leader],
                            "both": [tile.icon, tile.leader]}[destroyed]
                 if open_window:
