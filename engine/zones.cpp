@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Time zones of the calendar file and the user's local time; see events/zones.h.
+// Time zones of the calendar file and the user's local time; see engine/zones.h.
 #include "engine/zones.h"
 
 #include "calendar/calendar.h"
@@ -31,6 +31,15 @@ std::map<std::string, const icaltimezone *> windows_names;
 int zone_debug = 0;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
+
+// The offset east of UTC of zone's clock at the instant s, in seconds.
+int offset_at(const icaltimezone *zone, int64_t s) {
+    icaltimetype utc =
+        icaltime_from_timet_with_zone(static_cast<time_t>(s), 0, icaltimezone_get_utc_timezone());
+    int is_daylight = 0;
+    return icaltimezone_get_utc_offset_of_utc_time(const_cast<icaltimezone *>(zone), &utc,
+                                                   &is_daylight);
+}
 
 // A name that can only be a zoneinfo zone: letters, digits and "_+-", in
 // parts joined by "/". The library opens the file of that name under the
@@ -168,10 +177,22 @@ icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fall
     return t;
 }
 
+// A local time of a zone is the instant at which its clock shows that time.
+// One the clock skips, in the gap of a change forward, is read with the
+// offset before the gap (02:30 in a gap from 02:00 to 03:00 is 03:30 after
+// it); one it shows twice, in a change back, is the first of the two, with
+// the offset before the change. The library's own conversion reads both
+// with the offset after the change. A zone changes its offset at most once
+// within a day of the time.
 int64_t instant_of(icaltimetype t) {
-    if (!t.is_date && t.zone) return static_cast<int64_t>(icaltime_as_timet_with_zone(t, t.zone));
     int64_t seconds = t.is_date ? 0 : int64_t(t.hour) * 3600 + t.minute * 60 + t.second;
-    return (int64_t(gregorian_to_jdn(t)) - unix_epoch_day) * 86400 + seconds;
+    int64_t written = (int64_t(gregorian_to_jdn(t)) - unix_epoch_day) * 86400 + seconds;
+    if (t.is_date || !t.zone || t.zone == icaltimezone_get_utc_timezone()) return written;
+    int before = offset_at(t.zone, written - 86400);
+    if (offset_at(t.zone, written - before) == before) return written - before;
+    int after = offset_at(t.zone, written + 86400);
+    if (offset_at(t.zone, written - after) == after) return written - after;
+    return written - before;
 }
 
 icaltimetype local_time(icaltimetype t) {

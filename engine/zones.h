@@ -34,7 +34,9 @@ icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fall
 icaltimetype local_time(icaltimetype t);
 
 // Seconds that order and compare moments: zoned times as real instants,
-// floating times and dates as written, read as if they were UTC.
+// floating times and dates as written, read as if they were UTC. A zoned
+// time that a change forward skips has the offset before the change; one
+// that a change back repeats is the first of the two.
 int64_t instant_of(icaltimetype t);
 
 // t moved by seconds of real time (a zoned time: across any change of its
