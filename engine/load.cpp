@@ -19,6 +19,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -95,6 +96,12 @@ void add_component(icalcomponent *c, int debug) {
     node->summary = summary ? summary : "";
     node->component = std::move(owned);
     read_recurrence(node);
+    // A rule may run on into the years the face shows, around today.
+    if (has_rule(node) && start.zone) {
+        time_t now = time(nullptr);
+        struct tm utc {};
+        if (gmtime_r(&now, &utc)) extend_zone_years(start.zone, utc.tm_year + 1900 + 1);
+    }
     // An EXDATE on the start takes out the first instance too.
     if (!excluded(node, start)) node->first = occurrence_between(start, end);
     node->next = event_list;
@@ -337,6 +344,7 @@ void bring_fault(const engine_fault &fault) {
 void end_read(const std::string &reports) {
     take_out_replaced();  // a replacing component may come from another file of a folder
     put_sub_daily_rules_last();
+    report_zone_differences();
     print_reports(reports);
 }
 

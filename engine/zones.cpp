@@ -6,7 +6,9 @@
 #include "calendar/calendar.h"
 #include "engine/windows_zones.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -21,11 +23,22 @@ struct zone_free {
     void operator()(icaltimezone *z) const { icaltimezone_free(z, 1); }
 };
 
+using zone_ptr = std::unique_ptr<icaltimezone, zone_free>;
+
 // The files' own zones by name, owned here until the files are read again
 // (the first definition of a name wins); and the unknown names already
 // reported, so that each is reported once a read.
-std::map<std::string, std::unique_ptr<icaltimezone, zone_free>> file_zones;
+std::map<std::string, zone_ptr> file_zones;
 std::set<std::string> unknown_names;
+// With debugging, the files' definitions of names the system knows, which
+// are not used but compared with the system's over the years of the times
+// read in them.
+struct shadowed_zone {
+    zone_ptr file;
+    const icaltimezone *system;
+    int first_year = INT_MAX, last_year = INT_MIN;
+};
+std::map<std::string, shadowed_zone> shadowed_zones;
 // Windows names read in the files, with the zone each stands for, or null.
 std::map<std::string, const icaltimezone *> windows_names;
 int zone_debug = 0;
@@ -66,9 +79,9 @@ const icaltimezone *windows_zone(const char *tzid) {
     return zone;
 }
 
-const icaltimezone *zone_named(const char *tzid) {
-    auto found = file_zones.find(tzid);
-    if (found != file_zones.end()) return found->second.get();
+// The system's zone of that name: a zone of the system's database, else a
+// Windows name mapped to one.
+const icaltimezone *system_zone(const char *tzid) {
     // The library's own names carry this prefix before the zoneinfo name.
     const char prefix[] = "/freeassociation.sourceforge.net/";
     const char *location =
@@ -77,6 +90,16 @@ const icaltimezone *zone_named(const char *tzid) {
     const icaltimezone *zone =
         zoneinfo_name(location) ? icaltimezone_get_builtin_timezone(location) : nullptr;
     return zone ? zone : windows_zone(tzid);
+}
+
+// The system's zone wins over a file's definition of its name: files keep
+// definitions their writer's zone data had, such as Iran's daylight saving
+// time after it ended in 2022, and calendar programs read a name the
+// database knows by the database's rules.
+const icaltimezone *zone_named(const char *tzid) {
+    if (const icaltimezone *zone = system_zone(tzid)) return zone;
+    auto found = file_zones.find(tzid);
+    return found != file_zones.end() ? found->second.get() : nullptr;
 }
 
 }  // namespace
@@ -122,43 +145,88 @@ int add_file_zone(icalcomponent *vtimezone) {
     icalproperty *p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
     const char *name = p ? icalproperty_get_tzid(p) : nullptr;
     std::string key = name ? name : "";
-    // A definition that cannot be used gives way to whatever else knows the
-    // name (the system's zone of that name), as if the file had none.
-    if (name && !file_zones.count(key) && !usable_zone(vtimezone)) {
+    if (!name || file_zones.count(key) || shadowed_zones.count(key)) {
+        icalcomponent_free(vtimezone);
+        return 0;
+    }
+    const icaltimezone *system = system_zone(name);
+    // A definition that cannot be used is as if the file had none.
+    if (!usable_zone(vtimezone)) {
         if (zone_debug) {
-            int known = zone_named(name) != nullptr;
             printf("time zone \"%s\" of the file cannot be used: %s\n", name,
-                   known ? "the system's zone is used" : "its times are read as floating");
-            if (!known) unknown_names.insert(key);
+                   system ? "the system's zone is used" : "its times are read as floating");
+            if (!system) unknown_names.insert(key);
         }
         icalcomponent_free(vtimezone);
         return 0;
     }
-    std::unique_ptr<icaltimezone, zone_free> zone;
-    if (name && !file_zones.count(key)) zone.reset(icaltimezone_new());
-    // On success the zone owns the component; otherwise it is released here.
-    if (zone && icaltimezone_set_component(zone.get(), vtimezone)) {
-        file_zones.emplace(key, std::move(zone));
-        return 1;
+    // One of a name the system knows is read only to be compared, with -d.
+    if (system && !zone_debug) {
+        icalcomponent_free(vtimezone);
+        return 0;
     }
-    icalcomponent_free(vtimezone);
-    return 0;
+    zone_ptr zone(icaltimezone_new());
+    // On success the zone owns the component; otherwise it is released here.
+    if (!zone || !icaltimezone_set_component(zone.get(), vtimezone)) {
+        icalcomponent_free(vtimezone);
+        return 0;
+    }
+    if (system)
+        shadowed_zones.emplace(key, shadowed_zone{std::move(zone), system});
+    else
+        file_zones.emplace(key, std::move(zone));
+    return 1;
 }
 
 void expand_file_zone(const char *tzid) {
     auto found = file_zones.find(tzid);
-    if (found == file_zones.end()) return;
+    auto shadowed = shadowed_zones.find(tzid);
+    icaltimezone *zone = found != file_zones.end()          ? found->second.get()
+                         : shadowed != shadowed_zones.end() ? shadowed->second.file.get()
+                                                            : nullptr;
+    if (!zone) return;
     icaltimetype t = icaltime_null_time();
     t.year = 2037;
     t.month = t.day = 1;
     int is_daylight = 0;
-    icaltimezone_get_utc_offset(found->second.get(), &t, &is_daylight);
+    icaltimezone_get_utc_offset(zone, &t, &is_daylight);
+}
+
+void extend_zone_years(const icaltimezone *zone, int year) {
+    for (auto &entry : shadowed_zones)
+        if (entry.second.system == zone && entry.second.first_year <= year)
+            entry.second.last_year = std::max(entry.second.last_year, year);
+}
+
+void report_zone_differences() {
+    for (const auto &[name, z] : shadowed_zones) {
+        int differs = 0;
+        // 00:00 UTC on the 1st and 15th of each month: a difference of
+        // daylight saving time or of offset that lasts two weeks is met.
+        for (int y = std::max(z.first_year, 1902); y <= std::min(z.last_year, 2037) && !differs;
+             ++y)
+            for (int m = 1; m <= 12 && !differs; ++m)
+                for (int d : {1, 15}) {
+                    icaltimetype t = icaltime_null_time();
+                    t.year = y;
+                    t.month = m;
+                    t.day = d;
+                    t.zone = icaltimezone_get_utc_timezone();
+                    int64_t s = (int64_t(gregorian_to_jdn(t)) - unix_epoch_day) * 86400;
+                    if (offset_at(z.system, s) != offset_at(z.file.get(), s)) differs = 1;
+                }
+        if (differs)
+            printf("time zone \"%s\" of the file differs from the system's; the system's is "
+                   "used\n",
+                   name.c_str());
+    }
 }
 
 void set_zone_debug(int debug) { zone_debug = debug; }
 
 void free_file_zones() {
     file_zones.clear();
+    shadowed_zones.clear();
     unknown_names.clear();
     windows_names.clear();
 }
@@ -174,6 +242,11 @@ icaltimetype with_zone(icalproperty *p, icaltimetype t, const icaltimezone *fall
     t.zone = zone_named(tzid);
     if (!t.zone && zone_debug && unknown_names.insert(tzid).second)
         printf("time zone \"%s\" is not defined: its times are read as floating\n", tzid);
+    auto shadowed = shadowed_zones.empty() ? shadowed_zones.end() : shadowed_zones.find(tzid);
+    if (shadowed != shadowed_zones.end()) {
+        shadowed->second.first_year = std::min(shadowed->second.first_year, t.year);
+        shadowed->second.last_year = std::max(shadowed->second.last_year, t.year);
+    }
     return t;
 }
 

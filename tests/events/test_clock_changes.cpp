@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// Local times that a change of the clock skips or repeats.
+// Local times that a change of the clock skips or repeats, and whose rules
+// a zone name is read with.
 #include "tests/events/event_test.h"
 
 #include "engine/recur.h"
@@ -111,4 +112,58 @@ TEST(clock_changes, skipped_times_take_the_offset_before_and_repeated_ones_the_f
             }
         }
     free_events();
+}
+
+using zone_rules_test = event_file_test;
+
+// Iran ended daylight saving time in 2022; files written before keep a
+// definition with it. A name the database knows is read by its rules, and
+// with -d one line names each definition that differs from them in the
+// years of its events (a rule's through next year).
+TEST_F(zone_rules_test, the_database_wins_for_the_names_it_knows) {
+    auto zone = [](const char *tzid, const char *standard, const std::string &daylight) {
+        std::string fixed = std::string("BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n") +
+                            "TZOFFSETFROM:" + standard + "\r\nTZOFFSETTO:" + standard +
+                            "\r\nEND:STANDARD\r\n";
+        return std::string("BEGIN:VTIMEZONE\r\nTZID:") + tzid + "\r\n" + fixed + daylight +
+               "END:VTIMEZONE\r\n";
+    };
+    auto summer = [](const char *from, const char *to, int year) {
+        std::string y = std::to_string(year);
+        return "BEGIN:DAYLIGHT\r\nDTSTART:" + y + "0322T000000\r\nRRULE:FREQ=YEARLY;BYMONTH=3\r\n" +
+               "TZOFFSETFROM:" + from + "\r\nTZOFFSETTO:" + to + "\r\nEND:DAYLIGHT\r\n" +
+               "BEGIN:STANDARD\r\nDTSTART:" + y + "0922T000000\r\nRRULE:FREQ=YEARLY;BYMONTH=9\r\n" +
+               "TZOFFSETFROM:" + to + "\r\nTZOFFSETTO:" + from + "\r\nEND:STANDARD\r\n";
+    };
+    scoped_zone user("Asia/Tehran");
+    stop_events();  // the engine's local time is the zone it started in
+    debug = 1;
+    testing::internal::CaptureStdout();
+    // Kabul's definition differs from next year on, which only the weekly
+    // rule reaches; Dubai's agrees, and Tokyo's differs after its only event.
+    time_t now = time(nullptr);
+    struct tm today {};
+    gmtime_r(&now, &today);
+    load(zone("Asia/Tehran", "+0330", summer("+0330", "+0430", 1979)) +
+         zone("Asia/Kabul", "+0430", summer("+0430", "+0530", today.tm_year + 1900 + 1)) +
+         zone("Asia/Dubai", "+0400", "") +
+         zone("Asia/Tokyo", "+0900", summer("+0900", "+1000", 2025)) +
+         vevent({"DTSTART;TZID=Asia/Tehran:20240610T003000", "SUMMARY:tehran"}) +
+         vevent({"DTSTART;TZID=Asia/Tehran:20240612T003000", "SUMMARY:tehran again"}) +
+         vevent({"DTSTART;TZID=Asia/Kabul:20240610T120000", "RRULE:FREQ=WEEKLY", "SUMMARY:k"}) +
+         vevent({"DTSTART;TZID=Asia/Dubai:20240610T120000", "SUMMARY:dubai"}) +
+         vevent({"DTSTART;TZID=Asia/Tokyo:20240610T120000", "SUMMARY:tokyo"}));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(marked_days(2024, 6, index_of("tehran")), (std::vector<int>{10}));
+    std::string said;
+    for (const char *name : {"Asia/Kabul", "Asia/Tehran"})
+        said += std::string("time zone \"") + name +
+                "\" of the file differs from the system's; the system's is used\n";
+    std::string lines;
+    for (std::size_t at = 0; (at = out.find("time zone", at)) != std::string::npos;) {
+        std::size_t end = out.find('\n', at) + 1;
+        lines += out.substr(at, end - at);
+        at = end;
+    }
+    EXPECT_EQ(lines, said) << out;
 }

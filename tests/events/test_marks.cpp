@@ -355,20 +355,21 @@ TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set
         std::vector<int> days;
     };
     std::string weekly = "RRULE:FREQ=WEEKLY;COUNT=4";
-    auto paris = [](const std::string &observances) {
-        return "BEGIN:VTIMEZONE\r\nTZID:Europe/Paris\r\n" + observances + "END:VTIMEZONE\r\n";
+    auto vtimezone = [](const char *name, const std::string &observances) {
+        return std::string("BEGIN:VTIMEZONE\r\nTZID:") + name + "\r\n" + observances +
+               "END:VTIMEZONE\r\n";
     };
-    std::string broken_paris =
-        paris("BEGIN:STANDARD\r\nTZOFFSETFROM:0200\r\nTZOFFSETTO:0100\r\nEND:STANDARD\r\n"
-              "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:0100\r\nTZOFFSETTO:0200\r\nEND:DAYLIGHT\r\n");
-    std::string unreadable_offset =
-        paris("BEGIN:STANDARD\r\nDTSTART:19701025T030000\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:"
-              "\r\nEND:STANDARD\r\n");
-    std::string odd_paris =
-        paris("BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0000"
-              "\r\nEND:STANDARD\r\n");
-    std::string paris_night = vevent({"DTSTART;TZID=Europe/Paris:20250111T003000",
-                                      "DTEND;TZID=Europe/Paris:20250111T004500", "SUMMARY:night"});
+    std::string without_starts =
+        "BEGIN:STANDARD\r\nTZOFFSETFROM:0200\r\nTZOFFSETTO:0100\r\nEND:STANDARD\r\n"
+        "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:0100\r\nTZOFFSETTO:0200\r\nEND:DAYLIGHT\r\n";
+    std::string unreadable_offset = "BEGIN:STANDARD\r\nDTSTART:19701025T030000\r\nTZOFFSETFROM:"
+                                    "+0200\r\nTZOFFSETTO:\r\nEND:STANDARD\r\n";
+    std::string in_utc = "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0000\r\n"
+                         "TZOFFSETTO:+0000\r\nEND:STANDARD\r\n";
+    auto night = [](const char *tzid) {
+        return vevent({std::string("DTSTART;TZID=") + tzid + ":20250111T003000",
+                       std::string("DTEND;TZID=") + tzid + ":20250111T004500", "SUMMARY:night"});
+    };
     const row rows[] = {
         // A single event in UTC, seen west and east of it.
         {"America/Chicago",
@@ -462,12 +463,14 @@ TEST_F(marks_test, occurrences_cover_their_local_days_in_the_full_recurrence_set
          2025,
          1,
          {6, 13, 20, 28}},
-        // A file's definition that cannot be used (Apple iCal 1.5: observances
-        // without DTSTART; an empty offset) gives way to the
-        // system's zone of its name; a usable one, however odd, wins.
-        {"UTC", broken_paris + paris_night, 2025, 1, {10}},
-        {"UTC", unreadable_offset + paris_night, 2025, 1, {10}},
-        {"UTC", odd_paris + paris_night, 2025, 1, {11}},
+        // The system's rules win for a name it knows, over any definition of
+        // the file; a usable definition of another name is read. One that
+        // cannot be used (Apple iCal 1.5: observances without DTSTART; an
+        // empty offset) leaves its name's times floating, not in UTC.
+        {"UTC", vtimezone("Europe/Paris", in_utc) + night("Europe/Paris"), 2025, 1, {10}},
+        {"UTC", vtimezone("Odd", in_utc) + night("Odd"), 2025, 1, {11}},
+        {"America/Chicago", vtimezone("Odd", without_starts) + night("Odd"), 2025, 1, {11}},
+        {"America/Chicago", vtimezone("Odd", unreadable_offset) + night("Odd"), 2025, 1, {11}},
     };
     // A TZID naming a file outside the zone names (here a FIFO, which would
     // block its reader) is never opened: such times are floating.
