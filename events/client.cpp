@@ -294,18 +294,14 @@ void start_engine() {
     set_stage(stage_hello, file_deadline_ms);
 }
 
-// What the engine for the calendar may read, from what is watched: a folder
-// with what lies beneath it, and single files (the calendar, a link's
-// target) each by itself, so that the user's other files next to a
-// calendar stay closed.
+// What the engine for the calendar may read: the directories that are
+// watched, those that hold the calendar, a folder calendar's subfolders and
+// the targets of its links. Directories rather than the files themselves,
+// whose rules would bind to inodes that every rewrite by rename replaces.
 std::vector<read_tree> trees_of() {
     std::vector<std::string> paths;
-    for (const watch_target &w : watch_directories(client.config.path.c_str())) {
-        if (w.folder)
-            paths.push_back(w.directory);
-        else
-            for (const std::string &name : w.names) paths.push_back(w.directory + "/" + name);
-    }
+    for (const watch_target &w : watch_directories(client.config.path.c_str()))
+        paths.push_back(w.directory);
     std::vector<read_tree> out;
     for (const std::string &p : paths) {
         char *real = realpath(p.c_str(), nullptr);
