@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -74,20 +76,66 @@ gboolean on_view_key(GtkWidget *window, GdkEventKey *event, gpointer) {
     return TRUE;
 }
 
+// Where the view may be: the monitor at the press, within the work area the
+// window manager leaves to windows (_NET_WORKAREA, of the current desktop)
+// where it sets one.
+screen_rect usable_area(GdkScreen *screen, int x, int y) {
+    GdkRectangle monitor{};
+    gdk_screen_get_monitor_geometry(screen, gdk_screen_get_monitor_at_point(screen, x, y),
+                                    &monitor);
+    GdkWindow *root = gdk_screen_get_root_window(screen);
+    GdkAtom cardinal = gdk_atom_intern_static_string("CARDINAL");
+    // Format 32 comes as longs; the length is in bytes.
+    auto longs = [&](const char *name, std::vector<long> *out) {
+        GdkAtom type;
+        gint format = 0, length = 0;
+        guchar *data = nullptr;
+        if (!gdk_property_get(root, gdk_atom_intern_static_string(name), cardinal, 0, 1024, FALSE,
+                              &type, &format, &length, &data))
+            return;
+        if (format == 32 && type == cardinal) {
+            const long *values = reinterpret_cast<const long *>(data);
+            out->assign(values, values + length / static_cast<gint>(sizeof(long)));
+        }
+        g_free(data);
+    };
+    std::vector<long> desktop, area;
+    longs("_NET_CURRENT_DESKTOP", &desktop);
+    longs("_NET_WORKAREA", &area);
+    // x, y, width and height for each desktop.
+    std::size_t at = 0;
+    if (!desktop.empty() && desktop[0] >= 0 &&
+        static_cast<std::size_t>(desktop[0]) < area.size() / 4)
+        at = static_cast<std::size_t>(desktop[0]) * 4;
+    auto sane = [](long v) { return v >= -G_MAXINT / 2 && v <= G_MAXINT / 2; };
+    GdkRectangle work = monitor;
+    if (area.size() >= at + 4 && area[at + 2] > 0 && area[at + 3] > 0 &&
+        std::all_of(area.begin() + static_cast<std::ptrdiff_t>(at),
+                    area.begin() + static_cast<std::ptrdiff_t>(at + 4), sane)) {
+        GdkRectangle given{static_cast<int>(area[at]), static_cast<int>(area[at + 1]),
+                           static_cast<int>(area[at + 2]), static_cast<int>(area[at + 3])};
+        if (!gdk_rectangle_intersect(&monitor, &given, &work)) work = monitor;
+    }
+    return {work.x, work.y, work.width, work.height};
+}
+
 // Beside the tile that was pressed, at the pointer's height, clear of a dock
 // kept above other windows. The press's root and window coordinates give the
-// 64 x 64 tile's place on the screen.
-void place_beside_tile(GtkWidget *window, const press_place &press) {
+// 64 x 64 tile's place on the screen. The rows scroll where the view would
+// be taller than the area windows are given.
+void place_beside_tile(GtkWidget *window, GtkWidget *scroller, GtkWidget *table,
+                       const press_place &press) {
+    screen_rect area = usable_area(gtk_widget_get_screen(window), press.root_x, press.root_y);
+    GtkRequisition rows{};
+    gtk_widget_size_request(table, &rows);
+    // A scroll bar's width only where there is one.
+    bool fits = rows.height <= area.height;
+    gtk_widget_set_size_request(scroller, fits ? rows.width : -1,
+                                std::min(rows.height, area.height));
     GtkRequisition size{};
     gtk_widget_size_request(window, &size);
-    GdkScreen *screen = gtk_widget_get_screen(window);
-    GdkRectangle monitor{};
-    gdk_screen_get_monitor_geometry(
-        screen, gdk_screen_get_monitor_at_point(screen, press.root_x, press.root_y), &monitor);
     screen_rect tile{press.root_x - press.x, press.root_y - press.y, 64, 64};
-    screen_rect view =
-        place_day_view(tile, size.width, size.height,
-                       {monitor.x, monitor.y, monitor.width, monitor.height}, press.root_y);
+    screen_rect view = place_day_view(tile, size.width, size.height, area, press.root_y);
     gtk_window_move(GTK_WINDOW(window), view.x, view.y);
 }
 
@@ -135,21 +183,37 @@ GtkWidget *summary_label(const event_record &event, const std::string &text) {
     return markup_label("<s>" + markup_escaped(text) + "</s>");
 }
 
-// The day's occurrences as (event, occurrence): all-day and many-day ones
-// first, in list order, then the timed ones by their start.
-std::vector<std::pair<std::size_t, const occurrence *>> rows_of_day(icaltimetype day) {
-    std::vector<std::pair<std::size_t, const occurrence *>> rows;
-    const std::vector<event_record> &events = held_events();
-    for (std::size_t i = 0; i < events.size(); ++i)
-        if (const occurrence *o = occurrence_on_day(i, day)) rows.emplace_back(i, o);
-    auto key = [](const occurrence *o) {
-        bool timed = timed_in_one_day(*o);
-        return std::make_pair(
-            timed, timed ? (o->start.hour * 60 + o->start.minute) * 60 + o->start.second : 0);
-    };
-    std::stable_sort(rows.begin(), rows.end(),
-                     [&](const auto &a, const auto &b) { return key(a.second) < key(b.second); });
+// One occurrence of the day as the view orders it: all-day and many-day
+// ones first, then the timed ones by their start, in list order among equals.
+struct day_row {
+    int64_t key;  // 0 for all-day and many-day, else 1 + the start's second of the day
+    std::size_t event;
+    const occurrence *o;
+    bool operator<(const day_row &r) const {
+        return std::tie(key, event) < std::tie(r.key, r.event);
+    }
+};
+
+// The day's first limit rows in order, out of its *total; only those are
+// sorted, so that a day of any number of events is listed at once.
+std::vector<day_row> first_rows_of_day(icaltimetype day, std::size_t limit, std::size_t *total) {
+    std::vector<day_row> rows;
+    for (std::size_t i = 0, n = held_events().size(); i < n; ++i)
+        if (const occurrence *o = occurrence_on_day(i, day)) {
+            int64_t start = (o->start.hour * 60 + o->start.minute) * 60 + o->start.second;
+            rows.push_back({timed_in_one_day(*o) ? 1 + start : 0, i, o});
+        }
+    *total = rows.size();
+    limit = std::min(limit, rows.size());
+    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(limit), rows.end());
+    rows.resize(limit);
     return rows;
+}
+
+bool has_events(icaltimetype day) {
+    for (std::size_t i = 0, n = held_events().size(); i < n; ++i)
+        if (occurrence_on_day(i, day)) return true;
+    return false;
 }
 
 }  // namespace
@@ -157,10 +221,13 @@ std::vector<std::pair<std::size_t, const occurrence *>> rows_of_day(icaltimetype
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays,
                   const view_calendar &calendar) {
     int r = 2;
+    std::size_t shown_holidays = std::min(holidays.size(), day_view_rows), total = 0;
+    std::vector<day_row> rows = first_rows_of_day(day, day_view_rows - shown_holidays, &total);
+    total += holidays.size();
     // In the rose of the face's holiday line, so that the two read as one.
-    for (const std::string &name : holidays) {
+    for (std::size_t h = 0; h < shown_holidays; ++h) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        std::string text = valid_utf8(name.c_str());
+        std::string text = valid_utf8(holidays[h].c_str());
         attach(
             table,
             markup_label("<span foreground=\"#D4006A\"><b>" + markup_escaped(text) + "</b></span>"),
@@ -168,17 +235,27 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
         if (events_debug()) printf("view: holiday\t%s\n", on_one_line(text).c_str());
     }
     const std::vector<event_record> &events = held_events();
-    for (const auto &[i, o] : rows_of_day(day)) {
+    for (const day_row &row : rows) {
+        const occurrence &o = *row.o;
+        const event_record &event = events[row.event];
         attach(table, gtk_hseparator_new(), 0, 4, r++);
-        attach(table, markup_label(when_markup(*o, calendar)), 1, 2, r);
-        int timed = timed_in_one_day(*o);
-        std::string text = timed ? title_of(events[i]) : summary_with_location(events[i]);
-        GtkWidget *summary = summary_label(events[i], text);
+        attach(table, markup_label(when_markup(o, calendar)), 1, 2, r);
+        int timed = timed_in_one_day(o);
+        std::string text = timed ? title_of(event) : summary_with_location(event);
+        GtkWidget *summary = summary_label(event, text);
         if (!timed) gtk_label_set_justify(GTK_LABEL(summary), GTK_JUSTIFY_CENTER);
         attach(table, summary, 2, 3, r);
         ++r;
         if (events_debug())
-            printf("view: %s\t%s\n", when_text(*o, calendar).c_str(), on_one_line(text).c_str());
+            printf("view: %s\t%s\n", when_text(o, calendar).c_str(), on_one_line(text).c_str());
+    }
+    if (std::size_t more = total - shown_holidays - rows.size()) {
+        attach(table, gtk_hseparator_new(), 0, 4, r++);
+        attach(
+            table,
+            markup_label("<i>" + markup_escaped(more_rows_text(more, calendar.language)) + "</i>"),
+            1, 3, r++);
+        if (events_debug()) printf("view: more\t%zu\n", more);
     }
     attach(table, gtk_label_new(""), 2, 3, r + 1);
     gtk_table_set_row_spacing(GTK_TABLE(table), r, 0);
@@ -188,7 +265,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
 void open_day_view(icaltimetype day, const press_place &press,
                    const std::vector<std::string> &holidays, const view_calendar &calendar) {
     // A day without events or holidays leaves an open view as it is.
-    if (holidays.empty() && rows_of_day(day).empty()) return;
+    if (holidays.empty() && !has_events(day)) return;
     std::string heading = view_heading(day, calendar);
     std::string also = view_also(day, calendar);
     std::string heading_markup =
@@ -232,10 +309,18 @@ void open_day_view(icaltimetype day, const press_place &press,
     // The table goes in before the window is shown: a window mapped empty is
     // placed at the pointer as a tiny one and then grows past the screen edge,
     // out of reach of its " X ", when the tile sits at the right of the screen.
-    gtk_container_add(GTK_CONTAINER(day_view_window), table);
+    GtkWidget *scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(scroller), table);
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(scroller))),
+                                 GTK_SHADOW_NONE);
+    gtk_container_add(GTK_CONTAINER(day_view_window), scroller);
     g_object_unref(table);
     gtk_widget_show(table);
-    place_beside_tile(day_view_window, press);
+    gtk_widget_show(gtk_bin_get_child(GTK_BIN(scroller)));
+    gtk_widget_show(scroller);
+    place_beside_tile(day_view_window, scroller, table, press);
     g_signal_connect(day_view_window, "key_press_event", G_CALLBACK(on_view_key), nullptr);
     gtk_widget_show(day_view_window);
     // The focus, so that Escape closes it at once.

@@ -7,6 +7,7 @@
 #include "dayview/view_text.h"
 #include "events/events.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,11 +20,16 @@ struct press_place {
     int root_x, root_y, x, y;
     uint64_t time;
 };
+// The rows a view lists at most, holidays included; a last row counts the
+// rest ("and 9800 more").
+constexpr std::size_t day_view_rows = 200;
+
 // Shows the day's holidays (the names given, one row each, at the top) and
 // events beside the tile and returns; an open view shows the new day instead,
 // unless nothing falls on it. The heading dates the day in the face's
 // calendar and the program's language; the events run all-day and
-// many-day ones first, then by their start.
+// many-day ones first, then by their start. The view is never taller than
+// the work area of the screen; its rows scroll.
 void open_day_view(icaltimetype day, const press_place &press,
                    const std::vector<std::string> &holidays = {},
                    const view_calendar &calendar = {});

@@ -7,6 +7,7 @@
 
 #include <glib.h>
 #include <glib/gi18n-lib.h>
+#include <libintl.h>
 
 #include <ctime>
 #include <memory>
@@ -99,6 +100,15 @@ std::string in_language_digits(const std::string &text, int language) {
         out += static_cast<char>(first + (c - '0'));
     }
     return out;
+}
+
+std::string more_rows_text(std::size_t n, int language) {
+    // gettext picks the plural form by an unsigned long.
+    unsigned long count = static_cast<unsigned long>(n);
+    // TRANSLATORS: the day view's last row: how many rows it leaves out.
+    const char *format = dngettext(GETTEXT_PACKAGE, "and %lu more", "and %lu more", count);
+    gstring text(g_strdup_printf(format, count));
+    return in_language_digits(valid_utf8(text.get()), language);
 }
 
 std::string date_in_calendar(icaltimetype gregorian, int kind, const view_calendar &calendar) {

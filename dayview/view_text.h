@@ -30,6 +30,9 @@ struct view_calendar {
 // The ASCII digits of text in the language's own: Farsi U+06F0..U+06F9,
 // Arabic U+0660..U+0669; English keeps them.
 std::string in_language_digits(const std::string &text, int language);
+// The day view's last row when it leaves n rows out: "and 9800 more", in the
+// program's language with its plural forms and digits.
+std::string more_rows_text(std::size_t n, int language);
 // A Gregorian day in calendar kind as day, month name and year ("19 Azar
 // 1405"), in the calendar's names in the program's language.
 std::string date_in_calendar(icaltimetype gregorian, int kind, const view_calendar &calendar);

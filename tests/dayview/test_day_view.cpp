@@ -7,6 +7,7 @@
 
 #include "dayview/day_view.h"
 
+#include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <libintl.h>
@@ -15,6 +16,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <tuple>
 
 extern "C" int _nl_msg_cat_cntr;  // glibc drops its translations when it changes
@@ -431,11 +433,18 @@ void put_pointer_event(GdkEventType type, GtkWidget *widget, double x, double y,
     gdk_event_free(event);
 }
 
+// The table inside the window, within its scroller and viewport.
+GtkWidget *table_in(GtkWidget *window) {
+    GtkWidget *w = window;
+    while (w && GTK_IS_BIN(w)) w = gtk_bin_get_child(GTK_BIN(w));
+    return w && GTK_IS_TABLE(w) ? w : nullptr;
+}
+
 // The heading and " X " boxes: the event boxes of the table's row 1.
 void boxes_of(GtkWidget *window, GtkWidget **heading, GtkWidget **close) {
     *heading = *close = nullptr;
-    GtkWidget *table = gtk_bin_get_child(GTK_BIN(window));
-    ASSERT_TRUE(table && GTK_IS_TABLE(table));
+    GtkWidget *table = table_in(window);
+    ASSERT_TRUE(table);
     GList *children = gtk_container_get_children(GTK_CONTAINER(table));
     for (GList *l = children; l; l = l->next) {
         if (!GTK_IS_EVENT_BOX(l->data)) continue;
@@ -489,8 +498,12 @@ TEST_F(day_view_test, window_names_the_day_follows_a_drag_and_closes_on_its_x) {
         EXPECT_EQ(label_in(heading),
                   "<b>Monday, 01/05/26</b>\n<small>15 Dey 1404 \u00b7 16 Rajab 1447</small>");
         EXPECT_EQ(label_in(close), " X ");
-        std::vector<cell> table = cells_of(gtk_bin_get_child(GTK_BIN(window)));
+        std::vector<cell> table = cells_of(table_in(window));
         EXPECT_EQ(std::count(table.begin(), table.end(), when(3, "10:00 - 11:00")), 1);
+        // A short day: the window is as tall as its rows.
+        GtkRequisition rows{};
+        gtk_widget_size_request(table_in(window), &rows);
+        EXPECT_EQ(window->allocation.height, rows.height);
 
         // Grab the heading 7.9, 5.2 pixels into it, then drag: the window
         // keeps the grabbed point under the pointer, in whole pixels.
@@ -564,8 +577,7 @@ TEST_F(day_view_test, an_arabic_view_runs_right_to_left) {
     int returned =
         run_view(day_of(2026, 1, 5),
                  [](GtkWidget *window) {
-                     EXPECT_EQ(gtk_widget_get_direction(gtk_bin_get_child(GTK_BIN(window))),
-                               GTK_TEXT_DIR_RTL);
+                     EXPECT_EQ(gtk_widget_get_direction(table_in(window)), GTK_TEXT_DIR_RTL);
                      EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "الاثنين ٥ يناير ٢٠٢٦");
                      gtk_widget_destroy(window);
                  },
@@ -586,6 +598,101 @@ TEST_F(day_view_test, day_without_events_opens_no_window) {
     EXPECT_EQ(g_list_length(after), g_list_length(before));  // the unshown window is gone too
     g_list_free(before);
     g_list_free(after);
+}
+
+// 50 all-day events and 9,950 timed ones, each timed one starting at its
+// own second of the day: the view lists the all-day ones and the 150 that
+// start first, in order, counts the other 9,800, and fits the screen's work
+// area, where its rows scroll.
+TEST_F(day_view_test, a_day_of_ten_thousand_events_lists_200_rows_and_counts_the_rest) {
+    // A second of the day as written (083000) or shown (08:30).
+    auto clock = [](int s, const char *format) {
+        char text[16];
+        snprintf(text, sizeof text, format, s / 3600, s / 60 % 60, s % 60);
+        return std::string(text);
+    };
+    std::string components;
+    std::vector<std::pair<int, int>> timed;  // second of the day, event
+    for (int i = 0; i < 9950; ++i) {
+        int second = i * 7919 % 86000;  // 7919 is prime to 86000: no two alike
+        timed.emplace_back(second, i);
+        components += vevent({"DTSTART:20260105T" + clock(second, "%02d%02d%02d"),
+                              "DTEND:20260105T" + clock(second + 60, "%02d%02d%02d"),
+                              "SUMMARY:e" + std::to_string(i)});
+    }
+    for (int i = 0; i < 50; ++i)
+        components += vevent({"DTSTART;VALUE=DATE:20260105", "SUMMARY:all day"});
+    std::vector<cell> expected;
+    std::sort(timed.begin(), timed.end());
+    for (int r = 0; r < 200; ++r) {
+        auto [second, i] = timed[static_cast<std::size_t>(std::max(r - 50, 0))];
+        std::string times = clock(second, "%02d:%02d") + " - " + clock(second + 60, "%02d:%02d");
+        for (const cell &c :
+             {separator(2 + 2 * r),
+              r < 50 ? when(3 + 2 * r, "<i>all day event</i>") : when(3 + 2 * r, times),
+              r < 50 ? what(3 + 2 * r, "all day", 1) : what(3 + 2 * r, "e" + std::to_string(i), 0)})
+            expected.push_back(c);
+    }
+    expected.push_back(separator(402));
+    expected.push_back({403, 1, 3, "label", "<i>and 9800 more</i>", 0});
+    expected.push_back(closing(405));
+    // With -d, a line for each row shown and one for the rest.
+    debug = 1;
+    testing::internal::CaptureStdout();
+    load(components);
+    std::vector<cell> shown = rows(day_of(2026, 1, 5));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(shown, expected);
+    std::vector<std::string> view_lines;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("view: ", 0) == 0) view_lines.push_back(line);
+    ASSERT_EQ(view_lines.size(), 201u);
+    EXPECT_EQ(view_lines[0], "view: all day event\tall day");
+    EXPECT_EQ(view_lines[200], "view: more\t9800");
+    debug = 0;
+    load_events();
+
+    speak("ar");
+    EXPECT_EQ(rows(day_of(2026, 1, 5), nullptr, {0, 0, 0, 3, 2})[601],
+              (cell{403, 1, 3, "label", "<i>و٩٨٠٠ حدث آخر</i>", 0}));
+    speak("");
+
+    // Without a work area the screen bounds the view; with one, the area.
+    Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    Window root = DefaultRootWindow(display);
+    Atom workarea = XInternAtom(display, "_NET_WORKAREA", False);
+    struct area_row {
+        int set;
+        long x, y, width, height;
+    } areas[] = {{0, 0, 0, 1024, 768}, {1, 0, 40, 1024, 600}};
+    ASSERT_EQ(gdk_screen_height(), 768);
+    for (const area_row &a : areas) {
+        if (a.set) {
+            long value[4] = {a.x, a.y, a.width, a.height};
+            XChangeProperty(display, root, workarea, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char *>(value), 4);
+        } else {
+            XDeleteProperty(display, root, workarea);
+        }
+        XSync(display, False);
+        int returned = run_view(day_of(2026, 1, 5), [&](GtkWidget *window) {
+            int x, y;
+            gdk_window_get_origin(window->window, &x, &y);
+            EXPECT_GE(y, a.y);
+            EXPECT_EQ(window->allocation.height, a.height);
+            // The rows and the heading's two boxes.
+            EXPECT_EQ(cells_of(table_in(window)).size(), expected.size() + 2);
+            // The last rows are within reach.
+            GtkAdjustment *rows = gtk_scrolled_window_get_vadjustment(
+                GTK_SCROLLED_WINDOW(gtk_bin_get_child(GTK_BIN(window))));
+            EXPECT_GT(rows->upper - rows->page_size, 0);
+            gtk_widget_destroy(window);
+        });
+        EXPECT_TRUE(returned) << a.height;
+    }
+    XDeleteProperty(display, root, workarea);
+    XSync(display, False);
 }
 
 // Thursday 10 December 2026: 19 Azar 1405, 1 Rajab 1448 by Umm al-Qura and
@@ -623,6 +730,27 @@ TEST(day_view_dates, heading_and_the_other_calendars_in_each_language) {
     EXPECT_EQ(view_heading(day_of(2026, 12, 10), moved), "Thursday 1 Rajab 1448");
     EXPECT_EQ(in_language_digits("09:30 - 10:15", 1), "۰۹:۳۰ - ۱۰:۱۵");
     EXPECT_EQ(in_language_digits("09:30 - 10:15", 2), "٠٩:٣٠ - ١٠:١٥");
+}
+
+// The last row in each language and each plural form, in the language's digits.
+TEST(day_view_dates, the_rows_left_out_in_each_plural_form) {
+    struct row {
+        const char *catalog;
+        int language;
+        std::size_t n;
+        const char *text;
+    } rows[] = {
+        {"", 0, 1, "and 1 more"},       {"", 0, 9800, "and 9800 more"},
+        {"fa", 1, 1, "و ۱ مورد دیگر"},  {"fa", 1, 2, "و ۲ مورد دیگر"},
+        {"ar", 2, 1, "و١ حدث آخر"},     {"ar", 2, 2, "و٢ حدثان آخران"},
+        {"ar", 2, 5, "و٥ أحداث أخرى"},  {"ar", 2, 11, "و١١ حدثًا آخر"},
+        {"ar", 2, 100, "و١٠٠ حدث آخر"},
+    };
+    for (const row &r : rows) {
+        speak(r.catalog);
+        EXPECT_EQ(more_rows_text(r.n, r.language), r.text) << r.catalog << " " << r.n;
+    }
+    speak("");
 }
 
 }  // namespace
