@@ -3,7 +3,8 @@
 """The day view opens beside the docked tile, clear of it and on the screen,
 with Window Maker's dock on the right and on the left and in Fluxbox's slit;
 it closes by its " X " and by Escape. While it is open the tile stays live,
-and a right click on another day shows that day in it."""
+and a right click on another day shows that day in it, a day of 10,000
+events within the screen."""
 
 import time
 import unittest
@@ -12,11 +13,11 @@ import harness
 import test_window_managers as wms
 
 SCREEN = (1024, 768)
-# 22 January 2024, a Monday, has an event too; the 21st has none.
+# 22 January 2024, a Monday, has 10,000 events; the 21st has none.
 DAY_21, DAY_22 = (6 * 9 + 4, 20 + 2 * 7 + 3), (4, 20 + 3 * 7 + 3)
-CALENDAR_20_22 = wms.CALENDAR.replace("END:VCALENDAR", (
-    "BEGIN:VEVENT\r\nUID:wm-2\r\nDTSTART;VALUE=DATE:20240122\r\n"
-    "DTEND;VALUE=DATE:20240123\r\nSUMMARY:Fair\r\nEND:VEVENT\r\nEND:VCALENDAR"))
+CALENDAR_20_22 = wms.CALENDAR.replace("END:VCALENDAR", "".join(
+    "BEGIN:VEVENT\r\nUID:wm-2-%d\r\nDTSTART:20240122T%02d%02d00\r\nSUMMARY:Fair\r\nEND:VEVENT\r\n"
+    % (i, i % 1440 // 60, i % 60) for i in range(10000)) + "END:VCALENDAR")
 # Window Maker's dock on the left edge, with the same slot for the tile.
 WMSTATE_LEFT = harness._WMSTATE.replace('Position = "-64,0";', 'Position = "0,0";')
 
@@ -86,6 +87,7 @@ class DayViewPlaceTest(unittest.TestCase):
         self.addCleanup(session.close)
         (session.home / harness.CALENDAR_PATH).write_text(CALENDAR_20_22)
         tile = session.start_tile(args=["-d"], date=wms.DATE, env=wms.ENV)
+        tile.wait_shown(lambda s: s.pending == 0, timeout=30)
         visible = lambda title: harness.wait_for(lambda: wms.find_visible(session, title), 10)
         tile.click(*wms.DAY_20, button=3)
         self.assertIsNotNone(visible(wms.VIEW_TITLE), "no day view")
@@ -93,6 +95,8 @@ class DayViewPlaceTest(unittest.TestCase):
         view = visible("^Monday, 01/22/24$")
         self.assertIsNotNone(view, "a right click on another day did not show it")
         self.assertIsNone(wms.find_visible(session, wms.VIEW_TITLE), "two day views")
+        self.assertTrue(harness.wait_for(lambda: "view: more\t9800\n" in tile.stdout(), 5))
+        self.assertLessEqual(geometry(session, view)["height"], SCREEN[1])
         # A day without events leaves the view as it is; the wheel then
         # changes the face within a second, and its shown: line tells that
         # both clicks were served.
