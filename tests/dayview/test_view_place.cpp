@@ -53,7 +53,8 @@ TEST(place_day_view, table) {
 // on the screen whenever the view is no larger than the screen.
 TEST(place_day_view, sweep_never_covers_the_tile_and_stays_on_the_screen) {
     const screen_rect monitor{1280, 0, 1024, 768};
-    const int sizes[][2] = {{120, 60}, {300, 120}, {480, 400}, {1000, 200}, {300, 760}};
+    // The last as tall as the monitor, as a day view of many rows is.
+    const int sizes[][2] = {{120, 60}, {300, 120}, {480, 400}, {1000, 200}, {300, 760}, {300, 768}};
     for (const auto &size : sizes)
         for (int x = monitor.x; x + 64 <= monitor.x + monitor.width; x += 16)
             for (int y = 0; y + 64 <= monitor.height; y += 16)
