@@ -10,12 +10,14 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -45,13 +47,105 @@ int zone_debug = 0;
 
 constexpr int64_t unix_epoch_day = 2440588;  // Julian day number of 1970-01-01
 
-// The offset east of UTC of zone's clock at the instant s, in seconds.
-int offset_at(const icaltimezone *zone, int64_t s) {
+// The offsets of a zone of the system's database from 1900 to 2100, as the
+// C library reads the database: the library's own translation of a
+// database zone into observances loses whole years of some (Tehran's
+// daylight saving time of 2018 and 2019, Jerusalem's of 2013 to 2016).
+// offsets[i] holds from starts[i] on. An offset that lasts less than a
+// week is not met.
+struct system_offsets {
+    std::vector<int64_t> starts;
+    std::vector<int> offsets;
+};
+constexpr int64_t table_first = -2208988800, table_end = 4102444800;  // 1900, 2100 UTC
+// The system's zones met, with the name the database gives each and its
+// offsets once read; kept for the process, as the library keeps its zones.
+struct database_entry {
+    std::string name;
+    int read = 0;
+    system_offsets table;
+};
+std::map<const icaltimezone *, database_entry> database_zones;
+
+int library_offset(const icaltimezone *zone, int64_t s) {
     icaltimetype utc =
         icaltime_from_timet_with_zone(static_cast<time_t>(s), 0, icaltimezone_get_utc_timezone());
     int is_daylight = 0;
     return icaltimezone_get_utc_offset_of_utc_time(const_cast<icaltimezone *>(zone), &utc,
                                                    &is_daylight);
+}
+
+// Reads the zone through TZ, which is set back (and read again) after: the
+// user's local time is the C library's zone. Empty when the two disagree
+// about this year or the next.
+system_offsets read_system_offsets(const icaltimezone *zone, const std::string &name) {
+    std::string saved;
+    const char *tz = getenv("TZ");
+    if (tz) saved = tz;
+    int64_t now = static_cast<int64_t>(time(nullptr));
+    setenv("TZ", (":" + name).c_str(), 1);
+    tzset();
+    auto offset = [](int64_t s) {
+        time_t t = static_cast<time_t>(s);
+        struct tm tm {};
+        return localtime_r(&t, &tm) ? static_cast<int>(tm.tm_gmtoff) : 0;
+    };
+    system_offsets out;
+    const int64_t week = 7 * 86400;
+    int64_t s = table_first;
+    out.starts.push_back(s);
+    out.offsets.push_back(offset(s));
+    while (s < table_end) {
+        int64_t next = std::min(s + week, table_end);
+        if (offset(next) == out.offsets.back()) {
+            s = next;
+            continue;
+        }
+        while (next - s > 1) {  // the first second of another offset
+            int64_t mid = s + (next - s) / 2;
+            (offset(mid) == out.offsets.back() ? s : next) = mid;
+        }
+        s = next;
+        out.starts.push_back(s);
+        out.offsets.push_back(offset(s));
+    }
+    // This year's and next year's offsets must be the library's: where the
+    // C library could not read the zone's file, it reads UTC.
+    std::vector<int> recent;
+    for (int64_t i = 0; i < 48; ++i) recent.push_back(offset(now + i * 15 * 86400));
+    if (tz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    for (int64_t i = 0; i < 48; ++i)
+        if (recent[static_cast<std::size_t>(i)] != library_offset(zone, now + i * 15 * 86400))
+            return {};
+    return out;
+}
+
+// The offset east of UTC of zone's clock at the instant s, in seconds.
+int offset_at(const icaltimezone *zone, int64_t s) {
+    auto found = database_zones.find(zone);
+    if (found != database_zones.end() && s >= table_first && s < table_end) {
+        database_entry &entry = found->second;
+        if (!entry.read) {
+            entry.table = read_system_offsets(zone, entry.name);
+            entry.read = 1;
+        }
+        const std::vector<int64_t> &starts = entry.table.starts;
+        auto after = std::upper_bound(starts.begin(), starts.end(), s);
+        if (after != starts.begin())
+            return entry.table.offsets[static_cast<std::size_t>(after - starts.begin()) - 1];
+    }
+    return library_offset(zone, s);
+}
+
+// The system's zone of a database name, noted as such.
+const icaltimezone *database_zone(const char *name) {
+    const icaltimezone *zone = icaltimezone_get_builtin_timezone(name);
+    if (zone && zone != icaltimezone_get_utc_timezone()) database_zones[zone].name = name;
+    return zone;
 }
 
 // A name that can only be a zoneinfo zone: letters, digits and "_+-", in
@@ -71,9 +165,8 @@ const icaltimezone *windows_zone(const char *tzid) {
     auto found = windows_names.find(tzid);
     if (found != windows_names.end()) return found->second;
     std::string name = zone_of_windows_name(tzid);
-    const icaltimezone *zone = !name.empty() && zoneinfo_name(name.c_str())
-                                   ? icaltimezone_get_builtin_timezone(name.c_str())
-                                   : nullptr;
+    const icaltimezone *zone =
+        !name.empty() && zoneinfo_name(name.c_str()) ? database_zone(name.c_str()) : nullptr;
     if (zone && zone_debug) printf("time zone \"%s\" is read as %s\n", tzid, name.c_str());
     windows_names.emplace(tzid, zone);
     return zone;
@@ -87,8 +180,7 @@ const icaltimezone *system_zone(const char *tzid) {
     const char *location =
         strncmp(tzid, prefix, sizeof prefix - 1) ? tzid : tzid + sizeof prefix - 1;
     if (strncmp(location, "Tzfile/", 7) == 0) location += 7;
-    const icaltimezone *zone =
-        zoneinfo_name(location) ? icaltimezone_get_builtin_timezone(location) : nullptr;
+    const icaltimezone *zone = zoneinfo_name(location) ? database_zone(location) : nullptr;
     return zone ? zone : windows_zone(tzid);
 }
 

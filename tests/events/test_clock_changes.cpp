@@ -114,6 +114,31 @@ TEST(clock_changes, skipped_times_take_the_offset_before_and_repeated_ones_the_f
     free_events();
 }
 
+// The system's zones are read with every year of the database, also those
+// the library's translation of its files into observances loses (daylight
+// saving time in Tehran in 2019, in Jerusalem in 2014).
+TEST(clock_changes, system_zones_keep_every_year_of_the_database) {
+    struct row {
+        const char *zone, *written, *utc;  // the instant from Python's zoneinfo
+    };
+    const row rows[] = {{"Asia/Tehran", "20190610T233000", "20190610T1900"},
+                        {"Asia/Jerusalem", "20140610T233000", "20140610T2030"}};
+    temp_dir dir;
+    std::string path = dir.file("calendar.ics");
+    for (const row &r : rows) {
+        write_file(path, calendar(vevent({std::string("DTSTART;TZID=") + r.zone + ":" + r.written,
+                                          "SUMMARY:late"})));
+        for (const char *user : {r.zone, "UTC"}) {
+            scoped_zone zone(user);
+            std::string local = strcmp(user, "UTC") ? std::string(r.written, 13) : r.utc;
+            std::vector<const event_node *> nodes = read_in_process(path);
+            ASSERT_EQ(nodes.size(), 1u);
+            EXPECT_EQ(minute_of(nodes[0]->first.start), local) << r.zone << " seen in " << user;
+        }
+    }
+    free_events();
+}
+
 using zone_rules_test = event_file_test;
 
 // Iran ended daylight saving time in 2022; files written before keep a
@@ -150,11 +175,13 @@ TEST_F(zone_rules_test, the_database_wins_for_the_names_it_knows) {
          zone("Asia/Tokyo", "+0900", summer("+0900", "+1000", 2025)) +
          vevent({"DTSTART;TZID=Asia/Tehran:20240610T003000", "SUMMARY:tehran"}) +
          vevent({"DTSTART;TZID=Asia/Tehran:20240612T003000", "SUMMARY:tehran again"}) +
+         vevent({"DTSTART;TZID=Asia/Tehran:20190610T233000", "SUMMARY:tehran 2019"}) +
          vevent({"DTSTART;TZID=Asia/Kabul:20240610T120000", "RRULE:FREQ=WEEKLY", "SUMMARY:k"}) +
          vevent({"DTSTART;TZID=Asia/Dubai:20240610T120000", "SUMMARY:dubai"}) +
          vevent({"DTSTART;TZID=Asia/Tokyo:20240610T120000", "SUMMARY:tokyo"}));
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(marked_days(2024, 6, index_of("tehran")), (std::vector<int>{10}));
+    EXPECT_EQ(marked_days(2019, 6, index_of("tehran 2019")), (std::vector<int>{10}));
     std::string said;
     for (const char *name : {"Asia/Kabul", "Asia/Tehran"})
         said += std::string("time zone \"") + name +
