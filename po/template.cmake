@@ -6,7 +6,9 @@
 file(GLOB sources RELATIVE ${SOURCE_DIR}
      ${SOURCE_DIR}/calendar/*.cpp ${SOURCE_DIR}/calendar/*.h
      ${SOURCE_DIR}/core/*.cpp ${SOURCE_DIR}/core/*.h
+     ${SOURCE_DIR}/dayview/*.cpp ${SOURCE_DIR}/dayview/*.h
      ${SOURCE_DIR}/dock/*.cpp ${SOURCE_DIR}/dock/*.h
+     ${SOURCE_DIR}/engine/*.cpp ${SOURCE_DIR}/engine/*.h
      ${SOURCE_DIR}/events/*.cpp ${SOURCE_DIR}/events/*.h
      ${SOURCE_DIR}/face/*.cpp ${SOURCE_DIR}/face/*.h
      ${SOURCE_DIR}/settings/*.cpp ${SOURCE_DIR}/settings/*.h)
