@@ -37,6 +37,9 @@ screen_rect place_day_view(screen_rect tile, int view_width, int view_height, sc
     bool fits_below = screen_bottom - tile_bottom >= view_height;
     bool above = tile_in_lower_half ? fits_above || !fits_below : !fits_below && fits_above;
     view.y = above ? tile.y - view_height : tile_bottom;
+    // Room on no side: a view that can be read over one that spares the tile.
+    if (!fits_above && !fits_below)
+        view.y = clamp_start(view.y, view_height, screen.y, screen_bottom);
     view.x = clamp_start(tile.x, view_width, screen.x, screen_right);
     return view;
 }

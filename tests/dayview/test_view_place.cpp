@@ -38,6 +38,7 @@ TEST(place_day_view, table) {
         {{400, 300, 64, 64}, 700, 120, 330, 324, 364, "too wide beside: below"},
         {{400, 600, 64, 64}, 700, 120, 630, 324, 480, "too wide, lower half: above"},
         {{400, 300, 64, 64}, 1100, 100, 330, 0, 364, "wider than the screen: left edge"},
+        {{400, 300, 64, 64}, 1000, 768, 330, 24, 0, "room on no side: on the screen"},
     };
     for (const case_record &c : cases) {
         screen_rect v = place_day_view(c.tile, c.width, c.height, screen, c.pointer_y);
@@ -54,7 +55,8 @@ TEST(place_day_view, table) {
 TEST(place_day_view, sweep_never_covers_the_tile_and_stays_on_the_screen) {
     const screen_rect monitor{1280, 0, 1024, 768};
     // The last as tall as the monitor, as a day view of many rows is.
-    const int sizes[][2] = {{120, 60}, {300, 120}, {480, 400}, {1000, 200}, {300, 760}, {300, 768}};
+    const int sizes[][2] = {{120, 60},  {300, 120}, {480, 400}, {1000, 200},
+                            {300, 760}, {300, 768}, {1000, 700}};
     for (const auto &size : sizes)
         for (int x = monitor.x; x + 64 <= monitor.x + monitor.width; x += 16)
             for (int y = 0; y + 64 <= monitor.height; y += 16)
