@@ -41,8 +41,8 @@ TEST(clock_changes, skipped_times_take_the_offset_before_and_repeated_ones_the_f
         const char *zone, *written;
         const char *standard, *daylight;  // offsets, for the file's own definition
         const char *begins, *ends;        // daylight time that year, local time before each
-        // From Python's zoneinfo with fold=0, which is RFC 5545's reading:
-        // before a gap's offset, and the first of a repeated hour.
+        // From Python's zoneinfo with fold=0, which reads as this does: a
+        // gap's time with the offset before it, a repeated time the first.
         const char *in_zone, *utc;
     };
     const row rows[] = {
