@@ -45,6 +45,19 @@ const char *property_text(icalcomponent *c, icalproperty_kind kind) {
     return p ? icalproperty_get_value_as_string(p) : nullptr;
 }
 
+// t plus a duration: its weeks and days on the calendar, its hours, minutes
+// and seconds in real time, so that PT2H from 01:30 on the night of a change
+// forward ends two hours later, at 04:30.
+icaltimetype plus_duration(icaltimetype t, icaldurationtype d) {
+    icaltimetype wall = icaltime_add(t, d);
+    int64_t seconds = int64_t(d.hours) * 3600 + d.minutes * 60 + d.seconds;
+    if (t.is_date || !t.zone || !seconds) return wall;
+    icaldurationtype days = d;
+    days.hours = days.minutes = days.seconds = 0;
+    icaltimetype exact = moved(icaltime_add(t, days), d.is_neg ? -seconds : seconds);
+    return instant_of(exact) == instant_of(wall) ? wall : exact;
+}
+
 // The exclusive end: DTEND, else DTSTART plus DURATION, else a date's
 // next day or, for a time, the start itself.
 icaltimetype end_of(icalcomponent *c, icaltimetype start) {
@@ -53,7 +66,7 @@ icaltimetype end_of(icalcomponent *c, icaltimetype start) {
         if (!icaltime_is_null_time(end)) return with_zone(p, end, start.zone);
     }
     if (icalproperty *p = icalcomponent_get_first_property(c, ICAL_DURATION_PROPERTY))
-        return icaltime_add(start, icalproperty_get_duration(p));
+        return plus_duration(start, icalproperty_get_duration(p));
     icaltimetype end = start;
     if (start.is_date) icaltime_adjust(&end, 1, 0, 0, 0);
     return end;

@@ -139,6 +139,31 @@ TEST(clock_changes, system_zones_keep_every_year_of_the_database) {
     free_events();
 }
 
+// A DURATION's hours are real time across a change of the clock, its days
+// calendar days.
+TEST(clock_changes, durations_count_hours_in_real_time_and_days_on_the_calendar) {
+    struct row {
+        const char *start, *duration;
+        int64_t length;
+        const char *end;  // in New York
+    };
+    const row rows[] = {{"20240310T013000", "PT2H", 7200, "20240310T0430"},
+                        {"20241103T003000", "PT2H", 7200, "20241103T0130"},
+                        {"20240309T120000", "P1D", 23 * 3600, "20240310T1200"}};
+    temp_dir dir;
+    std::string path = dir.file("calendar.ics");
+    scoped_zone zone("America/New_York");
+    for (const row &r : rows) {
+        write_file(path, calendar(vevent({std::string("DTSTART;TZID=America/New_York:") + r.start,
+                                          std::string("DURATION:") + r.duration, "SUMMARY:d"})));
+        std::vector<const event_node *> nodes = read_in_process(path);
+        ASSERT_EQ(nodes.size(), 1u);
+        EXPECT_EQ(nodes[0]->length, r.length) << r.start << " " << r.duration;
+        EXPECT_EQ(minute_of(nodes[0]->first.end), r.end) << r.start << " " << r.duration;
+    }
+    free_events();
+}
+
 using zone_rules_test = event_file_test;
 
 // Iran ended daylight saving time in 2022; files written before keep a
