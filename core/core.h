@@ -12,7 +12,9 @@ void parse_options(int argc, char **argv);
 void print_usage();
 void print_banners();  // the two debugging banners, only with debugging on
 [[noreturn]] void main_loop();
-void refresh_face();  // one refresh: the clock, the calendar file, then every drawing step
+// One refresh: the clock, the calendar's files when read_calendar, then
+// every drawing step.
+void refresh_face(bool read_calendar = true);
 // Asks the loop for a refresh as soon as it comes round (a setting applied in the dialog).
 void request_refresh();
 // x and y are the press's place on the tile, root_x and root_y on the screen

@@ -50,6 +50,7 @@ constexpr std::size_t row_count = std::size(wake_rows);
 struct tile_loop {
     wake_sources wake;
     bool due = true;           // a refresh is wanted as soon as the loop comes round
+    bool calendar_due = true;  // and it reads the calendar: not for a press alone
     int64_t refreshed_at = 0;  // monotonic clock, ms
 };
 
@@ -94,15 +95,18 @@ void poll_rows(tile_source *s) {
     }
 }
 
+// A press repaints from what is held: the calendar's files are neither
+// listed nor watched again for it, so that no click waits on a disk. The
+// watches, the periodic refresh and an applied setting read them.
 void refresh_and_rearm() {
     // The calendar path may have changed in the dialog (watched before it is
     // read, so that a change made meanwhile is seen), and the next midnight
     // is counted from now.
-    watch_calendar(loop.wake, get_ics_path());
-    refresh_face();
+    if (loop.calendar_due) watch_calendar(loop.wake, get_ics_path());
+    refresh_face(loop.calendar_due);
     arm_midnight(loop.wake, time(nullptr));
     loop.refreshed_at = clock_ms(CLOCK_MONOTONIC);
-    loop.due = false;
+    loop.due = loop.calendar_due = false;
 }
 
 // Every event Xlib has or can read without blocking. The close request and
@@ -142,10 +146,12 @@ gboolean check(GSource *base) {
 gboolean dispatch(GSource *base, GSourceFunc, gpointer) {
     auto *s = reinterpret_cast<tile_source *>(base);
     for (std::size_t i = 0; i < row_count; ++i)
-        if (s->rows[i].revents != 0 && wake_rows[i].take(loop.wake) != 0) loop.due = true;
+        if (s->rows[i].revents != 0 && wake_rows[i].take(loop.wake) != 0)
+            loop.due = loop.calendar_due = true;
     for (;;) {
         serve_x_events();
-        if (ms_until_due() == 0 || time(nullptr) >= loop.wake.midnight) loop.due = true;
+        if (ms_until_due() == 0 || time(nullptr) >= loop.wake.midnight)
+            loop.due = loop.calendar_due = true;
         if (!loop.due) break;
         refresh_and_rearm();
         // A request that found a window of the pair gone ends the process now.
@@ -171,9 +177,10 @@ static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-void refresh_face() {
+void refresh_face(bool read_calendar) {
     refresh_today();
-    load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}, {}});
+    if (read_calendar)
+        load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}, {}});
     // The engine's descriptor, once there is one, is one more source of the loop.
     static bool engine_watched = false;
     if (!engine_watched && engine_descriptor() >= 0) {
@@ -187,7 +194,7 @@ void refresh_face() {
     draw_header();
 }
 
-void request_refresh() { loop.due = true; }
+void request_refresh() { loop.due = loop.calendar_due = true; }
 
 // Idle, the loop sleeps in one poll until an X event, the midnight timer, a
 // calendar change or the nearest deadline; nothing runs in between.
