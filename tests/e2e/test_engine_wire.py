@@ -6,6 +6,8 @@ idle; also for a folder of 10,000 files rewritten in a burst."""
 
 import os
 import pathlib
+import shutil
+import subprocess
 import time
 import unittest
 
@@ -91,6 +93,27 @@ class WireTest(unittest.TestCase):
             expected = set(range(1, 21)) - {5, 6} | {25}
             tile.wait_shown(lambda s: s.busy == expected and s.pending == 0, timeout=90)
             self.assertEqual(tile.stderr(), "")
+
+
+    @unittest.skipIf(shutil.which("strace") is None, "not installed: strace")
+    def test_the_wheel_never_touches_the_calendar_folder(self):
+        files = {"evolution/cal/%04d.ics" % i: calendar([vevent(i, 1 + i % 20)])
+                 for i in range(2000)}
+        with harness.Session(settings=SETTINGS, files=files) as session:
+            folder = session.home / "evolution/cal"
+            tile = self.start(session, folder)
+            tile.wait_shown(lambda s: s.pending == 0, timeout=30)
+            log = session.home / "strace.log"
+            # The tile's own thread only (no -f): its engine reads the folder.
+            strace = subprocess.Popen(["strace", "-qq", "-o", str(log), "-p",
+                                       str(tile.process.pid)], stderr=subprocess.DEVNULL)
+            harness.wait_for(lambda: log.exists() and "(" in log.read_text(), 10, 0.02)
+            for step in range(12):
+                tile.press(30, 30, button=5 if step < 6 else 4)
+            tile.wait_shown(lambda s: s.month == "2026-03" and s.pending == 0, timeout=30)
+            strace.terminate()
+            strace.wait()
+            self.assertNotIn(str(folder), log.read_text())
 
 
 if __name__ == "__main__":
