@@ -157,9 +157,13 @@ def resident_kib(pid):
 
 
 def settle(tile):
-    """Until the tile and its engine have used no CPU time for 0.3 s: the
-    months around the shown one are answered."""
-    pids = lambda: [tile.process.pid] + children(tile.process.pid)  # noqa: E731
+    """Until the tile, its engine and the engine's worker have used no CPU
+    time for 0.3 s: the months around the shown one are answered."""
+    def pids():  # the tile, its engine and the engine's worker
+        found = [tile.process.pid]
+        for p in found:
+            found.extend(children(p))
+        return found
     last = None
     while True:
         now = sum(cpu_ticks(p) for p in pids())

@@ -97,6 +97,7 @@ void serve_load(engine_session &s, const load_request &m) {
     options.bad_zones.insert(m.bad_zones.begin(), m.bad_zones.end());
     options.progress = report_progress;
     options.context = &s;
+    end_worker();  // it holds the list that is replaced
     read_calendar(m.path.c_str(), options);
     uint32_t index = 0;
     for (const event_node *node = event_list; node; node = node->next, ++index) {

@@ -93,7 +93,7 @@ void read_calendar_text(std::string text, const char *path, const read_options &
 void free_events();  // empties event_list and forgets the files' zones
 
 // Gives the events from index from on (list order) their occurrences in
-// range, through worker processes, for at most about budget_ms; returns the
+// range, through a worker process, for at most about budget_ms; returns the
 // index of the first event not answered (the list's length when all are).
 // Events on which a worker died or held are marked faulty and listed.
 struct answer_result {
@@ -102,6 +102,10 @@ struct answer_result {
 };
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug);
+
+// Ends the worker that answer_days keeps for the event list it was forked
+// with; called before the list changes (a load), and by a process that is done.
+void end_worker();
 
 // Milliseconds on the monotonic clock.
 int64_t monotonic_ms();

@@ -1,19 +1,26 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Copyright (C) 2026 the Dayspinner authors
-// The engine's workers. Every call into the library's recurrence iterator
+// The engine's worker. Every call into the library's recurrence iterator
 // runs in a child of the engine, forked with the parsed event list, so that a
 // rule on which the library crashes or loops costs its own event, not the
 // engine's parsed calendar.
 //
-// The child expands the events in list order. Before each it stores the
-// event's index in a page shared with the engine, and it writes the
-// occurrences and a record that each event is done to a pipe in batches, so
-// that it makes no system call per event (but before a rule of hours,
-// minutes or seconds, which can hold it). The engine reads with a deadline:
-// when the child dies, or the shared index stays on one event too long, that
-// event is the culprit. It keeps its first instance (and what was reported
-// for it), is marked faulty, and a new child goes on from the first event not
-// reported done, without it.
+// One worker serves every range of a load: it is forked at the first range
+// after a load and lives until the next load (end_worker), a fault, or a
+// range that runs out of its budget. A fork copies the page tables of the
+// whole parsed calendar, and a new child writes its first records into
+// pages it shares with the engine; a worker that stays pays both once.
+//
+// The engine asks with a range frame of protocol/protocol.h (its request and
+// load are 0). The child expands the events from the one asked for, in list
+// order. Before each it stores the event's index in a page shared with the
+// engine, and it writes the occurrences and a record that each event is done
+// to a pipe in batches, so that it makes no system call per event (but
+// before a rule of hours, minutes or seconds, which can hold it). The engine
+// reads with a deadline: when the child dies, or the shared index stays on
+// one event too long, that event is the culprit. It keeps its first instance
+// (and what was reported for it), is marked faulty, and a new child goes on
+// from the first event not reported done, without it.
 #include "calendar/calendar.h"
 #include "engine/engine.h"
 #include "engine/recur.h"
@@ -50,7 +57,7 @@ namespace {
 // Milliseconds one event may hold a worker before it is judged faulty.
 constexpr int64_t event_deadline_ms = 200;
 // A worker's own limits, so that it ends even when nobody watches it: CPU
-// seconds, and bytes of address space beyond what it inherited.
+// seconds for one range, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
 constexpr uint64_t worker_extra_bytes = uint64_t(1) << 30;
 // Records a worker holds back before writing them, and for how long at most (ms).
@@ -59,13 +66,10 @@ constexpr int64_t flush_ms = 20;
 // How often the engine looks at the shared index while the pipe is quiet (ms).
 constexpr int64_t watch_ms = 10;
 
-// The page the engine and its worker share: the event being expanded.
+// The page the engine and its worker share: the event being expanded, -1
+// between ranges.
 struct shared_progress {
     std::atomic<int32_t> current{-1};
-};
-
-struct progress_unmap {
-    void operator()(shared_progress *p) const { munmap(p, sizeof *p); }
 };
 
 int needs_worker(const event_node *node) { return !node->faulty && has_rule(node); }
@@ -111,55 +115,100 @@ void emit_occurrence(void *context, const occurrence &item) {
     if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms) flush(out);
 }
 
-void limit_worker(int time_scale) {
+// The CPU time of one range: the soft limit moves on from what the worker
+// has used so far, and the kernel ends it when a range passes it.
+void grant_range_cpu(int time_scale) {
+    rusage used{};
+    getrusage(RUSAGE_SELF, &used);
     rlim_t seconds = worker_cpu_seconds * static_cast<rlim_t>(time_scale);
-    rlimit cpu{seconds, seconds + 1};
+    rlimit cpu{static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + seconds,
+               RLIM_INFINITY};
     setrlimit(RLIMIT_CPU, &cpu);
-    limit_growth(worker_extra_bytes);
 }
 
-struct worker_job {
+// The next range the engine asks for; 0 when the engine closed the pipe or
+// sent anything else.
+int next_request(int fd, std::string &in, range_request &out) {
+    char chunk[256];
+    for (;;) {
+        std::size_t at = 0;
+        uint32_t type = 0;
+        std::string_view payload;
+        frame_state f = take_frame(in, at, type, payload);
+        if (f == frame_fault) return 0;
+        if (f == frame_whole) {
+            tile_message m;
+            int ok = decode_tile_message(type, payload, m) &&
+                     std::holds_alternative<range_request>(m);
+            if (ok) out = std::get<range_request>(m);
+            in.erase(0, at);
+            return ok;
+        }
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0;
+        in.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+struct worker_setup {
     const std::vector<event_node *> &nodes;
     shared_progress *progress;
-    std::size_t from;
-    day_range range;
     const engine_fault &fault;
     int time_scale;
 };
 
-[[noreturn]] void run_worker(int fd, pid_t parent, const worker_job &job) {
+[[noreturn]] void run_worker(int requests, int answers, pid_t parent, const worker_setup &job) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(1);
-    limit_worker(job.time_scale);
+    limit_growth(worker_extra_bytes);
     // A fault ends the worker at once, without the handlers of a sanitizer.
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, SIG_DFL);
     const std::vector<event_node *> &nodes = job.nodes;
     worker_output out;
-    out.fd = fd;
-    out.written_ms = monotonic_ms();
+    out.fd = answers;
     out.pending.reserve(worker_batch * 48);
-    for (std::size_t i = next_needing_worker(nodes, job.from); i < nodes.size();
-         i = next_needing_worker(nodes, i + 1)) {
-        out.index = static_cast<int32_t>(i);
-        out.last = occurrence{};
-        // The rules that can hold a worker for long: what is done before one
-        // is written first, so that it is not lost when the worker is killed.
-        if (has_sub_daily_rule(nodes[i]) && !out.pending.empty()) flush(out);
-        job.progress->current.store(out.index, std::memory_order_release);
-        if (job.fault.stage == 2 && out.index == job.fault.index) {
-            if (job.fault.signal) raise(job.fault.signal);
-            for (;;) pause();
+    std::string in;
+    range_request asked;
+    while (next_request(requests, in, asked)) {
+        grant_range_cpu(job.time_scale);
+        out.written_ms = monotonic_ms();
+        for (std::size_t i = next_needing_worker(nodes, asked.from); i < nodes.size();
+             i = next_needing_worker(nodes, i + 1)) {
+            out.index = static_cast<int32_t>(i);
+            out.last = occurrence{};
+            // The rules that can hold a worker for long: what is done before
+            // one is written first, so that it is not lost when the worker is
+            // killed.
+            if (has_sub_daily_rule(nodes[i]) && !out.pending.empty()) flush(out);
+            job.progress->current.store(out.index, std::memory_order_release);
+            if (job.fault.stage == 2 && out.index == job.fault.index) {
+                if (job.fault.signal) raise(job.fault.signal);
+                for (;;) pause();
+            }
+            expand_rule(nodes[i], asked.days.first, asked.days.last, emit_occurrence, &out);
+            encode(out.pending, done_record{static_cast<uint32_t>(out.index)});
+            if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
+                flush(out);
         }
-        expand_rule(nodes[i], job.range.first, job.range.last, emit_occurrence, &out);
-        encode(out.pending, done_record{static_cast<uint32_t>(out.index)});
-        if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
-            flush(out);
+        job.progress->current.store(-1, std::memory_order_release);
+        flush(out);
     }
-    flush(out);
     _exit(0);
 }
 
 // ---- The engine ----
+
+// The one worker and what it was forked with.
+struct worker_process {
+    pid_t pid = -1;
+    int requests = -1, answers = -1;  // the pipes' engine ends
+    shared_progress *progress = nullptr;
+    const event_node *list = nullptr;  // event_list at the fork
+    std::size_t events = 0;            // and its length
+    std::string buffer;                // records not yet taken
+};
+worker_process worker;
 
 enum run_end { run_finished, run_crashed, run_overran, run_out_of_budget, run_not_started };
 
@@ -203,77 +252,122 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
     return out;
 }
 
-int reap(pid_t pid) {
+// Ends the worker, if there is one; its status, or 0.
+int stop_worker(int kill_it) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (worker.pid > 0) {
+        if (kill_it) kill(worker.pid, SIGKILL);
+        close(worker.requests);
+        close(worker.answers);
+        while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
+    if (worker.progress) munmap(worker.progress, sizeof *worker.progress);
+    worker = worker_process{};
     return status;
 }
 
-// Runs one worker over the events from `from` on, until it finishes, dies,
-// holds one event past its deadline, or the budget ends at budget_end.
-// Records of events after `from` that were not reported done are dropped.
-run_result run_one(const worker_job &job, int64_t budget_end) {
-    const std::vector<event_node *> &nodes = job.nodes;
-    std::size_t from = job.from;
-    run_result result;
-    result.next = from;
-    job.progress->current.store(-1, std::memory_order_relaxed);
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return result;
+// Forks the worker for the event list as it is now; 0 when it cannot.
+int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fault,
+                 int time_scale) {
+    void *page = mmap(nullptr, sizeof(shared_progress), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) return 0;
+    int requests[2], answers[2];
+    if (pipe2(requests, O_CLOEXEC) != 0) {
+        munmap(page, sizeof(shared_progress));
+        return 0;
+    }
+    if (pipe2(answers, O_CLOEXEC) != 0) {
+        close(requests[0]);
+        close(requests[1]);
+        munmap(page, sizeof(shared_progress));
+        return 0;
+    }
+    auto *progress = new (page) shared_progress;
     pid_t parent = getpid();
     pid_t pid = fork();
+    if (pid == 0) {
+        close(requests[1]);
+        close(answers[0]);
+        run_worker(requests[0], answers[1], parent, {nodes, progress, fault, time_scale});
+    }
+    close(requests[0]);
+    close(answers[1]);
     if (pid < 0) {
-        close(ends[0]);
-        close(ends[1]);
+        close(requests[1]);
+        close(answers[0]);
+        munmap(page, sizeof(shared_progress));
+        return 0;
+    }
+    worker.pid = pid;
+    worker.requests = requests[1];
+    worker.answers = answers[0];
+    worker.progress = progress;
+    worker.list = event_list;
+    worker.events = nodes.size();
+    return 1;
+}
+
+// Asks the worker for the events from `from` on, up to `last` (the last one
+// that needs it), and takes its records until it reports `last` done, dies,
+// holds one event past its deadline, or the budget ends at budget_end.
+// Records of events after `from` that were not reported done are dropped.
+// The worker is ended by anything but a finished range.
+run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
+                     day_range range, int time_scale, int64_t budget_end) {
+    run_result result;
+    result.next = from;
+    std::string request;
+    encode(request, range_request{0, 0, range, static_cast<uint32_t>(from)});
+    // The request is far smaller than a pipe's buffer and the worker reads
+    // it whole before it writes: one write. A worker gone meanwhile fails it
+    // (the signal of a closed pipe is ignored for it), and the range is asked
+    // again of a new one.
+    struct sigaction ignore {}, was{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &was);
+    ssize_t sent = -1;
+    while ((sent = write(worker.requests, request.data(), request.size())) < 0 && errno == EINTR) {
+    }
+    sigaction(SIGPIPE, &was, nullptr);
+    if (sent != static_cast<ssize_t>(request.size())) {
+        stop_worker(1);
         return result;
     }
-    if (pid == 0) {
-        close(ends[0]);
-        run_worker(ends[1], parent, job);
-    }
-    close(ends[1]);
-    std::string buffer;
     int64_t progress = monotonic_ms();  // when the worker last moved on to another event
     int32_t current = -1;
     for (;;) {
         int64_t now = monotonic_ms();
-        int32_t on = job.progress->current.load(std::memory_order_acquire);
+        int32_t on = worker.progress->current.load(std::memory_order_acquire);
         if (on != current) current = on, progress = now;
-        int64_t event_end = progress + event_deadline_ms * job.time_scale;
+        int64_t event_end = progress + event_deadline_ms * time_scale;
         if (now >= event_end || now >= budget_end) {
             result.end = now >= event_end ? run_overran : run_out_of_budget;
-            kill(pid, SIGKILL);
             break;
         }
-        pollfd p{ends[0], POLLIN, 0};
+        pollfd p{worker.answers, POLLIN, 0};
         int wait = static_cast<int>(std::min({event_end, budget_end, now + watch_ms}) - now);
         if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
-        char chunk[16384];
-        ssize_t n = read(ends[0], chunk, sizeof chunk);
+        char chunk[65536];
+        ssize_t n = read(worker.answers, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            result.end = run_crashed;  // unless its status says otherwise, below
+            result.end = run_crashed;
             break;
         }
-        buffer.append(chunk, static_cast<std::size_t>(n));
-        taken_records taken = take_records(buffer, nodes, from, result.next);
+        worker.buffer.append(chunk, static_cast<std::size_t>(n));
+        taken_records taken = take_records(worker.buffer, nodes, from, result.next);
         result.next = taken.done;
         if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
             result.end = run_crashed;
-            kill(pid, SIGKILL);
             break;
         }
+        if (result.next > last) return result.end = run_finished, result;
     }
-    close(ends[0]);
-    int status = reap(pid);
-    result.current = job.progress->current.load(std::memory_order_acquire);
-    if (result.end == run_crashed) {
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            result.end = run_finished;
-        else if (WIFSIGNALED(status))
-            result.signal = WTERMSIG(status);
-    }
+    result.current = worker.progress->current.load(std::memory_order_acquire);
+    int status = stop_worker(1);
+    if (result.end == run_crashed && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
 
@@ -290,20 +384,27 @@ void report_fault(const event_node *node, const run_result &r) {
 
 }  // namespace
 
+void end_worker() { stop_worker(1); }
+
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug) {
     std::vector<event_node *> nodes;
     for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
     for (std::size_t i = from; i < nodes.size(); ++i) nodes[i]->occurrences.clear();
     answer_result out;
-    void *page = mmap(nullptr, sizeof(shared_progress), PROT_READ | PROT_WRITE,
-                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED) return out;  // nothing answered: asked again later
-    std::unique_ptr<shared_progress, progress_unmap> progress(new (page) shared_progress);
+    // A worker forked with another list is of no use (end_worker was not called).
+    if (worker.pid > 0 && (worker.list != event_list || worker.events != nodes.size()))
+        stop_worker(1);
     int64_t budget_end = monotonic_ms() + budget_ms * time_scale;
     std::size_t next = next_needing_worker(nodes, from);
-    while (next < nodes.size()) {
-        run_result r = run_one({nodes, progress.get(), next, range, fault, time_scale}, budget_end);
+    std::size_t last = nodes.size();
+    while (last > next && !needs_worker(nodes[last - 1])) --last;
+    while (next < nodes.size() && last > next) {
+        if (worker.pid < 0 && !start_worker(nodes, fault, time_scale)) {
+            out.next = next;  // nothing more answered: asked again later
+            return out;
+        }
+        run_result r = run_range(nodes, next, last - 1, range, time_scale, budget_end);
         if (r.end == run_finished) break;
         if (r.end == run_out_of_budget || r.end == run_not_started) {
             out.next = r.next;
@@ -321,6 +422,7 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
         // Those before it whose records came without their end are done again.
         for (std::size_t i = r.next; i < culprit; ++i) nodes[i]->occurrences.clear();
         next = next_needing_worker(nodes, r.next);
+        while (last > next && !needs_worker(nodes[last - 1])) --last;
     }
     out.next = nodes.size();
     return out;
