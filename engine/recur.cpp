@@ -170,6 +170,84 @@ struct expansion {
     }
 };
 
+// Julian day numbers of 1 January 1900 and 2200: the years in which
+// plain_walk answers in place of the library's iterator.
+constexpr int64_t plain_first_day = 2415021, plain_end_day = 2524594;
+
+// The library's weekday (ICAL_SUNDAY_WEEKDAY 1 ... ICAL_SATURDAY_WEEKDAY 7) of day key.
+int weekday_of_key(int64_t key) { return static_cast<int>((key + 1) % 7) + 1; }
+
+// The rules whose starts are plain arithmetic on days, walked without the
+// library's iterator, whose every step is a calendar computation of its own:
+// DAILY rules with at most BYDAY of weekdays without a position, WEEKLY ones
+// with such a BYDAY every week or without BYDAY every INTERVAL weeks, and
+// MONTHLY ones on one day (BYMONTHDAY, else the start's) that every month
+// has. Their occurrences start at the first instance's time of day on the
+// days the rule names, from the first instance's day on, as the iterator
+// gives them. Only floating, UTC and date starts, rules without COUNT, whose UNTIL (if any) lies well after
+// the days walked, and within plain_first_day..plain_end_day. 0 for the
+// others: the library walks them.
+int plain_walk(expansion &e, const icalrecurrencetype &r, int64_t first, int64_t last) {
+    const icaltimetype start = e.node->start;
+    if (r.count > 0 || r.interval < 1 || r.rscale || has(r.by_second) || has(r.by_minute) ||
+        has(r.by_hour) || has(r.by_year_day) || has(r.by_week_no) || has(r.by_month) ||
+        has(r.by_set_pos) || !real_day(start))
+        return 0;
+    // In a zone with changes of offset the iterator moves a time it finds in
+    // a gap, and its later occurrences with it.
+    if (start.zone && start.zone != icaltimezone_get_utc_timezone()) return 0;
+    int64_t start_day = day_key(start), interval = r.interval;
+    if (start_day < plain_first_day || last >= plain_end_day) return 0;
+    if (!icaltime_is_null_time(r.until) && (!real_day(r.until) || day_key(r.until) <= last + 2))
+        return 0;
+    int weekdays = 0;  // bit d: the library's weekday d is named by BYDAY
+    for (int d : values(r.by_day)) {
+        if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0) return 0;
+        weekdays |= 1 << icalrecurrencetype_day_day_of_week(static_cast<short>(d));
+    }
+    int64_t from = std::max(first, start_day);
+    auto take = [&e, start](int64_t key) {
+        icaltimetype t = start;
+        jdn_to_gregorian(key, &t);
+        e.consider(t, moved(t, e.node->length));
+    };
+    switch (r.freq) {
+    case ICAL_DAILY_RECURRENCE:
+    case ICAL_WEEKLY_RECURRENCE: {
+        if (has(r.by_month_day)) return 0;
+        int weekly = r.freq == ICAL_WEEKLY_RECURRENCE;
+        if (weekly && weekdays && interval > 1) return 0;  // its weeks begin on WKST
+        int64_t step = weekly && !weekdays ? 7 * interval : weekly ? 1 : interval;
+        int64_t key = from <= start_day ? start_day
+                                        : start_day + (from - start_day + step - 1) / step * step;
+        for (; key <= last; key += step)
+            if (!weekdays || (weekdays >> weekday_of_key(key) & 1)) take(key);
+        return 1;
+    }
+    case ICAL_MONTHLY_RECURRENCE: {
+        std::vector<int> days = values(r.by_month_day);
+        int day = days.empty() ? start.day : days.size() == 1 ? days[0] : 0;
+        if (weekdays || day < 1 || day > 28 || start.is_daylight) return 0;
+        icaltimetype t = icaltime_null_date();
+        jdn_to_gregorian(from, &t);
+        int64_t month0 = int64_t(start.year) * 12 + start.month - 1;
+        int64_t month = int64_t(t.year) * 12 + t.month - 1;
+        month = month <= month0 ? month0
+                                : month0 + (month - month0 + interval - 1) / interval * interval;
+        for (;; month += interval) {
+            icaltimetype at = start;
+            at.year = static_cast<int>(month / 12);
+            at.month = static_cast<int>(month % 12 + 1);
+            at.day = day;
+            int64_t key = day_key(at);
+            if (key > last) return 1;
+            if (key >= from) e.consider(at, moved(at, e.node->length));
+        }
+    }
+    default: return 0;
+    }
+}
+
 // The occurrences of one RRULE that start within the walk's days, written
 // in the event's own zone: back by the event's length and a day more either
 // way for the user's offset from that zone.
@@ -178,6 +256,9 @@ void walk_rule(expansion &e, const icalrecurrencetype &rule) {
     int64_t first = e.first_day - std::min(node->length / 86400, max_reach_days) - 2;
     int64_t last = e.last_day + 2;
     if (rule.count > 0 && count_rule_last_day(rule, node->start) < first) return;
+    // No occurrence starts after UNTIL (UTC or local: two days cover the offsets).
+    if (real_day(rule.until) && day_key(rule.until) < first - 2) return;
+    if (plain_walk(e, rule, first, last)) return;
     iterator_ptr it = start_iterator(node, rule, first);
     if (!it) return;
     // A day with a kept occurrence needs no more of them: a rule of minutes or
