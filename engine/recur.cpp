@@ -184,9 +184,9 @@ int weekday_of_key(int64_t key) { return static_cast<int>((key + 1) % 7) + 1; }
 // MONTHLY ones on one day (BYMONTHDAY, else the start's) that every month
 // has. Their occurrences start at the first instance's time of day on the
 // days the rule names, from the first instance's day on, as the iterator
-// gives them. Only floating, UTC and date starts, rules without COUNT, whose UNTIL (if any) lies well after
-// the days walked, and within plain_first_day..plain_end_day. 0 for the
-// others: the library walks them.
+// gives them. Only floating, UTC and date starts, of rules without COUNT
+// whose UNTIL (if any) lies well after the days walked, within
+// plain_first_day..plain_end_day. 0 for the others: the library walks them.
 int plain_walk(expansion &e, const icalrecurrencetype &r, int64_t first, int64_t last) {
     const icaltimetype start = e.node->start;
     if (r.count > 0 || r.interval < 1 || r.rscale || has(r.by_second) || has(r.by_minute) ||
@@ -218,8 +218,8 @@ int plain_walk(expansion &e, const icalrecurrencetype &r, int64_t first, int64_t
         int weekly = r.freq == ICAL_WEEKLY_RECURRENCE;
         if (weekly && weekdays && interval > 1) return 0;  // its weeks begin on WKST
         int64_t step = weekly && !weekdays ? 7 * interval : weekly ? 1 : interval;
-        int64_t key = from <= start_day ? start_day
-                                        : start_day + (from - start_day + step - 1) / step * step;
+        int64_t key =
+            from <= start_day ? start_day : start_day + (from - start_day + step - 1) / step * step;
         for (; key <= last; key += step)
             if (!weekdays || (weekdays >> weekday_of_key(key) & 1)) take(key);
         return 1;

@@ -138,8 +138,8 @@ int next_request(int fd, std::string &in, range_request &out) {
         if (f == frame_fault) return 0;
         if (f == frame_whole) {
             tile_message m;
-            int ok = decode_tile_message(type, payload, m) &&
-                     std::holds_alternative<range_request>(m);
+            int ok =
+                decode_tile_message(type, payload, m) && std::holds_alternative<range_request>(m);
             if (ok) out = std::get<range_request>(m);
             in.erase(0, at);
             return ok;
@@ -324,7 +324,8 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
     // it whole before it writes: one write. A worker gone meanwhile fails it
     // (the signal of a closed pipe is ignored for it), and the range is asked
     // again of a new one.
-    struct sigaction ignore {}, was{};
+    struct sigaction ignore {
+    }, was{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &was);
     ssize_t sent = -1;
