@@ -156,7 +156,7 @@ constexpr int64_t max_reach_days = 3653;
 struct expansion {
     const event_node *node;
     int64_t first_day, last_day;  // local days asked for
-    std::vector<std::pair<int64_t, occurrence>> found;
+    std::vector<std::pair<int64_t, occurrence>> &found;
 
     // 1 when the occurrence from start to end is kept: not the first
     // instance, not left out, and covering a day asked for.
@@ -201,9 +201,9 @@ int plain_walk(expansion &e, const icalrecurrencetype &r, int64_t first, int64_t
     if (!icaltime_is_null_time(r.until) && (!real_day(r.until) || day_key(r.until) <= last + 2))
         return 0;
     int weekdays = 0;  // bit d: the library's weekday d is named by BYDAY
-    for (int d : values(r.by_day)) {
-        if (icalrecurrencetype_day_position(static_cast<short>(d)) != 0) return 0;
-        weekdays |= 1 << icalrecurrencetype_day_day_of_week(static_cast<short>(d));
+    for (std::size_t i = 0; i < ICAL_BY_DAY_SIZE && r.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+        if (icalrecurrencetype_day_position(r.by_day[i]) != 0) return 0;
+        weekdays |= 1 << icalrecurrencetype_day_day_of_week(r.by_day[i]);
     }
     int64_t from = std::max(first, start_day);
     auto take = [&e, start](int64_t key) {
@@ -225,8 +225,10 @@ int plain_walk(expansion &e, const icalrecurrencetype &r, int64_t first, int64_t
         return 1;
     }
     case ICAL_MONTHLY_RECURRENCE: {
-        std::vector<int> days = values(r.by_month_day);
-        int day = days.empty() ? start.day : days.size() == 1 ? days[0] : 0;
+        int day = !has(r.by_month_day) ? start.day
+                  : ICAL_BY_MONTHDAY_SIZE < 2 || r.by_month_day[1] == ICAL_RECURRENCE_ARRAY_MAX
+                      ? r.by_month_day[0]
+                      : 0;
         if (weekdays || day < 1 || day > 28 || start.is_daylight) return 0;
         icaltimetype t = icaltime_null_date();
         jdn_to_gregorian(from, &t);
@@ -372,12 +374,17 @@ int has_sub_daily_rule(const event_node *node) {
 void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
                  void *context) {
     if (first_day > last_day || !has_rule(node)) return;
-    expansion e{node, first_day, last_day, {}};
+    // Kept from one event to the next: a worker that allocated it for each
+    // would write into pages it shares with the engine.
+    static std::vector<std::pair<int64_t, occurrence>> found;
+    found.clear();
+    expansion e{node, first_day, last_day, found};
     for (icalproperty *p : node->rules)
         if (icalproperty_isa(p) == ICAL_RRULE_PROPERTY) walk_rule(e, icalproperty_get_rrule(p));
     add_rdates(e);
-    std::stable_sort(e.found.begin(), e.found.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    auto earlier = [](const auto &a, const auto &b) { return a.first < b.first; };
+    if (!std::is_sorted(found.begin(), found.end(), earlier))
+        std::stable_sort(found.begin(), found.end(), earlier);
     for (std::size_t i = 0; i < e.found.size(); ++i)
         if (i == 0 || e.found[i].first != e.found[i - 1].first) emit(context, e.found[i].second);
 }
