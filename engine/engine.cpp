@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 
 #include "engine/recur.h"
+#include "engine/sanitizer.h"
 #include "engine/sandbox.h"
 
 #include <fcntl.h>
@@ -20,14 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define DS_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DS_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 namespace {
 

@@ -9,6 +9,8 @@
 // last, so that it constrains no step of the setup.
 #include "engine/sandbox.h"
 
+#include "engine/sanitizer.h"
+
 #include <linux/landlock.h>
 #include <seccomp.h>
 
@@ -26,14 +28,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define DS_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DS_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 namespace {
 

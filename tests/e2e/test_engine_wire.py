@@ -34,6 +34,11 @@ LARGE = calendar(vevent(i, 1 + i % 10) for i in range(40000))
 WEEKLY = calendar([vevent("w", 4, "RRULE:FREQ=WEEKLY")])
 
 
+def one_event_files(count):
+    """A folder calendar of count files, one event each on the 1st to 20th."""
+    return {"evolution/cal/%05d.ics" % i: calendar([vevent(i, 1 + i % 20)]) for i in range(count)}
+
+
 def cpu_seconds(pid):
     fields = pathlib.Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
@@ -76,9 +81,7 @@ class WireTest(unittest.TestCase):
                 self.assertEqual(tile.stderr(), "")
 
     def test_a_folder_rewritten_in_a_burst_during_a_read_shows_its_last_state(self):
-        files = {"evolution/cal/%05d.ics" % i: calendar([vevent(i, 1 + i % 20)])
-                 for i in range(10000)}
-        with harness.Session(settings=SETTINGS, files=files) as session:
+        with harness.Session(settings=SETTINGS, files=one_event_files(10000)) as session:
             folder = session.home / "evolution/cal"
             tile = self.start(session, folder)
             tile.wait_shown(lambda s: s.busy == set(range(1, 21)) and s.pending == 0, timeout=90)
@@ -94,12 +97,9 @@ class WireTest(unittest.TestCase):
             tile.wait_shown(lambda s: s.busy == expected and s.pending == 0, timeout=90)
             self.assertEqual(tile.stderr(), "")
 
-
     @unittest.skipIf(shutil.which("strace") is None, "not installed: strace")
     def test_the_wheel_never_touches_the_calendar_folder(self):
-        files = {"evolution/cal/%04d.ics" % i: calendar([vevent(i, 1 + i % 20)])
-                 for i in range(2000)}
-        with harness.Session(settings=SETTINGS, files=files) as session:
+        with harness.Session(settings=SETTINGS, files=one_event_files(2000)) as session:
             folder = session.home / "evolution/cal"
             tile = self.start(session, folder)
             tile.wait_shown(lambda s: s.pending == 0, timeout=30)
