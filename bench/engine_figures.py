@@ -3,7 +3,7 @@
 # Copyright (C) 2026 the Dayspinner authors
 """The calendar engine's figures, side by side in one run (docs/FIGURES.md):
 
-    python3 bench/engine_figures.py [BUILD_DIR] [--only load|wheel|memory]
+    python3 bench/engine_figures.py [BUILD_DIR] [--only load|wheel|memory|cap]
 
 The whole run takes about five minutes.
 
@@ -348,10 +348,57 @@ def memory_figures(session, calendars, today):
                                                    max(reloads), len(reloads)), flush=True)
 
 
+def daily_calendar(count):
+    """count events that recur every day from 1 January 2025, no end."""
+    events = "".join("BEGIN:VEVENT\r\nUID:d%d\r\nDTSTART;VALUE=DATE:20250101\r\n"
+                     "RRULE:FREQ=DAILY\r\nSUMMARY:daily %d\r\nEND:VEVENT\r\n" % (i, i)
+                     for i in range(count))
+    return ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//dayspinner bench//EN\r\n" + events +
+            "END:VCALENDAR\r\n")
+
+
+def cap_figures(session, today):
+    print("\n== The tile's resident size under every day busy many times over (KiB)")
+    path = session.home / "calendar.ics"
+    (session.home / harness.SETTINGS_NAME).write_text(SETTINGS % path)
+    print("| Calendar | file | tile: after the first month | tile: most over the wheel "
+          "| engine: most | wheel: months, s |")
+    print("|---|---|---|---|---|---|")
+    for count in (0, 20000, 100000):
+        path.write_text(daily_calendar(count))
+        tile = PipedTile(session, ["-d"])
+        clicker = None
+        try:
+            tile.wait_docked()
+            year, month = today.year, today.month
+            tile.wait_line(shown("%04d-%02d" % (year, month), True), 0)
+            settle(tile)
+            first = resident_kib(tile.process.pid)[0]
+            most, engine = first, 0
+            tile.move(32, 40)
+            clicker = Clicker(session.display)
+            start = time.monotonic()
+            # Two years forward a month at a time, then back in one jump.
+            for jump in [1] * 24 + [-24]:
+                year, month, _, _ = click_and_time(tile, clicker, jump, year, month)
+                most = max(most, resident_kib(tile.process.pid)[0])
+                found = children(tile.process.pid)
+                if found:
+                    engine = max(engine, resident_kib(found[0])[0])
+            spent = time.monotonic() - start
+        finally:
+            if clicker:
+                clicker.close()
+            tile.close_and_wait()
+        print("| %s daily events | %.1f MB | %s | %s | %s | 25 in %.1f |"
+              % (format(count, ","), path.stat().st_size / 1e6, format(first, ","),
+                 format(most, ","), format(engine, ","), spent), flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build")
-    parser.add_argument("--only", choices=("load", "wheel", "memory"))
+    parser.add_argument("--only", choices=("load", "wheel", "memory", "cap"))
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     os.environ["DAYSPINNER_BINARY"] = str(build / "dayspinner")
@@ -368,6 +415,8 @@ def main():
                 wheel_figures(build, session, calendars, today)
             if args.only in (None, "memory"):
                 memory_figures(session, calendars, today)
+            if args.only in (None, "cap"):
+                cap_figures(session, today)
     print("\nload average at the end: %.2f %.2f %.2f" % os.getloadavg())
 
 

@@ -183,47 +183,18 @@ GtkWidget *summary_label(const event_record &event, const std::string &text) {
     return markup_label("<s>" + markup_escaped(text) + "</s>");
 }
 
-// One occurrence of the day as the view orders it: all-day and many-day
-// ones first, then the timed ones by their start, in list order among equals.
-struct day_row {
-    int64_t key;  // 0 for all-day and many-day, else 1 + the start's second of the day
-    std::size_t event;
-    const occurrence *o;
-    bool operator<(const day_row &r) const {
-        return std::tie(key, event) < std::tie(r.key, r.event);
-    }
-};
-
-// The day's first limit rows in order, out of its *total; only those are
-// sorted, so that a day of any number of events is listed at once.
-std::vector<day_row> first_rows_of_day(icaltimetype day, std::size_t limit, std::size_t *total) {
-    std::vector<day_row> rows;
-    for (std::size_t i = 0, n = held_events().size(); i < n; ++i)
-        if (const occurrence *o = occurrence_on_day(i, day)) {
-            int64_t start = (o->start.hour * 60 + o->start.minute) * 60 + o->start.second;
-            rows.push_back({timed_in_one_day(*o) ? 1 + start : 0, i, o});
-        }
-    *total = rows.size();
-    limit = std::min(limit, rows.size());
-    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(limit), rows.end());
-    rows.resize(limit);
-    return rows;
-}
-
-bool has_events(icaltimetype day) {
-    for (std::size_t i = 0, n = held_events().size(); i < n; ++i)
-        if (occurrence_on_day(i, day)) return true;
-    return false;
-}
+bool has_events(icaltimetype day) { return rows_on_day(day).count > 0; }
 
 }  // namespace
 
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays,
                   const view_calendar &calendar) {
     int r = 2;
-    std::size_t shown_holidays = std::min(holidays.size(), day_view_rows), total = 0;
-    std::vector<day_row> rows = first_rows_of_day(day, day_view_rows - shown_holidays, &total);
-    total += holidays.size();
+    std::size_t shown_holidays = std::min(holidays.size(), day_view_rows);
+    day_rows held = rows_on_day(day);
+    std::vector<day_row> &rows = held.rows;
+    rows.resize(std::min(rows.size(), day_view_rows - shown_holidays));
+    std::size_t total = held.count + holidays.size();
     // In the rose of the face's holiday line, so that the two read as one.
     for (std::size_t h = 0; h < shown_holidays; ++h) {
         attach(table, gtk_hseparator_new(), 0, 4, r++);
@@ -236,7 +207,7 @@ int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::str
     }
     const std::vector<event_record> &events = held_events();
     for (const day_row &row : rows) {
-        const occurrence &o = *row.o;
+        const occurrence &o = row.item;
         const event_record &event = events[row.event];
         attach(table, gtk_hseparator_new(), 0, 4, r++);
         attach(table, markup_label(when_markup(o, calendar)), 1, 2, r);

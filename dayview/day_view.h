@@ -23,6 +23,7 @@ struct press_place {
 // The rows a view lists at most, holidays included; a last row counts the
 // rest ("and 9800 more").
 constexpr std::size_t day_view_rows = 200;
+static_assert(day_view_rows <= day_row_cap, "the tile holds a day's first day_row_cap rows");
 
 // Shows the day's holidays (the names given, one row each, at the top) and
 // events beside the tile and returns; an open view shows the new day instead,

@@ -117,19 +117,12 @@ int serve_range(engine_session &s, const range_request &m) {
     answer_result answer = answer_days(m.days, m.from, range_budget_ms, s.hello.fault,
                                        static_cast<int>(s.hello.time_scale),
                                        static_cast<int>(s.hello.debug & debug_lines));
-    uint32_t index = 0;
-    for (const event_node *node = event_list; node; node = node->next, ++index) {
-        if (index < m.from || node->occurrences.empty()) continue;
-        if (index >= answer.next) break;
-        const std::vector<occurrence> &all = node->occurrences;
-        for (std::size_t at = 0; at < all.size(); at += occurrence_cap) {
-            occurrences_reply r{m.request, index, {}};
-            std::size_t n = std::min(occurrence_cap, all.size() - at);
-            r.items.assign(all.begin() + static_cast<std::ptrdiff_t>(at),
-                           all.begin() + static_cast<std::ptrdiff_t>(at + n));
-            encode(s.out, r);
-            if (s.out.size() >= send_batch) send(s);
-        }
+    for (std::size_t i = 0; i < answer.days.size(); ++i) {
+        day_answer &a = answer.days[i];
+        if (!a.status && !a.count) continue;
+        encode(s.out, day_reply{m.request, m.days.first + static_cast<int64_t>(i), a.status,
+                                a.count, std::move(a.rows)});
+        if (s.out.size() >= send_batch) send(s);
     }
     for (int32_t event : answer.faulty)
         encode(s.out, faulty_reply{m.request, static_cast<uint32_t>(event)});

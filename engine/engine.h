@@ -7,7 +7,7 @@
 //
 //   tile --load/range--> engine: read_calendar (load.cpp, zones.cpp)
 //                                answer_days (worker.cpp, recur.cpp)
-//   tile <--events, occurrences, progress-- engine
+//   tile <--events, days, progress-- engine
 //
 // read_calendar, read_calendar_text and answer_days also run in the calling
 // process, for the fuzz target and benchmarks.
@@ -59,8 +59,6 @@ struct event_node {
     // that wrote into every component would copy every page of the list.
     std::vector<icalproperty *> rules;
     occurrence first;  // the first instance
-    // The rule's further occurrences in the days last answered.
-    std::vector<occurrence> occurrences;
     // 1: a worker died or overran its deadline on this event; its rule is not
     // expanded again until the file is read again.
     int faulty = 0;
@@ -92,13 +90,24 @@ void read_calendar(const char *path, const read_options &options);
 void read_calendar_text(std::string text, const char *path, const read_options &options);
 void free_events();  // empties event_list and forgets the files' zones
 
-// Gives the events from index from on (list order) their occurrences in
-// range, through a worker process, for at most about budget_ms; returns the
-// index of the first event not answered (the list's length when all are).
-// Events on which a worker died or held are marked faulty and listed.
+// What the further occurrences of some events give one day (protocol/protocol.h
+// day_reply): its mark, its rows in all, and the first of them in the day
+// view's order.
+struct day_answer {
+    uint8_t status = 0;  // 0 none, 1 busy, 2 free only
+    uint32_t count = 0;
+    std::vector<day_row> rows;  // at most day_row_cap
+};
+
+// Answers the days of range for the events from index from on (list order),
+// through a worker process, for at most about budget_ms: next is the index
+// of the first event not answered (the list's length when all are), and days
+// holds one answer per day of range for the events before it. Events on
+// which a worker died or held are marked faulty and listed.
 struct answer_result {
     std::size_t next = 0;
     std::vector<int32_t> faulty;
+    std::vector<day_answer> days;
 };
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug);

@@ -219,16 +219,58 @@ struct run_result {
     int signal = 0;        // the signal that ended a crashed worker, or 0
 };
 
+// The answers of one range, taken from the worker's records. An event's
+// occurrences count only once it is reported done: until then they wait in
+// pending, one per day at most (the first that covers it, in the order of
+// their starts), so that what waits is bounded by the days asked.
+struct range_fold {
+    day_range range;
+    std::vector<day_answer> days;  // one per day of range
+    uint32_t event = UINT32_MAX;   // whose occurrences wait, or none
+    int64_t covered = 0;           // the last day one of them covers
+    std::vector<std::pair<int64_t, occurrence>> pending;
+
+    explicit range_fold(day_range r)
+        : range(r), days(static_cast<std::size_t>(r.last - r.first + 1)) {}
+    void forget() {
+        event = UINT32_MAX;
+        pending.clear();
+    }
+    // The days of o that the event's first instance does not cover (those
+    // the tile marks and lists from its event reply).
+    void add(const event_node *node, uint32_t e, const occurrence &o) {
+        if (event != e) {
+            forget();
+            event = e;
+            covered = range.first - 1;
+        }
+        int64_t last = std::min(o.last_day, range.last);
+        for (int64_t d = std::max({o.first_day, covered + 1, range.first}); d <= last; ++d)
+            if (d < node->first.first_day || d > node->first.last_day) pending.emplace_back(d, o);
+        covered = std::max(covered, last);
+    }
+    void done(const event_node *node, uint32_t e) {
+        if (event == e)
+            for (const auto &[d, o] : pending) {
+                day_answer &a = days[static_cast<std::size_t>(d - range.first)];
+                if (!node->cancelled && a.status != 1) a.status = node->transparency == 2 ? 2 : 1;
+                ++a.count;
+                keep_row(a.rows, {e, o});
+            }
+        forget();
+    }
+};
+
 // What take_records found in a worker's output.
 struct taken_records {
     std::size_t done;  // the index after the last event reported done
     int fault = 0;     // 1: a frame that is not a worker's message
 };
 
-// Takes the whole frames out of buffer into the nodes; done is the index
+// Takes the whole frames out of buffer into the fold; done is the index
 // after the last event reported done so far.
 taken_records take_records(std::string &buffer, const std::vector<event_node *> &nodes,
-                           std::size_t from, std::size_t done) {
+                           std::size_t from, std::size_t done, range_fold &fold) {
     taken_records out{done};
     std::size_t at = 0;
     uint32_t type = 0;
@@ -242,10 +284,13 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
             break;
         }
         if (auto *d = std::get_if<done_record>(&m)) {
-            if (d->event >= from && d->event < nodes.size()) out.done = std::size_t(d->event) + 1;
+            if (d->event >= from && d->event < nodes.size()) {
+                fold.done(nodes[d->event], d->event);
+                out.done = std::size_t(d->event) + 1;
+            }
         } else if (auto *r = std::get_if<found_record>(&m)) {
             if (r->event >= from && r->event < nodes.size())
-                nodes[r->event]->occurrences.push_back(r->item);
+                fold.add(nodes[r->event], r->event, r->item);
         }
     }
     buffer.erase(0, at);
@@ -312,10 +357,11 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
 // Asks the worker for the events from `from` on, up to `last` (the last one
 // that needs it), and takes its records until it reports `last` done, dies,
 // holds one event past its deadline, or the budget ends at budget_end.
-// Records of events after `from` that were not reported done are dropped.
-// The worker is ended by anything but a finished range.
+// Records of events that were not reported done are dropped. The worker is
+// ended by anything but a finished range.
 run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
-                     day_range range, int time_scale, int64_t budget_end) {
+                     range_fold &fold, int time_scale, int64_t budget_end) {
+    const day_range range = fold.range;
     run_result result;
     result.next = from;
     std::string request;
@@ -358,7 +404,7 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
             break;
         }
         worker.buffer.append(chunk, static_cast<std::size_t>(n));
-        taken_records taken = take_records(worker.buffer, nodes, from, result.next);
+        taken_records taken = take_records(worker.buffer, nodes, from, result.next, fold);
         result.next = taken.done;
         if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
             result.end = run_crashed;
@@ -366,6 +412,7 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
         }
         if (result.next > last) return result.end = run_finished, result;
     }
+    fold.forget();
     result.current = worker.progress->current.load(std::memory_order_acquire);
     int status = stop_worker(1);
     if (result.end == run_crashed && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
@@ -391,8 +438,12 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug) {
     std::vector<event_node *> nodes;
     for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
-    for (std::size_t i = from; i < nodes.size(); ++i) nodes[i]->occurrences.clear();
     answer_result out;
+    if (range.first > range.last || range.last - range.first >= range_day_cap) {
+        out.next = nodes.size();  // no days to answer
+        return out;
+    }
+    range_fold fold(range);
     // A worker forked with another list is of no use (end_worker was not called).
     if (worker.pid > 0 && (worker.list != event_list || worker.events != nodes.size()))
         stop_worker(1);
@@ -403,12 +454,14 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
     while (next < nodes.size() && last > next) {
         if (worker.pid < 0 && !start_worker(nodes, fault, time_scale)) {
             out.next = next;  // nothing more answered: asked again later
+            out.days = std::move(fold.days);
             return out;
         }
-        run_result r = run_range(nodes, next, last - 1, range, time_scale, budget_end);
+        run_result r = run_range(nodes, next, last - 1, fold, time_scale, budget_end);
         if (r.end == run_finished) break;
         if (r.end == run_out_of_budget || r.end == run_not_started) {
             out.next = r.next;
+            out.days = std::move(fold.days);
             return out;
         }
         // The event it was on, unless that was reported done: then it died
@@ -421,10 +474,10 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
         out.faulty.push_back(static_cast<int32_t>(culprit));
         if (debug) report_fault(nodes[culprit], r);
         // Those before it whose records came without their end are done again.
-        for (std::size_t i = r.next; i < culprit; ++i) nodes[i]->occurrences.clear();
         next = next_needing_worker(nodes, r.next);
         while (last > next && !needs_worker(nodes[last - 1])) --last;
     }
     out.next = nodes.size();
+    out.days = std::move(fold.days);
     return out;
 }

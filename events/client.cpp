@@ -4,9 +4,12 @@
 // read the calendar and to answer days, keeps the answers, and replaces an
 // engine that dies or passes a deadline, leaving out what it died on.
 //
-// Answers are held by blocks of 32 days. A block holds the occurrences of the
-// events from the head of the list up to `upto`; the engine answers a range
-// for at most half a second at a time, and the rest is asked for next.
+// Answers are held by blocks of 32 days. A block holds, for each of its
+// days, what the further occurrences of the events from the head of the
+// list up to `upto` give it: a mark, a count of rows and the day view's
+// first rows (protocol/protocol.h day_reply), so that a block is bounded
+// whatever the calendar. The engine answers a range for at most half a
+// second at a time, and the rest is asked for next.
 #include "events/events.h"
 
 #include "calendar/calendar.h"
@@ -50,12 +53,18 @@ constexpr int64_t range_deadline_ms = 3000;
 // stopped until the calendar changes.
 constexpr int max_failures = 3;
 
+struct held_day {
+    uint8_t status = 0;  // of the further occurrences
+    uint32_t count = 0;
+    std::vector<day_row> rows;  // in the view's order, at most day_row_cap
+};
+
 struct held_block {
-    int64_t index = 0;                                  // days index * 32 to index * 32 + 31
-    std::size_t upto = 0;                               // the events before this one are answered
-    std::vector<std::pair<int32_t, occurrence>> items;  // sorted by event
-    std::array<int8_t, block_days> status{};
-    int dirty = 1;  // status is to be computed again
+    int64_t index = 0;     // days index * 32 to index * 32 + 31
+    std::size_t upto = 0;  // the events before this one are answered
+    std::array<held_day, block_days> days;
+    std::array<int8_t, block_days> status{};  // with the first instances
+    int dirty = 1;                            // status is to be computed again
 };
 
 // What the engine died or held on: a file, or a zone definition of it.
@@ -422,15 +431,19 @@ void ask_next() {
     }
 }
 
-void take_occurrences(const occurrences_reply &m) {
-    if (m.event >= client.events.size()) return;
-    auto event = static_cast<int32_t>(m.event);
-    for (const occurrence &o : m.items)
-        for (int64_t index : client.range_blocks)
-            if (held_block *b = find_block(index))
-                if (o.first_day <= index * block_days + block_days - 1 &&
-                    o.last_day >= index * block_days)
-                    b->items.emplace_back(event, o);
+// A day's answer for some events, merged into what the events before them gave it.
+void take_day(const day_reply &m) {
+    int64_t index = block_of(m.day);
+    held_block *b = std::find(client.range_blocks.begin(), client.range_blocks.end(), index) !=
+                            client.range_blocks.end()
+                        ? find_block(index)
+                        : nullptr;
+    if (!b) return;
+    held_day &d = b->days[static_cast<std::size_t>(m.day - index * block_days)];
+    if (d.status != 1 && m.status) d.status = m.status;
+    d.count += m.count;
+    for (const day_row &r : m.rows)
+        if (r.event < client.events.size()) keep_row(d.rows, r);
 }
 
 void take_progress(const progress_reply &m) {
@@ -501,9 +514,9 @@ int handle_message(const engine_message &reply) {
         return 0;
     } else if (!client.range_pending) {
         return 1;  // of a range asked before a load
-    } else if (const auto *m = std::get_if<occurrences_reply>(&reply)) {
+    } else if (const auto *m = std::get_if<day_reply>(&reply)) {
         if (m->range != client.range_id) return 1;
-        take_occurrences(*m);
+        take_day(*m);
         set_stage(stage_range, range_deadline_ms);
     } else if (const auto *m = std::get_if<faulty_reply>(&reply)) {
         if (m->range != client.range_id) return 1;
@@ -596,21 +609,22 @@ void replace_engine(engine_end why) {
 }
 
 void compute_status(held_block &b) {
-    b.status.fill(0);
     int64_t first = b.index * block_days, last = first + block_days - 1;
-    auto mark = [&](const occurrence &o, const event_record &e) {
-        for (int64_t d = std::max(first, o.first_day); d <= std::min(last, o.last_day); ++d) {
-            int8_t &s = b.status[static_cast<std::size_t>(d - first)];
-            if (s != 1) s = static_cast<int8_t>(e.transparency);
-        }
-    };
+    for (std::size_t i = 0; i < b.status.size(); ++i)
+        b.status[i] = static_cast<int8_t>(b.days[i].status);
     for (const event_record &e : client.events)
-        if (!e.cancelled) mark(e.first, e);
-    for (const auto &item : b.items) {
-        const event_record &e = client.events[static_cast<std::size_t>(item.first)];
-        if (!e.cancelled) mark(item.second, e);
-    }
+        if (!e.cancelled)
+            for (int64_t d = std::max(first, e.first.first_day);
+                 d <= std::min(last, e.first.last_day); ++d) {
+                int8_t &s = b.status[static_cast<std::size_t>(d - first)];
+                if (s != 1) s = static_cast<int8_t>(e.transparency);
+            }
     b.dirty = 0;
+}
+
+const held_day *held_day_of(int64_t day) {
+    const held_block *b = find_block(block_of(day));
+    return b ? &b->days[static_cast<std::size_t>(day - b->index * block_days)] : nullptr;
 }
 
 }  // namespace
@@ -714,14 +728,28 @@ const occurrence *occurrence_on_day(std::size_t event, icaltimetype day) {
     if (event >= client.events.size()) return nullptr;
     int64_t n = gregorian_to_jdn(day);
     if (covers(client.events[event].first, n)) return &client.events[event].first;
-    held_block *b = find_block(block_of(n));
-    if (!b) return nullptr;
-    auto at = std::lower_bound(
-        b->items.begin(), b->items.end(), static_cast<int32_t>(event),
-        [](const std::pair<int32_t, occurrence> &item, int32_t e) { return item.first < e; });
-    for (; at != b->items.end() && at->first == static_cast<int32_t>(event); ++at)
-        if (covers(at->second, n)) return &at->second;
+    if (const held_day *d = held_day_of(n))
+        for (const day_row &r : d->rows)
+            if (r.event == event) return &r.item;
     return nullptr;
+}
+
+day_rows rows_on_day(icaltimetype day) {
+    int64_t n = gregorian_to_jdn(day);
+    day_rows out;
+    for (std::size_t i = 0; i < client.events.size(); ++i)
+        if (covers(client.events[i].first, n))
+            out.rows.push_back({static_cast<uint32_t>(i), client.events[i].first});
+    out.count = out.rows.size();
+    // Only the first are sorted, so that a day of any number of events is listed at once.
+    auto kept = static_cast<std::ptrdiff_t>(std::min(day_row_cap, out.rows.size()));
+    std::partial_sort(out.rows.begin(), out.rows.begin() + kept, out.rows.end(), row_before);
+    out.rows.resize(static_cast<std::size_t>(kept));
+    if (const held_day *d = held_day_of(n)) {
+        out.count += d->count;
+        for (const day_row &r : d->rows) keep_row(out.rows, r);
+    }
+    return out;
 }
 
 int day_status(icaltimetype day) {

@@ -59,9 +59,17 @@ void stop_events();
 // What the tile holds; no query below starts any work.
 const std::vector<event_record> &held_events();  // in the engine's list order
 int events_debug();                              // 1 when the last load asked for debugging lines
-// The occurrence of event that covers day, or null (also when not answered yet).
+// The occurrence of event that covers day, or null (also when not answered
+// yet, or when it is not among the day's first rows).
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day);
 int day_status(icaltimetype day);  // 0 none, 1 busy, 2 free only
+// The occurrences on a day, one per event, in the day view's order
+// (protocol/protocol.h row_before): the first day_row_cap of count.
+struct day_rows {
+    std::vector<day_row> rows;
+    std::size_t count = 0;
+};
+day_rows rows_on_day(icaltimetype day);
 // Events whose answers for some day of days are not in yet.
 int events_pending(day_range days);
 

@@ -124,7 +124,27 @@ struct reader {
 
 constexpr std::size_t occurrence_bytes = 32;
 
+// The view's key of a row: 0 for all-day and many-day, else 1 + the
+// start's second of the day.
+int64_t row_key(const occurrence &o) {
+    if (o.first_day != o.last_day || o.start.is_date) return 0;
+    return 1 + (o.start.hour * 60 + o.start.minute) * 60 + o.start.second;
+}
+
 }  // namespace
+
+bool row_before(const day_row &a, const day_row &b) {
+    int64_t ka = row_key(a.item), kb = row_key(b.item);
+    return ka != kb ? ka < kb : a.event < b.event;
+}
+
+void keep_row(std::vector<day_row> &rows, const day_row &r) {
+    if (rows.size() >= day_row_cap) {
+        if (!row_before(r, rows.back())) return;
+        rows.pop_back();
+    }
+    rows.insert(std::upper_bound(rows.begin(), rows.end(), r, row_before), r);
+}
 
 void encode(std::string &out, const tile_hello &m) {
     writer w(out, msg_hello);
@@ -185,13 +205,18 @@ void encode(std::string &out, const loaded_reply &m) {
     w.u32(m.events);
 }
 
-void encode(std::string &out, const occurrences_reply &m) {
-    writer w(out, msg_occurrences);
+void encode(std::string &out, const day_reply &m) {
+    writer w(out, msg_day);
     w.u32(m.range);
-    w.u32(m.event);
-    std::size_t n = std::min(m.items.size(), occurrence_cap);
+    w.i64(m.day);
+    w.u8(m.status);
+    std::size_t n = std::min(m.rows.size(), day_row_cap);
+    w.u32(std::max(m.count, static_cast<uint32_t>(n)));
     w.u32(static_cast<uint32_t>(n));
-    for (std::size_t i = 0; i < n; ++i) w.item(m.items[i]);
+    for (std::size_t i = 0; i < n; ++i) {
+        w.u32(m.rows[i].event);
+        w.item(m.rows[i].item);
+    }
 }
 
 void encode(std::string &out, const faulty_reply &m) {
@@ -260,6 +285,10 @@ int decode_tile_message(uint32_t type, std::string_view payload, tile_message &o
         m.days.first = r.i64();
         m.days.last = r.i64();
         m.from = r.u32();
+        // The difference in unsigned arithmetic: right for any two days in order.
+        if (m.days.first > m.days.last ||
+            uint64_t(m.days.last) - uint64_t(m.days.first) >= uint64_t(range_day_cap))
+            return 0;
         out = m;
     } else {
         return 0;
@@ -301,12 +330,18 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
         out = m;
         break;
     }
-    case msg_occurrences: {
-        occurrences_reply m;
+    case msg_day: {
+        day_reply m;
         m.range = r.u32();
-        m.event = r.u32();
-        m.items.resize(r.count(occurrence_cap, occurrence_bytes));
-        for (occurrence &o : m.items) o = r.item();
+        m.day = r.i64();
+        m.status = r.u8();
+        m.count = r.u32();
+        m.rows.resize(r.count(day_row_cap, 4 + occurrence_bytes));
+        for (day_row &row : m.rows) {
+            row.event = r.u32();
+            row.item = r.item();
+        }
+        if (m.status > 2 || m.count < m.rows.size()) return 0;
         out = std::move(m);
         break;
     }

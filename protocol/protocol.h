@@ -27,8 +27,8 @@
 //     load       u32 request, text path (path_cap), list of text skipped
 //                files (culprit_cap of path_cap), list of text bad zones
 //                (culprit_cap of name_cap)
-//     range      u32 request, u32 load, i64 first day, i64 last day,
-//                u32 first event
+//     range      u32 request, u32 load, i64 first day, i64 last day (at
+//                most range_day_cap days from the first on), u32 first event
 //   engine -> tile
 //     hello      u32 version
 //     progress   u32 load, u32 kind (progress_kind), text name (path_cap)
@@ -36,7 +36,8 @@
 //                u8 has rule, occurrence first, text summary (text_cap),
 //                text location (text_cap)
 //     loaded     u32 load, u32 events
-//     occurrences u32 range, u32 event, list of occurrence (occurrence_cap)
+//     day        u32 range, i64 day, u8 status (0 none, 1 busy, 2 free
+//                only), u32 rows in all, list of row (day_row_cap)
 //     faulty     u32 range, u32 event
 //     range done u32 range, u32 next event
 //   worker -> engine
@@ -46,7 +47,13 @@
 // A time is i16 year, u8 month, u8 day, u8 hour, u8 minute, u8 second and
 // u8 is_date (8 bytes): a local wall-clock time, without a zone. An
 // occurrence is its start, its end and i64 first and last day (Julian day
-// numbers): 32 bytes.
+// numbers): 32 bytes. A row is u32 event and an occurrence: 36 bytes.
+//
+// A day's answer covers the further occurrences of the events asked for
+// (never an event's first instance, which the tile has from its event
+// reply): what they mark, how many rows they give the day view (one per
+// event), and the first day_row_cap of those rows in the view's order, so
+// that what the tile holds for a day is bounded whatever the calendar.
 #pragma once
 
 #include <libical/ical.h>
@@ -58,16 +65,17 @@
 #include <variant>
 #include <vector>
 
-constexpr uint32_t protocol_version = 1;
+constexpr uint32_t protocol_version = 2;
 
 // Bytes of one frame's payload, at most.
 constexpr std::size_t frame_cap = std::size_t(1) << 20;
-constexpr std::size_t text_cap = 4096;         // a summary or a location
-constexpr std::size_t path_cap = 4096;         // a path (PATH_MAX)
-constexpr std::size_t name_cap = 256;          // a TZID, the program's name
-constexpr std::size_t culprit_cap = 256;       // files or zones left out
-constexpr std::size_t tree_cap = 64;           // directories the engine may read
-constexpr std::size_t occurrence_cap = 16384;  // occurrences in one message
+constexpr std::size_t text_cap = 4096;    // a summary or a location
+constexpr std::size_t path_cap = 4096;    // a path (PATH_MAX)
+constexpr std::size_t name_cap = 256;     // a TZID, the program's name
+constexpr std::size_t culprit_cap = 256;  // files or zones left out
+constexpr std::size_t tree_cap = 64;      // directories the engine may read
+constexpr std::size_t day_row_cap = 200;  // rows of one day's answer
+constexpr int64_t range_day_cap = 366;    // days of one range
 constexpr uint32_t time_scale_cap = 1000;
 
 // One occurrence of an event and the local days it covers. Times are the
@@ -79,6 +87,20 @@ struct occurrence {
     // first_day > last_day when it covers none.
     int64_t first_day = 1, last_day = 0;
 };
+
+// An occurrence of the event at index event of the load's list.
+struct day_row {
+    uint32_t event = 0;
+    occurrence item;
+};
+
+// The order in which the day view lists a day's rows: all-day and many-day
+// occurrences first, then the timed ones by their start, in list order
+// among equals.
+bool row_before(const day_row &a, const day_row &b);
+// Adds r to rows, which is in that order and at most day_row_cap long, and
+// drops the last row beyond the cap.
+void keep_row(std::vector<day_row> &rows, const day_row &r);
 
 // Days as Julian day numbers, first to last; empty when first > last.
 struct day_range {
@@ -117,7 +139,7 @@ enum message_type : uint32_t {
     msg_progress = 4,
     msg_event = 5,
     msg_loaded = 6,
-    msg_occurrences = 7,
+    msg_day = 7,
     msg_faulty = 8,
     msg_range_done = 9,
     msg_found = 10,
@@ -162,9 +184,12 @@ struct event_reply {
 struct loaded_reply {
     uint32_t load = 0, events = 0;
 };
-struct occurrences_reply {
-    uint32_t range = 0, event = 0;
-    std::vector<occurrence> items;
+struct day_reply {
+    uint32_t range = 0;
+    int64_t day = 0;
+    uint8_t status = 0;
+    uint32_t count = 0;  // rows in all, rows.size() at least
+    std::vector<day_row> rows;
 };
 struct faulty_reply {
     uint32_t range = 0, event = 0;
@@ -173,7 +198,7 @@ struct range_done_reply {
     uint32_t range = 0, next = 0;
 };
 using engine_message = std::variant<engine_hello, progress_reply, event_reply, loaded_reply,
-                                    occurrences_reply, faulty_reply, range_done_reply>;
+                                    day_reply, faulty_reply, range_done_reply>;
 
 struct found_record {
     uint32_t event = 0;
@@ -196,7 +221,7 @@ void encode(std::string &out, const engine_hello &m);
 void encode(std::string &out, const progress_reply &m);
 void encode(std::string &out, const event_reply &m);
 void encode(std::string &out, const loaded_reply &m);
-void encode(std::string &out, const occurrences_reply &m);  // items: at most occurrence_cap
+void encode(std::string &out, const day_reply &m);  // rows: at most day_row_cap
 void encode(std::string &out, const faulty_reply &m);
 void encode(std::string &out, const range_done_reply &m);
 void encode(std::string &out, const found_record &m);

@@ -2,7 +2,9 @@
 # Copyright (C) 2026 the Dayspinner authors
 """A calendar replaced while the engine still reads the last one: the face
 ends with the newest calendar's days only, nothing pending, and the tile
-idle; also for a folder of 10,000 files rewritten in a burst."""
+idle; also for a folder of 10,000 files rewritten in a burst. The wheel
+neither touches the calendar's files nor lets the tile's memory grow with
+the calendar's occurrences."""
 
 import os
 import pathlib
@@ -42,6 +44,18 @@ def one_event_files(count):
 def cpu_seconds(pid):
     fields = pathlib.Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def resident_mib(pid):
+    for line in pathlib.Path("/proc/%d/status" % pid).read_text().splitlines():
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1]) / 1024
+    raise AssertionError("no VmRSS for %d" % pid)
+
+
+def sanitized():
+    """The sanitizer build keeps freed memory: its resident size says nothing."""
+    return b"libasan.so" in pathlib.Path(harness.dayspinner_binary()).read_bytes()
 
 
 def write(path, text, in_place):
@@ -114,6 +128,27 @@ class WireTest(unittest.TestCase):
             strace.terminate()
             strace.wait()
             self.assertNotIn(str(folder), log.read_text())
+
+    @unittest.skipIf(sanitized(), "the sanitizer build keeps freed memory")
+    def test_the_wheel_over_many_daily_events_keeps_the_tile_within_its_cap(self):
+        def wheeled(text, steps):
+            """The tile's largest resident size in MiB, each month answered."""
+            with harness.Session(settings=SETTINGS, calendar=text) as session:
+                tile = self.start(session, session.home / harness.CALENDAR_PATH)
+                month = tile.wait_shown(lambda s: s.pending == 0, timeout=60).month
+                most = resident_mib(tile.process.pid)
+                for step in range(steps):
+                    tile.press(30, 30, button=5 if step < steps // 2 else 4)
+                    month = tile.wait_shown(lambda s, was=month: s.month != was and
+                                            s.pending == 0, timeout=60).month
+                    most = max(most, resident_mib(tile.process.pid))
+                return most
+        empty = wheeled(calendar([]), 0)
+        # Every day of two years busy 20,000 times over.
+        daily = calendar("BEGIN:VEVENT\r\nUID:d%d\r\nDTSTART;VALUE=DATE:20260101\r\n"
+                         "RRULE:FREQ=DAILY\r\nSUMMARY:daily %d\r\nEND:VEVENT\r\n" % (i, i)
+                         for i in range(20000))
+        self.assertLess(wheeled(daily, 48) - empty, 64)
 
 
 if __name__ == "__main__":

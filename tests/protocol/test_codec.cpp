@@ -62,7 +62,7 @@ std::vector<sent> every_message() {
         {"progress", frame_of(progress_reply{5, progress_zone, "Asia/Tehran"}), engine},
         {"event", frame_of(event), engine},
         {"loaded", frame_of(loaded_reply{5, 40000}), engine},
-        {"occurrences", frame_of(occurrences_reply{6, 3, {sample_occurrence(), {}}}), engine},
+        {"day", frame_of(day_reply{6, 2461100, 2, 9, {{3, sample_occurrence()}, {4, {}}}}), engine},
         {"faulty", frame_of(faulty_reply{6, 9}), engine},
         {"range done", frame_of(range_done_reply{6, 41}), engine},
         {"found", frame_of(found_record{8, sample_occurrence()}), worker},
@@ -124,14 +124,27 @@ TEST(codec, frames_and_fields_over_their_caps_and_values_out_of_range_are_refuse
         r.spoil(p);
         EXPECT_FALSE(decode_engine_message(type, p, m)) << r.name;
     }
-    // A count of occurrences beyond the cap, or beyond what the payload holds.
-    std::string many(payload_of(frame_of(occurrences_reply{1, 0, {}}), type));
-    many[8] = 1;  // one occurrence announced, none sent
-    EXPECT_FALSE(decode_engine_message(msg_occurrences, many, m));
+    // A day's payload: range 0, day 4, status 12, count 13, rows 17.
+    const row day_rows[] = {
+        {"status 3", [](std::string &p) { p[12] = 3; }},
+        {"fewer rows in all than sent", [](std::string &p) { p[13] = 0; }},
+        {"two rows announced, one sent", [](std::string &p) { p[13] = p[17] = 2; }},
+    };
+    std::string day(payload_of(frame_of(day_reply{1, 2461100, 1, 1, {{0, {}}}}), type));
+    for (const row &r : day_rows) {
+        std::string p = day;
+        r.spoil(p);
+        EXPECT_FALSE(decode_engine_message(msg_day, p, m)) << r.name;
+    }
     tile_message t;
     std::string hello(payload_of(frame_of(tile_hello{}), type));
     hello[8] = 0;  // time scale 0
     EXPECT_FALSE(decode_tile_message(msg_hello, hello, t));
+    for (day_range days :
+         {day_range{10, 9}, day_range{0, range_day_cap}, day_range{INT64_MIN, INT64_MAX}}) {
+        std::string range(payload_of(frame_of(range_request{1, 1, days, 0}), type));
+        EXPECT_FALSE(decode_tile_message(msg_range, range, t)) << days.first << " " << days.last;
+    }
 }
 
 TEST(codec, long_texts_and_lists_are_cut_on_sending_so_that_they_still_decode) {
@@ -141,8 +154,33 @@ TEST(codec, long_texts_and_lists_are_cut_on_sending_so_that_they_still_decode) {
     engine_message m;
     ASSERT_TRUE(decode_engine_message(type, payload_of(frame, type), m));
     EXPECT_EQ(std::get<event_reply>(m).summary, std::string(text_cap - 1, 'a'));
-    occurrences_reply many{1, 0, std::vector<occurrence>(occurrence_cap + 5)};
+    day_reply many{1, 0, 0, 0, std::vector<day_row>(day_row_cap + 5)};
     std::string f = frame_of(many);
     ASSERT_TRUE(decode_engine_message(type, payload_of(f, type), m));
-    EXPECT_EQ(std::get<occurrences_reply>(m).items.size(), occurrence_cap);
+    EXPECT_EQ(std::get<day_reply>(m).rows.size(), day_row_cap);
+    EXPECT_EQ(std::get<day_reply>(m).count, day_row_cap);
+}
+
+// A day's rows as the view lists them, whatever order they come in: all-day
+// and many-day first, then by start, in list order among equals; beyond the
+// cap, the last ones are the ones left out.
+TEST(codec, kept_rows_are_the_first_of_the_day_in_the_views_order) {
+    auto at = [](int64_t first, int64_t last, int hour, int is_date) {
+        occurrence o;
+        o.start.hour = hour;
+        o.start.is_date = is_date;
+        o.first_day = first;
+        o.last_day = last;
+        return o;
+    };
+    std::vector<day_row> rows;
+    for (uint32_t e = 0; e < day_row_cap + 50; ++e) keep_row(rows, {e, at(5, 5, 23, 0)});
+    keep_row(rows, {900, at(5, 5, 9, 0)});
+    keep_row(rows, {901, at(4, 6, 9, 0)});   // many days
+    keep_row(rows, {902, at(5, 5, 0, 1)});   // a date
+    keep_row(rows, {899, at(5, 5, 23, 0)});  // after the 23:00 ones of lower index
+    ASSERT_EQ(rows.size(), day_row_cap);
+    const uint32_t first[] = {901, 902, 900, 0, 1};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(rows[i].event, first[i]) << i;
+    EXPECT_EQ(rows.back().event, day_row_cap - 4);
 }
