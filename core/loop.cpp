@@ -167,9 +167,11 @@ GSourceFuncs tile_source_funcs = {prepare, check, dispatch, nullptr, nullptr, nu
 
 }  // namespace
 
-// The engine answered: the grid is drawn again with what is held now.
+// The engine answered: the grid is drawn again with what is held now, and
+// the bar with its mark of a calendar not read.
 static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
     if (take_engine_replies()) {
+        draw_button_bar();
         draw_grid();
         XFlush(dock_surface.display);
         print_shown();

@@ -34,6 +34,7 @@ face_record face_of_state() {
     face.highlight = app_state.highlight_date;
     face.hijri_adjust = app_state.hijri_adjust;
     face.hijri = app_state.hijri;
+    face.calendar_unread = calendar_given_up();
     return face;
 }
 
@@ -66,7 +67,11 @@ void check_new_day() {
     app_state.last_face_date = app_state.today;
 }
 
-void draw_button_bar() { draw_button_bar(face_of_state()); }
+void draw_button_bar() {
+    face_record face = face_of_state();
+    draw_button_bar(face);
+    draw_unread_mark(face);
+}
 
 void draw_grid() {
     face_record face = face_of_state();

@@ -50,7 +50,8 @@ void print_shown() {
              face.month.year, face.month.month, today.year, today.month, today.day);
     std::string line = std::string(head) + " busy " + days_marked(1, face) + " free " +
                        days_marked(2, face) + " holiday " + days_where(face, shows_holiday) +
-                       " pending " + std::to_string(events_pending(displayed_days()));
+                       " pending " + std::to_string(events_pending(displayed_days())) + " unread " +
+                       std::to_string(face.calendar_unread);
     if (line == last) return;
     last = line;
     printf("%s\n", line.c_str());

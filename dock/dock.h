@@ -38,6 +38,8 @@ void map_dock_window();
 int load_xpm(const char *const *data, Pixmap *pixmap_out, Pixmap *mask_out);
 Pixmap create_buffer(int width, int height);
 void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int dst_x, int dst_y);
+// Fills the rectangle of dst with the colour rgb (0xRRGGBB).
+void fill_rectangle(Drawable dst, int x, int y, int w, int h, unsigned long rgb);
 // Copies the whole pixmap into both windows.
 void flush_buffer(Pixmap pixmap);
 // Copies the exposed rectangle of the buffer into the exposed window, when it

@@ -31,6 +31,25 @@ void blit(Drawable src, Drawable dst, int src_x, int src_y, int w, int h, int ds
     XCopyArea(dock_surface.display, src, dst, dock_surface.gc, src_x, src_y, w, h, dst_x, dst_y);
 }
 
+void fill_rectangle(Drawable dst, int x, int y, int w, int h, unsigned long rgb) {
+    // A GC of its own: the default one is shared by every copy.
+    static GC fill = nullptr;
+    static unsigned long last_rgb = ~0UL, pixel = 0;
+    Display *d = dock_surface.display;
+    if (!fill) fill = XCreateGC(d, dock_surface.icon_window, 0, nullptr);
+    if (rgb != last_rgb) {
+        XColor c{};
+        c.red = static_cast<unsigned short>((rgb >> 16 & 0xff) * 257);
+        c.green = static_cast<unsigned short>((rgb >> 8 & 0xff) * 257);
+        c.blue = static_cast<unsigned short>((rgb & 0xff) * 257);
+        c.flags = DoRed | DoGreen | DoBlue;
+        if (XAllocColor(d, DefaultColormap(d, DefaultScreen(d)), &c)) pixel = c.pixel;
+        last_rgb = rgb;
+    }
+    XSetForeground(d, fill, pixel);
+    XFillRectangle(d, dst, fill, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+}
+
 void flush_buffer(Pixmap pixmap) {
     for (Window w : {dock_surface.icon_window, dock_surface.leader_window})
         XCopyArea(dock_surface.display, pixmap, w, dock_surface.gc, 0, 0, dock_surface.width,

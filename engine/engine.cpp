@@ -30,6 +30,12 @@ constexpr int64_t range_budget_ms = 500;
 // CPU seconds the engine may spend on one request before the kernel ends it,
 // whoever watches it; and address space beyond what it inherited.
 constexpr rlim_t request_cpu_seconds = 60;
+// CPU seconds of one file's read and parse, and of one zone definition's
+// expansion, times the tile's time scale: past them the kernel's SIGXCPU
+// ends the engine, and the tile leaves that file or zone out. CPU time, not
+// time waiting for the disk.
+constexpr rlim_t file_cpu_seconds = 8;
+constexpr rlim_t zone_cpu_seconds = 1;
 constexpr uint64_t engine_extra_bytes = uint64_t(3) << 30;
 // Bytes of replies held before they are written.
 constexpr std::size_t send_batch = 65536;
@@ -40,11 +46,41 @@ constexpr std::size_t send_batch = 65536;
 int statm_fd = -1;
 
 struct engine_session {
-    int fd;
+    int fd = -1;
     tile_hello hello;
     uint32_t load = 0;  // the load request last served
     std::string out;
+    rlim_t file_limit = 0;  // the CPU limit of the file begun, or 0
+    int in_zone = 0;
+    // What the last read was of: its request without the id, and the files
+    // it listed; a load that finds both the same reads nothing.
+    int read_once = 0;
+    load_request last_asked;
+    source_list last_listed;
 };
+
+int same_request(const load_request &a, const load_request &b) {
+    if (a.path != b.path || a.bad_zones != b.bad_zones ||
+        a.skipped_files.size() != b.skipped_files.size())
+        return 0;
+    for (std::size_t i = 0; i < a.skipped_files.size(); ++i)
+        if (a.skipped_files[i].path != b.skipped_files[i].path ||
+            !(a.skipped_files[i].identity == b.skipped_files[i].identity))
+            return 0;
+    return 1;
+}
+
+rlim_t cpu_seconds_used() {
+    rusage used{};
+    getrusage(RUSAGE_SELF, &used);
+    return static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec);
+}
+
+// The soft limit at a whole second of CPU time: a budget of n seconds is n to n + 1.
+void limit_cpu(rlim_t seconds) {
+    rlimit cpu{seconds, RLIM_INFINITY};
+    setrlimit(RLIMIT_CPU, &cpu);
+}
 
 void send(engine_session &s) {
     const char *p = s.out.data();
@@ -60,9 +96,25 @@ void send(engine_session &s) {
 }
 
 // Progress goes out at once: it names the culprit if the engine dies next.
-void report_progress(void *context, int kind, const char *name) {
+// Each file and zone begun gets its CPU time.
+void report_progress(void *context, int kind, const char *name, const file_identity *identity) {
     auto &s = *static_cast<engine_session *>(context);
-    encode(s.out, progress_reply{s.load, static_cast<uint32_t>(kind), name});
+    rlim_t scale = s.hello.time_scale;
+    if (kind == progress_file) {
+        s.file_limit = cpu_seconds_used() + file_cpu_seconds * scale + 1;
+        limit_cpu(s.file_limit);
+    } else if (kind == progress_zone) {
+        s.in_zone = 1;
+        limit_cpu(std::min(s.file_limit, cpu_seconds_used() + zone_cpu_seconds * scale + 1));
+    } else if (kind == progress_done && s.in_zone) {
+        s.in_zone = 0;
+        limit_cpu(s.file_limit);
+    } else if (kind == progress_done) {
+        s.file_limit = 0;
+        limit_cpu(cpu_seconds_used() + request_cpu_seconds);
+    }
+    encode(s.out, progress_reply{s.load, static_cast<uint32_t>(kind), name,
+                                 identity ? *identity : file_identity{}});
     send(s);
 }
 
@@ -71,17 +123,30 @@ std::string location_of(const event_node *node) {
     return location ? location : std::string();
 }
 
-void grant_cpu() {
-    rusage used{};
-    getrusage(RUSAGE_SELF, &used);
-    rlimit cpu{static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-                   request_cpu_seconds,
-               RLIM_INFINITY};
-    setrlimit(RLIMIT_CPU, &cpu);
-}
+void grant_cpu() { limit_cpu(cpu_seconds_used() + request_cpu_seconds); }
 
+// Lists the calendar's files and reads them, unless they are as at the last
+// read or there is no calendar to read (gone, or a single file that cannot
+// be read): then what the tile holds stays.
 void serve_load(engine_session &s, const load_request &m) {
     s.load = m.request;
+    source_list listed = list_sources(m.path.c_str(), calendar_bounds);
+    int readable = listed.found && listed.folder;
+    if (listed.found && !listed.folder) {
+        int fd = open(listed.files[0].path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        readable = fd >= 0;
+        if (fd >= 0) close(fd);
+    }
+    if (!readable ||
+        (s.read_once && same_request(m, s.last_asked) && same_sources(listed, s.last_listed))) {
+        encode(s.out, loaded_reply{s.load, 0, 1});
+        send(s);
+        return;
+    }
+    s.read_once = 1;
+    s.last_asked = m;
+    s.last_listed = std::move(listed);
+    if (s.hello.debug & debug_lines) printf("read calendar data\n");
     read_options options;
     options.debug = static_cast<int>(s.hello.debug & debug_lines);
     options.name = s.hello.name;
@@ -106,7 +171,7 @@ void serve_load(engine_session &s, const load_request &m) {
         encode(s.out, e);
         if (s.out.size() >= send_batch) send(s);
     }
-    encode(s.out, loaded_reply{s.load, index});
+    encode(s.out, loaded_reply{s.load, index, 0});
     send(s);
 }
 
@@ -199,7 +264,7 @@ void limit_growth(uint64_t extra_bytes) {
 
 int serve_engine(int fd) {
     // A fault ends the engine at once, without the handlers of a sanitizer.
-    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGCHLD, SIGPIPE})
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGXCPU, SIGCHLD, SIGPIPE})
         signal(sig, SIG_DFL);
     // Names in the file are compared without regard to case, which must not
     // follow the user's locale (a Turkish dotless i would not match).
@@ -213,7 +278,9 @@ int serve_engine(int fd) {
     if (!next_frame(fd, in, taken, type, payload) || !decode_tile_message(type, payload, m) ||
         !std::holds_alternative<tile_hello>(m))
         return 1;
-    engine_session s{fd, std::get<tile_hello>(m), 0, {}};
+    engine_session s;
+    s.fd = fd;
+    s.hello = std::get<tile_hello>(m);
     if (s.hello.version != protocol_version) return 1;
     encode(s.out, engine_hello{});
     send(s);

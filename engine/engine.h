@@ -14,6 +14,7 @@
 #pragma once
 
 #include "protocol/protocol.h"
+#include "sources/sources.h"
 
 #include <libical/ical.h>
 
@@ -69,17 +70,22 @@ struct event_node {
 // minutes or seconds come after all others (events/load.cpp).
 extern event_node *event_list;
 
-using progress_sink = void (*)(void *context, int kind, const char *name);
+// kind is a progress_kind; identity is that of the file begun, else null.
+using progress_sink = void (*)(void *context, int kind, const char *name,
+                               const file_identity *identity);
 
 struct read_options {
-    int debug = 0;                           // 1: a "read: " line per event on stdout
-    std::string name;                        // prefix of messages on stderr
-    std::vector<std::string> skipped_files;  // paths not read
-    std::set<std::string> bad_zones;         // TZIDs whose definitions are not used
-    engine_fault fault;                      // stage 1: a fault on reading file fault.index
+    int debug = 0;                            // 1: a "read: " line per event on stdout
+    std::string name;                         // prefix of messages on stderr
+    std::vector<skipped_file> skipped_files;  // not read while their identity is the same
+    std::set<std::string> bad_zones;          // TZIDs whose definitions are not used
+    engine_fault fault;                       // stage 1: a fault on reading file fault.index
     progress_sink progress = nullptr;
     void *context = nullptr;
 };
+
+// The identity of a listed file as the wire carries it.
+file_identity identity_of(const source_file &f);
 
 // Reads the calendar at path (a file, or a folder of .ics files) into
 // event_list, replacing what it held.

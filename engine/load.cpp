@@ -190,8 +190,9 @@ char *read_text_line(char *buffer, std::size_t size, void *data) {
 }
 
 // At most limit + 1 bytes of the file, so that a larger one is known as such
-// whatever its size said when it was opened.
-std::string read_at_most(int fd, std::size_t limit) {
+// whatever its size said when it was opened. Each chunk in is reported, so
+// that a slow disk is told from an engine that holds.
+std::string read_at_most(int fd, std::size_t limit, const read_options &options) {
     std::string text;
     char chunk[65536];
     while (text.size() <= limit) {
@@ -199,6 +200,7 @@ std::string read_at_most(int fd, std::size_t limit) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         text.append(chunk, static_cast<std::size_t>(n));
+        if (options.progress) options.progress(options.context, progress_reading, "", nullptr);
     }
     return text;
 }
@@ -228,9 +230,10 @@ void parse_text(const std::string &text, const read_options &options) {
                 icalcomponent_free(z);  // its events' times read as floating
                 continue;
             }
-            if (options.progress) options.progress(options.context, progress_zone, tzid.c_str());
+            if (options.progress)
+                options.progress(options.context, progress_zone, tzid.c_str(), nullptr);
             if (add_file_zone(z)) expand_file_zone(tzid.c_str());
-            if (options.progress) options.progress(options.context, progress_done, "");
+            if (options.progress) options.progress(options.context, progress_done, "", nullptr);
         }
         while (icalcomponent *c =
                    icalcomponent_get_first_component(top.get(), ICAL_ANY_COMPONENT)) {
@@ -330,7 +333,8 @@ void read_source(int fd, off_t size, const std::string &path, const read_options
                  std::string &reports) {
     std::unique_ptr<const int, fd_close> closer(&fd);
     std::string text;
-    if (size <= max_ics_size) text = read_at_most(fd, static_cast<std::size_t>(max_ics_size));
+    if (size <= max_ics_size)
+        text = read_at_most(fd, static_cast<std::size_t>(max_ics_size), options);
     read_text(std::move(text), size, path, options, reports);
 }
 
@@ -350,7 +354,8 @@ void report_left_out(const char *path, const source_list &sources, const std::st
 // A fault brought on for tests.
 void bring_fault(const engine_fault &fault) {
     if (fault.signal) raise(fault.signal);
-    for (;;) pause();
+    for (volatile unsigned spin = 0;; spin = spin + 1) {  // holds on the CPU, as a parse would
+    }
 }
 
 // What a read does once its files are parsed.
@@ -363,6 +368,12 @@ void end_read(const std::string &reports) {
 
 }  // namespace
 
+file_identity identity_of(const source_file &f) {
+    auto ns = [](timespec t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return {static_cast<int64_t>(f.device), static_cast<int64_t>(f.inode), f.size, ns(f.mtime),
+            ns(f.ctime)};
+}
+
 void read_calendar(const char *path, const read_options &options) {
     free_events();
     set_zone_debug(options.debug);
@@ -371,17 +382,20 @@ void read_calendar(const char *path, const read_options &options) {
     report_left_out(path, sources, options.name, reports);
     for (std::size_t i = 0; i < sources.files.size(); ++i) {
         const source_file &f = sources.files[i];
-        if (std::find(options.skipped_files.begin(), options.skipped_files.end(), f.path) !=
-            options.skipped_files.end())
+        file_identity identity = identity_of(f);
+        if (std::any_of(
+                options.skipped_files.begin(), options.skipped_files.end(),
+                [&](const skipped_file &s) { return s.path == f.path && s.identity == identity; }))
             continue;
         off_t size = 0;
         int fd = open_source(f.path, size);
         if (fd < 0) continue;
-        if (options.progress) options.progress(options.context, progress_file, f.path.c_str());
+        if (options.progress)
+            options.progress(options.context, progress_file, f.path.c_str(), &identity);
         if (options.fault.stage == 1 && options.fault.index == static_cast<int>(i))
             bring_fault(options.fault);
         read_source(fd, size, f.path, options, reports);
-        if (options.progress) options.progress(options.context, progress_done, "");
+        if (options.progress) options.progress(options.context, progress_done, "", nullptr);
     }
     end_read(reports);
 }
@@ -391,9 +405,9 @@ void read_calendar_text(std::string text, const char *path, const read_options &
     set_zone_debug(options.debug);
     std::string reports;
     auto size = static_cast<off_t>(text.size());
-    if (options.progress) options.progress(options.context, progress_file, path);
+    if (options.progress) options.progress(options.context, progress_file, path, nullptr);
     read_text(std::move(text), size, path, options, reports);
-    if (options.progress) options.progress(options.context, progress_done, "");
+    if (options.progress) options.progress(options.context, progress_done, "", nullptr);
     end_read(reports);
 }
 

@@ -54,8 +54,16 @@ int64_t monotonic_ms() {
 
 namespace {
 
-// Milliseconds one event may hold a worker before it is judged faulty.
+// Milliseconds of CPU time one event may take of a worker before it is
+// judged faulty; a worker that stays on one event this many times as long
+// without using it (stopped, or starved of the CPU) is replaced, and the
+// event asked again.
 constexpr int64_t event_deadline_ms = 200;
+constexpr int64_t stall_factor = 10;
+// Ends of workers in one range that are no fault of the event they were on
+// (killed from outside or for memory), before that event is judged faulty
+// all the same.
+constexpr int max_blameless_ends = 2;
 // A worker's own limits, so that it ends even when nobody watches it: CPU
 // seconds for one range, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
@@ -184,7 +192,8 @@ struct worker_setup {
             job.progress->current.store(out.index, std::memory_order_release);
             if (job.fault.stage == 2 && out.index == job.fault.index) {
                 if (job.fault.signal) raise(job.fault.signal);
-                for (;;) pause();
+                for (volatile unsigned spin = 0;; spin = spin + 1) {  // holds on the CPU
+                }
             }
             expand_rule(nodes[i], asked.days.first, asked.days.last, emit_occurrence, &out);
             encode(out.pending, done_record{static_cast<uint32_t>(out.index)});
@@ -203,6 +212,7 @@ struct worker_setup {
 struct worker_process {
     pid_t pid = -1;
     int requests = -1, answers = -1;  // the pipes' engine ends
+    clockid_t cpu_clock{};            // the worker's CPU time
     shared_progress *progress = nullptr;
     const event_node *list = nullptr;  // event_list at the fork
     std::size_t events = 0;            // and its length
@@ -210,7 +220,27 @@ struct worker_process {
 };
 worker_process worker;
 
-enum run_end { run_finished, run_crashed, run_overran, run_out_of_budget, run_not_started };
+enum run_end {
+    run_finished,
+    run_crashed,
+    run_overran,  // more than its CPU time on one event
+    run_stalled,  // long on one event without using the CPU
+    run_out_of_budget,
+    run_not_started
+};
+
+int64_t worker_cpu_ms() {
+    timespec t{};
+    if (clock_gettime(worker.cpu_clock, &t) != 0) return 0;
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The signals that end a worker for what it ran into, rather than from outside.
+int fault_signal(int signal) {
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGXCPU})
+        if (signal == sig) return 1;
+    return 0;
+}
 
 struct run_result {
     run_end end = run_not_started;
@@ -346,6 +376,7 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
         return 0;
     }
     worker.pid = pid;
+    if (clock_getcpuclockid(pid, &worker.cpu_clock) != 0) worker.cpu_clock = CLOCK_MONOTONIC;
     worker.requests = requests[1];
     worker.answers = answers[0];
     worker.progress = progress;
@@ -383,16 +414,21 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
         return result;
     }
     int64_t progress = monotonic_ms();  // when the worker last moved on to another event
+    int64_t progress_cpu = worker_cpu_ms();
     int32_t current = -1;
+    const int64_t event_cpu = event_deadline_ms * time_scale;
     for (;;) {
         int64_t now = monotonic_ms();
         int32_t on = worker.progress->current.load(std::memory_order_acquire);
-        if (on != current) current = on, progress = now;
-        int64_t event_end = progress + event_deadline_ms * time_scale;
-        if (now >= event_end || now >= budget_end) {
-            result.end = now >= event_end ? run_overran : run_out_of_budget;
+        if (on != current) current = on, progress = now, progress_cpu = worker_cpu_ms();
+        int64_t stall_end = progress + event_cpu * stall_factor;
+        if (worker_cpu_ms() - progress_cpu >= event_cpu || now >= stall_end || now >= budget_end) {
+            result.end = worker_cpu_ms() - progress_cpu >= event_cpu ? run_overran
+                         : now >= stall_end                          ? run_stalled
+                                                                     : run_out_of_budget;
             break;
         }
+        int64_t event_end = now + event_cpu - (worker_cpu_ms() - progress_cpu);
         pollfd p{worker.answers, POLLIN, 0};
         int wait = static_cast<int>(std::min({event_end, budget_end, now + watch_ms}) - now);
         if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
@@ -444,6 +480,7 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
         return out;
     }
     range_fold fold(range);
+    int blameless = 0;
     // A worker forked with another list is of no use (end_worker was not called).
     if (worker.pid > 0 && (worker.list != event_list || worker.events != nodes.size()))
         stop_worker(1);
@@ -459,10 +496,15 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
         }
         run_result r = run_range(nodes, next, last - 1, fold, time_scale, budget_end);
         if (r.end == run_finished) break;
-        if (r.end == run_out_of_budget || r.end == run_not_started) {
+        if (r.end == run_out_of_budget || r.end == run_not_started || r.end == run_stalled) {
             out.next = r.next;
             out.days = std::move(fold.days);
             return out;
+        }
+        // A worker killed from outside: a new one goes on where it was.
+        if (r.end == run_crashed && !fault_signal(r.signal) && ++blameless <= max_blameless_ends) {
+            next = next_needing_worker(nodes, r.next);
+            continue;
         }
         // The event it was on, unless that was reported done: then it died
         // between two events, and the next one is blamed.

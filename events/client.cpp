@@ -43,15 +43,19 @@ namespace {
 
 constexpr int64_t block_days = 32;
 constexpr std::size_t max_blocks = 24;
-// How long the engine may stay silent, in ms: while reading one file, while
-// expanding one zone definition, and on one range of days (its half-second
-// budget, a held event's 200 ms and the forks of its workers).
-constexpr int64_t file_deadline_ms = 8000;
-constexpr int64_t zone_deadline_ms = 1000;
+// How long the engine may stay silent, in ms: while reading one file (whose
+// CPU time the engine limits itself), while expanding one zone definition,
+// and on one range of days (its half-second budget, a held event's 200 ms
+// and the forks of its workers). Passing one restarts the engine without
+// blame: it may wait on a slow or hung disk.
+constexpr int64_t file_deadline_ms = 30000;
+constexpr int64_t zone_deadline_ms = 30000;
 constexpr int64_t range_deadline_ms = 3000;
-// Deaths of the engine in a row that name no culprit, before it is left
-// stopped until the calendar changes.
+// Ends of the engine in a row that name no culprit, before the tile says it
+// gave up; it goes on trying after a growing wait, and at once when the
+// calendar changes.
 constexpr int max_failures = 3;
+constexpr int64_t longest_retry_ms = 300000;
 
 struct held_day {
     uint8_t status = 0;  // of the further occurrences
@@ -69,8 +73,8 @@ struct held_block {
 
 // What the engine died or held on: a file, or a zone definition of it.
 struct culprit {
-    source_file file;
-    std::string zone;  // empty: the file itself
+    skipped_file file;  // its path and its identity when the engine began it
+    std::string zone;   // empty: the file itself
 };
 
 enum engine_stage { stage_idle, stage_hello, stage_load, stage_file, stage_zone, stage_range };
@@ -94,18 +98,19 @@ struct engine_client {
     int timer_fd = -1;
     std::string in, out;
     engine_stage stage = stage_idle;
-    std::string file, zone;  // begun and not done
-    int64_t deadline = 0;    // monotonic ms; 0 none
-    int failures = 0;
+    std::string file, zone;     // begun and not done
+    int64_t deadline = 0;       // monotonic ms; 0 none
+    int failures = 0;           // ends in a row without a culprit
+    int64_t retry_at = 0;       // monotonic ms of the next start after one; 0 none
     uint32_t last_request = 0;  // ids count up from 1 in each engine
     uint32_t load_id = 0;       // of the last load sent
     uint32_t range_id = 0;      // of the range in flight
     int load_pending = 0;
-    int load_wanted = 0;           // another load is due once the one in flight is answered
-    std::vector<read_tree> trees;  // of the running engine
-    uint64_t generation = 0;       // counts the engines ended
-    int sources_seen = 0;
-    source_list sources;
+    int load_wanted = 0;              // another load is due once the one in flight is answered
+    std::vector<read_tree> trees;     // of the running engine
+    uint64_t generation = 0;          // counts the engines ended
+    int calendar_asked = 0;           // a load of config.path was asked for
+    file_identity file_identity_now;  // of the file begun
     std::vector<culprit> culprits;
     std::vector<event_record> events, incoming;
     std::vector<int32_t> rules_from;  // events to expand from index i on
@@ -150,8 +155,10 @@ int complete(const held_block &b) {
 void arm_timer() {
     if (client.timer_fd < 0) return;
     itimerspec t{};
-    if (client.deadline) {
-        int64_t ms = std::max<int64_t>(1, client.deadline - monotonic_ms());
+    int64_t due = client.deadline && client.retry_at ? std::min(client.deadline, client.retry_at)
+                                                     : std::max(client.deadline, client.retry_at);
+    if (due) {
+        int64_t ms = std::max<int64_t>(1, due - monotonic_ms());
         t.it_value.tv_sec = ms / 1000;
         t.it_value.tv_nsec = ms % 1000 * 1000000;
     }
@@ -349,22 +356,19 @@ void send_load() {
         return;
     }
     client.load_wanted = 0;
-    if (client.config.debug) {
-        printf("read calendar data\n");
-        fflush(stdout);  // before the engine's own lines
-    }
     if (client.pid < 0) {
         client.trees = trees;
         start_engine();
     }
     if (client.pid < 0) return;
-    ++engine_loads;
     load_request m;
     m.request = client.load_id = new_request();
     m.path = client.config.path;
     for (const culprit &c : client.culprits)
-        (c.zone.empty() ? m.skipped_files : m.bad_zones)
-            .push_back(c.zone.empty() ? c.file.path : c.zone);
+        if (c.zone.empty())
+            m.skipped_files.push_back(c.file);
+        else
+            m.bad_zones.push_back(c.zone);
     encode(client.out, m);
     flush_out();
     client.load_pending = 1;
@@ -447,8 +451,21 @@ void take_day(const day_reply &m) {
 }
 
 void take_progress(const progress_reply &m) {
-    if (m.kind == progress_file) {
+    if (m.kind == progress_reading) {
+        set_stage(client.stage, client.stage == stage_zone ? zone_deadline_ms : file_deadline_ms);
+    } else if (m.kind == progress_file) {
         client.file = m.name;
+        client.file_identity_now = m.identity;
+        // A culprit whose file changed is forgiven: the engine reads it now,
+        // and a zone of it left out is used again at the next read.
+        auto changed = [&m](const culprit &c) {
+            return c.file.path == m.name && !(c.file.identity == m.identity);
+        };
+        auto gone = std::remove_if(client.culprits.begin(), client.culprits.end(), changed);
+        if (std::any_of(gone, client.culprits.end(),
+                        [](const culprit &c) { return !c.zone.empty(); }))
+            client.load_wanted = 1;
+        client.culprits.erase(gone, client.culprits.end());
         set_stage(stage_file, file_deadline_ms);
     } else if (m.kind == progress_zone) {
         client.zone = m.name;
@@ -462,7 +479,17 @@ void take_progress(const progress_reply &m) {
     }
 }
 
-void take_loaded() {
+void take_loaded(int unchanged) {
+    client.load_pending = 0;
+    client.failures = 0;
+    set_stage(stage_idle, 0);
+    if (unchanged) {  // the calendar as it was: what is held stays
+        client.incoming = {};
+        client.changed = 1;  // nothing is pending any more
+        if (client.load_wanted) send_load();
+        return;
+    }
+    ++engine_loads;
     client.events = std::move(client.incoming);
     client.incoming = {};
     client.blocks.clear();
@@ -471,10 +498,7 @@ void take_loaded() {
     malloc_trim(0);
     count_rules();
     keep_blocks();
-    client.load_pending = 0;
-    client.failures = 0;
     client.changed = 1;
-    set_stage(stage_idle, 0);
     if (client.load_wanted) send_load();
 }
 
@@ -508,8 +532,10 @@ int handle_message(const engine_message &reply) {
         set_stage(client.stage, deadline);
     } else if (const auto *m = std::get_if<loaded_reply>(&reply)) {
         if (!load || m->load != client.load_id) return 1;
-        if (m->events != client.incoming.size()) return 0;
-        take_loaded();
+        if (m->unchanged ? !client.incoming.empty() || m->events != 0
+                         : m->events != client.incoming.size())
+            return 0;
+        take_loaded(m->unchanged);
     } else if (std::holds_alternative<engine_hello>(reply)) {
         return 0;
     } else if (!client.range_pending) {
@@ -567,9 +593,25 @@ read_end read_engine() {
     }
 }
 
-// The engine died, overran its deadline or broke the protocol: what it was
-// on is left out, and a new engine reads the calendar again.
+// The engine died, overran its deadline or broke the protocol. What it was
+// on is left out only when that was the file's doing: a fault signal, more
+// than its CPU time (the kernel's SIGXCPU) or a malformed message. Any other
+// end (killed from outside or for memory, a wait on a disk) starts a new
+// engine on the same files, after a wait that grows with each such end.
 enum engine_end { end_died, end_held, end_fault };
+
+int file_did_it(engine_end why, int status) {
+    if (why == end_fault) return 1;
+    if (why != end_died || !WIFSIGNALED(status)) return 0;
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGXCPU})
+        if (WTERMSIG(status) == sig) return 1;
+    return 0;
+}
+
+int64_t retry_wait_ms(int failures) {
+    if (failures <= 1) return 0;
+    return std::min<int64_t>(longest_retry_ms, int64_t(500) << std::min(failures - 1, 20));
+}
 
 void replace_engine(engine_end why) {
     int status = 0;
@@ -581,15 +623,17 @@ void replace_engine(engine_end why) {
     engine_stage stage = client.stage;
     std::string file = client.file, zone = client.zone;
     end_engine();
-    std::string how = why == end_held       ? "held past its deadline"
-                      : why == end_fault    ? "sent a malformed message"
+    std::string how = why == end_held    ? "held past its deadline"
+                      : why == end_fault ? "sent a malformed message"
+                      : WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU
+                          ? "spent more than its CPU time"
                       : WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
                                             : "ended";
-    auto f = std::find_if(client.sources.files.begin(), client.sources.files.end(),
-                          [&file](const source_file &s) { return s.path == file; });
     const char *name = client.config.name.c_str();
-    if ((stage == stage_file || stage == stage_zone) && f != client.sources.files.end()) {
-        client.culprits.push_back({*f, stage == stage_zone ? zone : std::string()});
+    if (file_did_it(why, status) && (stage == stage_file || stage == stage_zone) && !file.empty() &&
+        client.culprits.size() < culprit_cap) {
+        client.culprits.push_back(
+            {{file, client.file_identity_now}, stage == stage_zone ? zone : std::string()});
         if (stage == stage_zone)
             fprintf(stderr,
                     "%s: %s: the calendar engine %s on the time zone \"%s\"; its times are "
@@ -601,11 +645,26 @@ void replace_engine(engine_end why) {
                     "changes\n",
                     name, file.c_str(), how.c_str());
         client.failures = 0;
-    } else {
-        if (client.config.debug) printf("calendar engine %s; started again\n", how.c_str());
-        if (++client.failures >= max_failures) return;  // stopped until the calendar changes
+        client.changed = 1;
+        if (client.calendar_asked) send_load();
+        return;
     }
-    if (client.sources_seen) send_load();
+    ++client.failures;
+    int64_t wait = retry_wait_ms(client.failures);
+    if (client.config.debug)
+        printf("calendar engine %s; started again in %lld ms\n", how.c_str(),
+               static_cast<long long>(wait));
+    if (client.failures == max_failures)
+        fprintf(stderr,
+                "%s: the calendar engine %s, %d times in a row; the calendar's events are not "
+                "shown until it is read again, in %lld s or when it changes\n",
+                name, how.c_str(), client.failures, static_cast<long long>(wait / 1000));
+    client.changed = 1;  // the face's mark of a calendar not read
+    if (!client.calendar_asked) return;
+    if (wait == 0)
+        send_load();
+    else
+        client.retry_at = monotonic_ms() + wait;
 }
 
 void compute_status(held_block &b) {
@@ -631,7 +690,7 @@ const held_day *held_day_of(int64_t day) {
 
 void load_events(const events_config &config) {
     if (config.path != client.config.path) {
-        client.sources_seen = 0;
+        client.calendar_asked = 0;
         client.culprits.clear();
     }
     // An engine runs with the settings it was started with.
@@ -639,29 +698,18 @@ void load_events(const events_config &config) {
         memcmp(&config.fault, &client.config.fault, sizeof config.fault) != 0 ||
         config.engine != client.config.engine) {
         end_engine();
-        client.sources_seen = 0;
+        client.calendar_asked = 0;
     }
     client.config = config;
-    if (config.debug) printf("check for new calendar data\n");
-    source_list sources = list_sources(config.path.c_str(), calendar_bounds);
-    // A calendar gone, or a single file that cannot be read, leaves what is held.
-    if (!sources.found || (!sources.folder && access(sources.files[0].path.c_str(), R_OK) != 0))
-        return;
-    if (client.sources_seen && same_sources(sources, client.sources) && client.pid > 0) return;
-    if (client.sources_seen && same_sources(sources, client.sources) &&
-        client.failures >= max_failures)
-        return;
-    // A culprit is forgiven when its file changes.
-    auto changed = [&sources](const culprit &c) {
-        return std::none_of(sources.files.begin(), sources.files.end(), [&c](const source_file &f) {
-            return same_sources({1, 0, {f}}, {1, 0, {c.file}});
-        });
-    };
-    client.culprits.erase(std::remove_if(client.culprits.begin(), client.culprits.end(), changed),
-                          client.culprits.end());
-    client.sources = std::move(sources);
-    client.sources_seen = 1;
-    client.failures = 0;
+    if (config.debug) {
+        printf("check for new calendar data\n");
+        fflush(stdout);  // before the engine's own lines
+    }
+    // The engine lists the files and reads them only if they changed. A
+    // start that waits after an end without culprit is made now: the files
+    // may have changed.
+    client.retry_at = 0;
+    client.calendar_asked = 1;
     send_load();
     arm_timer();
 }
@@ -687,6 +735,10 @@ int take_engine_replies() {
         replace_engine(r == read_fault ? end_fault : end_died);
     else if (client.deadline && monotonic_ms() >= client.deadline)
         replace_engine(end_held);
+    if (client.retry_at && monotonic_ms() >= client.retry_at) {
+        client.retry_at = 0;
+        if (client.pid < 0 && client.calendar_asked) send_load();
+    }
     flush_out();
     ask_next();
     arm_timer();
@@ -709,8 +761,7 @@ int settle_events(int timeout_ms) {
 
 void stop_events() {
     end_engine();
-    client.sources_seen = 0;
-    client.sources = {};
+    client.calendar_asked = 0;
     client.culprits.clear();
     client.events.clear();
     client.incoming.clear();
@@ -718,10 +769,12 @@ void stop_events() {
     client.blocks.clear();
     client.shown = {};
     client.failures = 0;
+    client.retry_at = 0;
     arm_timer();
 }
 
 const std::vector<event_record> &held_events() { return client.events; }
+int calendar_given_up() { return client.failures >= max_failures; }
 int events_debug() { return client.config.debug; }
 
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day) {

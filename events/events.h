@@ -59,6 +59,9 @@ void stop_events();
 // What the tile holds; no query below starts any work.
 const std::vector<event_record> &held_events();  // in the engine's list order
 int events_debug();                              // 1 when the last load asked for debugging lines
+// 1 while the engine has ended several times in a row without reading the
+// calendar, for no fault of a file; the tile goes on trying.
+int calendar_given_up();
 // The occurrence of event that covers day, or null (also when not answered
 // yet, or when it is not among the day's first rows).
 const occurrence *occurrence_on_day(std::size_t event, icaltimetype day);
@@ -75,4 +78,4 @@ int events_pending(day_range days);
 
 // Counters for tests and benchmarks.
 extern uint64_t engine_starts;  // engine processes started
-extern uint64_t engine_loads;   // load requests sent
+extern uint64_t engine_loads;   // reads answered (not loads that found the files unchanged)

@@ -14,6 +14,20 @@ static void draw_bar_glyph(int entry, int right) {
          button_glyph_y[entry], w, button_glyph_height, right + 1 - w, bar_y);
 }
 
+// The mark of a calendar not read: the face's bottom edge, under the bar
+// (whose left end the sixth week's days may take), steady amber in place of
+// black; neither the holiday's rose nor the marks' blue.
+constexpr int unread_y = face_size - 1;
+constexpr unsigned long unread_colour = 0xE07000;
+
+void draw_unread_mark(const face_record &face) {
+    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, 0, unread_y, face_size, 1, 0,
+         unread_y);
+    if (face.calendar_unread)
+        fill_rectangle(dock_surface.buffer_pixmap, 0, unread_y, face_size, 1, unread_colour);
+    flush_buffer(dock_surface.buffer_pixmap);
+}
+
 void draw_button_bar(const face_record &face) {
     if (!face.buttons_shown) {
         draw_bar_glyph(show_handle, bar_right);

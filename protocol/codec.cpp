@@ -47,6 +47,9 @@ struct writer {
         for (int v : {t.month, t.day, t.hour, t.minute, t.second, t.is_date})
             u8(static_cast<uint8_t>(v));
     }
+    void identity(const file_identity &f) {
+        for (int64_t v : {f.device, f.inode, f.size, f.mtime_ns, f.ctime_ns}) i64(v);
+    }
     void item(const occurrence &o) {
         time(o.start);
         time(o.end);
@@ -110,6 +113,15 @@ struct reader {
         if (t.is_date > 1) ok = 0;
         return t;
     }
+    file_identity identity() {
+        file_identity f;
+        f.device = i64();
+        f.inode = i64();
+        f.size = i64();
+        f.mtime_ns = i64();
+        f.ctime_ns = i64();
+        return f;
+    }
     occurrence item() {
         occurrence o;
         o.start = time();
@@ -123,6 +135,7 @@ struct reader {
 };
 
 constexpr std::size_t occurrence_bytes = 32;
+constexpr std::size_t identity_bytes = 40;
 
 // The view's key of a row: 0 for all-day and many-day, else 1 + the
 // start's second of the day.
@@ -162,7 +175,12 @@ void encode(std::string &out, const load_request &m) {
     writer w(out, msg_load);
     w.u32(m.request);
     w.text(m.path, path_cap);
-    w.texts(m.skipped_files, culprit_cap, path_cap);
+    std::size_t n = std::min(m.skipped_files.size(), culprit_cap);
+    w.u32(static_cast<uint32_t>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        w.text(m.skipped_files[i].path, path_cap);
+        w.identity(m.skipped_files[i].identity);
+    }
     w.texts(m.bad_zones, culprit_cap, name_cap);
 }
 
@@ -185,6 +203,7 @@ void encode(std::string &out, const progress_reply &m) {
     w.u32(m.load);
     w.u32(m.kind);
     w.text(m.name, path_cap);
+    w.identity(m.identity);
 }
 
 void encode(std::string &out, const event_reply &m) {
@@ -203,6 +222,7 @@ void encode(std::string &out, const loaded_reply &m) {
     writer w(out, msg_loaded);
     w.u32(m.load);
     w.u32(m.events);
+    w.u8(m.unchanged);
 }
 
 void encode(std::string &out, const day_reply &m) {
@@ -275,7 +295,11 @@ int decode_tile_message(uint32_t type, std::string_view payload, tile_message &o
         load_request m;
         m.request = r.u32();
         m.path = r.text(path_cap);
-        m.skipped_files = r.texts(culprit_cap, path_cap);
+        m.skipped_files.resize(r.count(culprit_cap, 4 + identity_bytes));
+        for (skipped_file &f : m.skipped_files) {
+            f.path = r.text(path_cap);
+            f.identity = r.identity();
+        }
         m.bad_zones = r.texts(culprit_cap, name_cap);
         out = std::move(m);
     } else if (type == msg_range) {
@@ -305,7 +329,8 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
         m.load = r.u32();
         m.kind = r.u32();
         m.name = r.text(path_cap);
-        if (m.kind < progress_file || m.kind > progress_done) return 0;
+        m.identity = r.identity();
+        if (m.kind < progress_file || m.kind > progress_reading) return 0;
         out = std::move(m);
         break;
     }
@@ -327,6 +352,8 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
         loaded_reply m;
         m.load = r.u32();
         m.events = r.u32();
+        m.unchanged = r.u8();
+        if (m.unchanged > 1) return 0;
         out = m;
         break;
     }

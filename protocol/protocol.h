@@ -24,18 +24,22 @@
 //                (1..1000), i32 fault stage, i32 fault index, i32 fault
 //                signal, text name (name_cap), list of text read trees
 //                (tree_cap of path_cap)
-//     load       u32 request, text path (path_cap), list of text skipped
-//                files (culprit_cap of path_cap), list of text bad zones
-//                (culprit_cap of name_cap)
+//     load       u32 request, text path (path_cap), list of skipped file
+//                (culprit_cap), list of text bad zones (culprit_cap of
+//                name_cap); a skipped file is text path (path_cap) and an
+//                identity, and is skipped only while its identity is that
 //     range      u32 request, u32 load, i64 first day, i64 last day (at
 //                most range_day_cap days from the first on), u32 first event
 //   engine -> tile
 //     hello      u32 version
-//     progress   u32 load, u32 kind (progress_kind), text name (path_cap)
+//     progress   u32 load, u32 kind (progress_kind), text name (path_cap),
+//                identity (of the file begun; zeros for the other kinds)
 //     event      u32 load, u32 index, u8 transparency (1 or 2), u8 cancelled,
 //                u8 has rule, occurrence first, text summary (text_cap),
 //                text location (text_cap)
-//     loaded     u32 load, u32 events
+//     loaded     u32 load, u32 events, u8 unchanged (1: the engine listed
+//                the calendar's files and found them as at its last read,
+//                or found no calendar: nothing was read, no event was sent)
 //     day        u32 range, i64 day, u8 status (0 none, 1 busy, 2 free
 //                only), u32 rows in all, list of row (day_row_cap)
 //     faulty     u32 range, u32 event
@@ -45,7 +49,9 @@
 //     done       u32 event
 //
 // A time is i16 year, u8 month, u8 day, u8 hour, u8 minute, u8 second and
-// u8 is_date (8 bytes): a local wall-clock time, without a zone. An
+// u8 is_date (8 bytes): a local wall-clock time, without a zone. An identity
+// is i64 device, i64 inode, i64 size, i64 modification and i64 status-change
+// time (ns since 1970): 40 bytes. An
 // occurrence is its start, its end and i64 first and last day (Julian day
 // numbers): 32 bytes. A row is u32 event and an occurrence: 36 bytes.
 //
@@ -88,6 +94,20 @@ struct occurrence {
     int64_t first_day = 1, last_day = 0;
 };
 
+// A file as the file system reported it when the engine listed it: a
+// rewrite, a rename over it or a change of its mode changes it.
+struct file_identity {
+    int64_t device = 0, inode = 0, size = 0, mtime_ns = 0, ctime_ns = 0;
+    bool operator==(const file_identity &o) const {
+        return device == o.device && inode == o.inode && size == o.size && mtime_ns == o.mtime_ns &&
+               ctime_ns == o.ctime_ns;
+    }
+};
+struct skipped_file {
+    std::string path;
+    file_identity identity;
+};
+
 // An occurrence of the event at index event of the load's list.
 struct day_row {
     uint32_t event = 0;
@@ -109,7 +129,7 @@ struct day_range {
 
 // A fault the engine brings on itself, for tests: on beginning to read file
 // index (stage 1, in the order read) or to expand event index (stage 2, list
-// order) it raises signal, or holds when signal is 0. Stage 3 has it try,
+// order) it raises signal, or holds on the CPU when signal is 0. Stage 3 has it try,
 // once its rights are closed, what it may not do, and print what happened.
 constexpr int fault_probe_sandbox = 3;
 struct engine_fault {
@@ -121,9 +141,10 @@ struct engine_fault {
 // What the engine reports while it works, so that the tile can name what
 // the library crashed or held on.
 enum progress_kind : uint32_t {
-    progress_file = 1,  // a file is being read (name: its path)
-    progress_zone = 2,  // a zone definition is being expanded (name: its TZID)
-    progress_done = 3,  // the zone or file last begun is done
+    progress_file = 1,     // a file is being read (name: its path)
+    progress_zone = 2,     // a zone definition is being expanded (name: its TZID)
+    progress_done = 3,     // the zone or file last begun is done
+    progress_reading = 4,  // the file begun is still coming in from its disk
 };
 
 // The flags of the tile's hello.
@@ -159,7 +180,8 @@ struct tile_hello {
 struct load_request {
     uint32_t request = 0;
     std::string path;
-    std::vector<std::string> skipped_files, bad_zones;
+    std::vector<skipped_file> skipped_files;
+    std::vector<std::string> bad_zones;
 };
 struct range_request {
     uint32_t request = 0, load = 0;
@@ -174,6 +196,7 @@ struct engine_hello {
 struct progress_reply {
     uint32_t load = 0, kind = 0;
     std::string name;
+    file_identity identity;
 };
 struct event_reply {
     uint32_t load = 0, index = 0;
@@ -183,6 +206,7 @@ struct event_reply {
 };
 struct loaded_reply {
     uint32_t load = 0, events = 0;
+    uint8_t unchanged = 0;
 };
 struct day_reply {
     uint32_t range = 0;

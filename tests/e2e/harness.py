@@ -81,7 +81,8 @@ Tile
     .close_and_wait(timeout=10) -> int  request_close() then wait_exit()
 
 Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy, .free and
-    .holiday (frozensets of days of the month), .pending (int).
+    .holiday (frozensets of days of the month), .pending (int), .unread (1 while the
+    calendar engine keeps ending before it read the calendar).
 Press: .button (int), .zone (str), one for each press the tile acted on.
 Window: .id, .parent, .res_name, .res_class (None without WM_CLASS), .width,
     .height, .x, .y (on the screen).
@@ -115,7 +116,7 @@ TILE_NAME = "Dayspinner"
 FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1"
 # What the tile prints with -d after each refresh that changes what it shows:
 # "shown: CAL YYYY-MM today YYYY-MM-DD busy D,... free D,... pending N".
-Shown = collections.namedtuple("Shown", "calendar month today busy free holiday pending")
+Shown = collections.namedtuple("Shown", "calendar month today busy free holiday pending unread")
 # And after each press it acts on: "press: BUTTON ZONE".
 Press = collections.namedtuple("Press", "button zone")
 Window = collections.namedtuple("Window", "id parent res_name res_class width height x y")
@@ -641,7 +642,7 @@ class Tile:
             words = line.split()
             f = dict(zip(words[3::2], words[4::2]))
             return Shown(words[1], words[2], f["today"], days(f["busy"]), days(f["free"]),
-                         days(f["holiday"]), int(f["pending"]))
+                         days(f["holiday"]), int(f["pending"]), int(f["unread"]))
         lines = self.stdout().split("\n")[:-1]
         return [shown(line) for line in lines if line.startswith("shown: ")]
 

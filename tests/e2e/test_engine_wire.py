@@ -9,6 +9,7 @@ the calendar's occurrences."""
 import os
 import pathlib
 import shutil
+import signal
 import subprocess
 import time
 import unittest
@@ -51,6 +52,13 @@ def resident_mib(pid):
         if line.startswith("VmRSS:"):
             return int(line.split()[1]) / 1024
     raise AssertionError("no VmRSS for %d" % pid)
+
+
+def children(pid):
+    found = []
+    for task in pathlib.Path("/proc/%d/task" % pid).iterdir():
+        found += [int(c) for c in (task / "children").read_text().split()]
+    return found
 
 
 def sanitized():
@@ -128,6 +136,28 @@ class WireTest(unittest.TestCase):
             strace.terminate()
             strace.wait()
             self.assertNotIn(str(folder), log.read_text())
+
+    def test_an_engine_killed_each_time_marks_the_face_until_one_reads_the_calendar(self):
+        amber = (0xE0, 0x70, 0x00)
+        with harness.Session(settings=SETTINGS, calendar=LARGE) as session:
+            tile = self.start(session, session.home / harness.CALENDAR_PATH)
+            tile.wait_shown(lambda s: s.pending == 0, timeout=60)
+            edge = tile.pixel(30, 63)
+            self.assertNotEqual(edge, amber)
+            # The idle engine and the next two, each as soon as it is there.
+            killed = set()
+            def kill_new():
+                for pid in set(children(tile.process.pid)) - killed:
+                    os.kill(pid, signal.SIGKILL)
+                    killed.add(pid)
+                return len(killed) == 3
+            harness.wait_for(kill_new, 30, 0.005)
+            tile.wait_shown(lambda s: s.unread == 1, timeout=10)
+            self.assertEqual(tile.pixel(30, 63), amber)
+            self.assertIn("the calendar engine ended by signal 9, 3 times in a row", tile.stderr())
+            tile.wait_shown(lambda s: s.unread == 0 and s.pending == 0, timeout=30)
+            self.assertEqual(tile.pixel(30, 63), edge)
+            self.assertNotIn("not read until it changes", tile.stderr())
 
     @unittest.skipIf(sanitized(), "the sanitizer build keeps freed memory")
     def test_the_wheel_over_many_daily_events_keeps_the_tile_within_its_cap(self):

@@ -33,9 +33,9 @@ while True:
     path = payload[8:8 + length]
     skipped, = struct.unpack_from("<I", payload, 8 + length)
     if skipped:
-        send(6, struct.pack("<II", request, 0))
+        send(6, struct.pack("<IIB", request, 0, 0))
         continue
-    send(4, struct.pack("<III", request, 1, len(path)) + path)
+    send(4, struct.pack("<III", request, 1, len(path)) + path + bytes(40))
     how = os.path.basename(os.path.dirname(path)).decode()
     if how == "overlong":
         send(6, b"", size=(1 << 20) + 1)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -49,6 +50,34 @@ TEST_F(marks_test, rules_with_exdates_counts_and_spans) {
     load(vevent({"DTSTART:20260105T080000", "SUMMARY:hourly", "RRULE:FREQ=HOURLY;INTERVAL=6",
                  "EXDATE:20260106T020000"}));
     EXPECT_EQ(marked_days(2026, 1).size(), 27u);
+}
+
+// More recurring events on one day than the tile holds rows for: it holds
+// the day view's first rows in the view's order (all-day first, then by
+// time, then list order) and counts the rest, one-off events among them.
+TEST_F(marks_test, a_day_of_many_recurring_events_holds_its_first_rows_and_counts_the_rest) {
+    std::string file = vevent({"DTSTART:20260310T003000", "SUMMARY:once"});
+    for (int i = 0; i < 260; ++i) {
+        char start[32];
+        snprintf(start, sizeof start, "T%02d%02d00", i * 7 % 24, i % 60);
+        file += vevent({i % 50 ? "DTSTART:20260101" + std::string(start)
+                               : std::string("DTSTART;VALUE=DATE:20260101"),
+                        "SUMMARY:r" + std::to_string(i), "RRULE:FREQ=DAILY"});
+    }
+    load(file);
+    icaltimetype day = day_of(2026, 3, 10);
+    ask_around(day);
+    day_rows held = rows_on_day(day);
+    EXPECT_EQ(held.count, 261u);
+    std::vector<std::pair<int64_t, uint32_t>> expected;  // key and event of every row
+    expected.emplace_back(1 + 30 * 60, static_cast<uint32_t>(index_of("once")));
+    for (int i = 0; i < 260; ++i)
+        expected.emplace_back(i % 50 ? 1 + (i * 7 % 24 * 60 + i % 60) * 60 : 0,
+                              static_cast<uint32_t>(index_of("r" + std::to_string(i))));
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(held.rows.size(), day_row_cap);
+    for (std::size_t i = 0; i < day_row_cap; ++i)
+        EXPECT_EQ(held.rows[i].event, expected[i].second) << i;
 }
 
 TEST_F(marks_test, rules_the_library_cannot_iterate_keep_their_first_instance) {

@@ -169,6 +169,22 @@ TEST(button_bar, unknown_icon_kind_shows_the_first_icon) {
     EXPECT_TRUE(buffer_matches(e));
 }
 
+// The mark of a calendar not read takes the bottom edge alone, and goes again.
+TEST(button_bar, the_unread_mark_is_the_bottom_edge_and_goes_again) {
+    face_record f = base_face();
+    for (int unread : {1, 0}) {
+        f.calendar_unread = unread;
+        fill_buffer_with_sentinel();
+        draw_unread_mark(f);
+        expected_face e;
+        e.paste(face_image(), 0, 63, 64, 1, 0, 63);
+        if (unread)
+            for (int x = 0; x < 64; ++x)
+                e.image.pixels[63 * 64 + static_cast<std::size_t>(x)] = 0xE07000;
+        EXPECT_TRUE(buffer_matches(e)) << unread;
+    }
+}
+
 TEST(shape, window_lacks_exactly_the_notch) {
     int count = 0, ordering = 0;
     XRectangle *rects = XShapeGetRectangles(dock_surface.display, dock_surface.icon_window,

@@ -56,12 +56,15 @@ std::vector<sent> every_message() {
     event_reply event{3, 1, 2, 0, 1, sample_occurrence(), "Nowruz \xd9\x86\xd9\x88", "Tehran"};
     return {
         {"tile hello", frame_of(hello), tile},
-        {"load", frame_of(load_request{5, "/home/a/cal.ics", {"/x.ics"}, {"Mars/Base"}}), tile},
+        {"load",
+         frame_of(
+             load_request{5, "/home/a/cal.ics", {{"/x.ics", {1, 2, 3, 4, -5}}}, {"Mars/Base"}}),
+         tile},
         {"range", frame_of(range_request{6, 5, {2461100, 2461163}, 12}), tile},
         {"engine hello", frame_of(engine_hello{}), engine},
-        {"progress", frame_of(progress_reply{5, progress_zone, "Asia/Tehran"}), engine},
+        {"progress", frame_of(progress_reply{5, progress_file, "/x.ics", {1, 2, 3, 4, 5}}), engine},
         {"event", frame_of(event), engine},
-        {"loaded", frame_of(loaded_reply{5, 40000}), engine},
+        {"loaded", frame_of(loaded_reply{5, 40000, 0}), engine},
         {"day", frame_of(day_reply{6, 2461100, 2, 9, {{3, sample_occurrence()}, {4, {}}}}), engine},
         {"faulty", frame_of(faulty_reply{6, 9}), engine},
         {"range done", frame_of(range_done_reply{6, 41}), engine},
@@ -94,7 +97,7 @@ TEST(codec, every_message_comes_back_as_sent_and_no_part_or_more_of_it_decodes) 
 }
 
 TEST(codec, frames_and_fields_over_their_caps_and_values_out_of_range_are_refused) {
-    std::string whole = frame_of(loaded_reply{1, 1});
+    std::string whole = frame_of(loaded_reply{1, 1, 0});
     std::size_t at = 0;
     uint32_t type = 0;
     std::string_view payload;
@@ -136,6 +139,9 @@ TEST(codec, frames_and_fields_over_their_caps_and_values_out_of_range_are_refuse
         r.spoil(p);
         EXPECT_FALSE(decode_engine_message(msg_day, p, m)) << r.name;
     }
+    std::string loaded(payload_of(frame_of(loaded_reply{1, 0, 1}), type));
+    loaded[8] = 2;  // unchanged is 0 or 1
+    EXPECT_FALSE(decode_engine_message(msg_loaded, loaded, m));
     tile_message t;
     std::string hello(payload_of(frame_of(tile_hello{}), type));
     hello[8] = 0;  // time scale 0
