@@ -108,7 +108,7 @@ void start_hold() {
     setitimer(ITIMER_VIRTUAL, &hold, nullptr);
 }
 
-void next_stage(void *, int, const char *) { start_hold(); }
+void next_stage(void *, int, const char *, const file_identity *) { start_hold(); }
 
 }  // namespace
 
