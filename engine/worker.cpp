@@ -14,13 +14,16 @@
 // The engine asks with a range frame of protocol/protocol.h (its request and
 // load are 0). The child expands the events from the one asked for, in list
 // order. Before each it stores the event's index in a page shared with the
-// engine, and it writes the occurrences and a record that each event is done
-// to a pipe in batches, so that it makes no system call per event (but
-// before a rule of hours, minutes or seconds, which can hold it). The engine
-// reads with a deadline: when the child dies, or the shared index stays on
-// one event too long, that event is the culprit. It keeps its first instance
-// (and what was reported for it), is marked faulty, and a new child goes on
-// from the first event not reported done, without it.
+// engine. It adds each event's occurrences to the days they cover (mark,
+// count, first rows: range_fold) and every 20 ms writes what the days got
+// since its last write, and the last event done, to a pipe: one frame per
+// day, not one per occurrence, and no system call per event (but before a
+// rule of hours, minutes or seconds, which can hold it). The engine takes
+// those days only with the done record after them. It reads with a
+// deadline: when the child dies of a fault, or spends too long on one event,
+// that event is the culprit. It keeps its first instance, is marked faulty,
+// and a new child goes on from the first event not reported done, without
+// it.
 #include "calendar/calendar.h"
 #include "engine/engine.h"
 #include "engine/recur.h"
@@ -68,8 +71,7 @@ constexpr int max_blameless_ends = 2;
 // seconds for one range, and bytes of address space beyond what it inherited.
 constexpr rlim_t worker_cpu_seconds = 3;
 constexpr uint64_t worker_extra_bytes = uint64_t(1) << 30;
-// Records a worker holds back before writing them, and for how long at most (ms).
-constexpr std::size_t worker_batch = 256;
+// How long a worker holds back what its events give the days, at most (ms).
 constexpr int64_t flush_ms = 20;
 // How often the engine looks at the shared index while the pipe is quiet (ms).
 constexpr int64_t watch_ms = 10;
@@ -89,18 +91,84 @@ std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::siz
 
 // ---- The child ----
 
+// What the events expanded so far give the days of one range. An event's
+// occurrences count once it is done: until then they wait in pending, one
+// per day at most (the first that covers it, in the order of their starts),
+// so that what waits is bounded by the days asked.
+struct range_fold {
+    day_range range;
+    std::vector<day_answer> days;  // one per day of range
+    uint32_t event = UINT32_MAX;   // whose occurrences wait, or none
+    int64_t covered = 0;           // the last day one of them covers
+    int touched = 0;               // 1: days hold answers not sent yet
+    std::vector<std::pair<int64_t, occurrence>> pending;
+
+    explicit range_fold(day_range r)
+        : range(r), days(static_cast<std::size_t>(r.last - r.first + 1)) {}
+    void forget() {
+        event = UINT32_MAX;
+        pending.clear();
+    }
+    // The days of o that the event's first instance does not cover (those
+    // the tile marks and lists from its event reply).
+    void add(const event_node *node, uint32_t e, const occurrence &o) {
+        if (event != e) {
+            forget();
+            event = e;
+            covered = range.first - 1;
+        }
+        int64_t last = std::min(o.last_day, range.last);
+        for (int64_t d = std::max({o.first_day, covered + 1, range.first}); d <= last; ++d)
+            if (d < node->first.first_day || d > node->first.last_day) pending.emplace_back(d, o);
+        covered = std::max(covered, last);
+    }
+    void done(const event_node *node, uint32_t e) {
+        if (event == e && !pending.empty()) touched = 1;
+        if (event == e)
+            for (const auto &[d, o] : pending) {
+                day_answer &a = days[static_cast<std::size_t>(d - range.first)];
+                if (!node->cancelled && a.status != 1) a.status = node->transparency == 2 ? 2 : 1;
+                ++a.count;
+                keep_row(a.rows, {e, o});
+            }
+        forget();
+    }
+};
+
+// Adds what answer a (for some events) gives a day to what d holds for others.
+void merge_day(day_answer &d, uint8_t status, uint32_t count, const std::vector<day_row> &rows) {
+    if (status && d.status != 1) d.status = status;
+    d.count += count;
+    for (const day_row &r : rows) keep_row(d.rows, r);
+}
+
 struct worker_output {
     int fd = -1;
     int32_t index = 0;
-    std::string pending;      // frames of protocol/protocol.h
-    std::size_t records = 0;  // in pending
-    int64_t written_ms = 0;   // when pending was last written
-    occurrence last;          // the event's last occurrence sent
+    const event_node *node = nullptr;
+    range_fold *fold = nullptr;  // the range being answered
+    int32_t done = -1;           // the last event done, not yet reported
+    int64_t written_ms = 0;      // when the answers were last written
 };
 
+// Writes what the events done since the last write give each day, and that
+// they are done.
 void flush(worker_output &out) {
-    const char *p = out.pending.data();
-    std::size_t left = out.pending.size();
+    std::string frames;
+    range_fold &f = *out.fold;
+    if (f.touched)
+        for (std::size_t i = 0; i < f.days.size(); ++i) {
+            day_answer &a = f.days[i];
+            if (!a.status && !a.count) continue;
+            encode(frames, day_reply{0, f.range.first + static_cast<int64_t>(i), a.status, a.count,
+                                     std::move(a.rows)});
+            a = day_answer{};
+        }
+    f.touched = 0;
+    if (out.done >= 0) encode(frames, done_record{static_cast<uint32_t>(out.done)});
+    out.done = -1;
+    const char *p = frames.data();
+    std::size_t left = frames.size();
     while (left > 0) {
         ssize_t n = write(out.fd, p, left);
         if (n < 0 && errno == EINTR) continue;
@@ -108,19 +176,12 @@ void flush(worker_output &out) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    out.pending.clear();
-    out.records = 0;
     out.written_ms = monotonic_ms();
 }
 
 void emit_occurrence(void *context, const occurrence &item) {
     auto &out = *static_cast<worker_output *>(context);
-    // One occurrence per event and day is enough to mark and list it.
-    if (item.first_day >= out.last.first_day && item.last_day <= out.last.last_day) return;
-    out.last = item;
-    encode(out.pending, found_record{static_cast<uint32_t>(out.index), item});
-    // Written soon, so that an event that ends its worker later keeps them.
-    if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms) flush(out);
+    out.fold->add(out.node, static_cast<uint32_t>(out.index), item);
 }
 
 // The CPU time of one range: the soft limit moves on from what the worker
@@ -175,20 +236,21 @@ struct worker_setup {
     const std::vector<event_node *> &nodes = job.nodes;
     worker_output out;
     out.fd = answers;
-    out.pending.reserve(worker_batch * 48);
     std::string in;
     range_request asked;
     while (next_request(requests, in, asked)) {
         grant_range_cpu(job.time_scale);
+        range_fold fold(asked.days);
+        out.fold = &fold;
         out.written_ms = monotonic_ms();
         for (std::size_t i = next_needing_worker(nodes, asked.from); i < nodes.size();
              i = next_needing_worker(nodes, i + 1)) {
             out.index = static_cast<int32_t>(i);
-            out.last = occurrence{};
+            out.node = nodes[i];
             // The rules that can hold a worker for long: what is done before
             // one is written first, so that it is not lost when the worker is
             // killed.
-            if (has_sub_daily_rule(nodes[i]) && !out.pending.empty()) flush(out);
+            if (has_sub_daily_rule(nodes[i]) && out.done >= 0) flush(out);
             job.progress->current.store(out.index, std::memory_order_release);
             if (job.fault.stage == 2 && out.index == job.fault.index) {
                 if (job.fault.signal) raise(job.fault.signal);
@@ -196,9 +258,10 @@ struct worker_setup {
                 }
             }
             expand_rule(nodes[i], asked.days.first, asked.days.last, emit_occurrence, &out);
-            encode(out.pending, done_record{static_cast<uint32_t>(out.index)});
-            if (++out.records >= worker_batch || monotonic_ms() - out.written_ms >= flush_ms)
-                flush(out);
+            fold.done(nodes[i], static_cast<uint32_t>(out.index));
+            out.done = out.index;
+            // Written soon, so that an event that ends its worker later keeps them.
+            if (monotonic_ms() - out.written_ms >= flush_ms) flush(out);
         }
         job.progress->current.store(-1, std::memory_order_release);
         flush(out);
@@ -249,63 +312,24 @@ struct run_result {
     int signal = 0;        // the signal that ended a crashed worker, or 0
 };
 
-// The answers of one range, taken from the worker's records. An event's
-// occurrences count only once it is reported done: until then they wait in
-// pending, one per day at most (the first that covers it, in the order of
-// their starts), so that what waits is bounded by the days asked.
-struct range_fold {
-    day_range range;
-    std::vector<day_answer> days;  // one per day of range
-    uint32_t event = UINT32_MAX;   // whose occurrences wait, or none
-    int64_t covered = 0;           // the last day one of them covers
-    std::vector<std::pair<int64_t, occurrence>> pending;
-
-    explicit range_fold(day_range r)
-        : range(r), days(static_cast<std::size_t>(r.last - r.first + 1)) {}
-    void forget() {
-        event = UINT32_MAX;
-        pending.clear();
-    }
-    // The days of o that the event's first instance does not cover (those
-    // the tile marks and lists from its event reply).
-    void add(const event_node *node, uint32_t e, const occurrence &o) {
-        if (event != e) {
-            forget();
-            event = e;
-            covered = range.first - 1;
-        }
-        int64_t last = std::min(o.last_day, range.last);
-        for (int64_t d = std::max({o.first_day, covered + 1, range.first}); d <= last; ++d)
-            if (d < node->first.first_day || d > node->first.last_day) pending.emplace_back(d, o);
-        covered = std::max(covered, last);
-    }
-    void done(const event_node *node, uint32_t e) {
-        if (event == e)
-            for (const auto &[d, o] : pending) {
-                day_answer &a = days[static_cast<std::size_t>(d - range.first)];
-                if (!node->cancelled && a.status != 1) a.status = node->transparency == 2 ? 2 : 1;
-                ++a.count;
-                keep_row(a.rows, {e, o});
-            }
-        forget();
-    }
-};
-
 // What take_records found in a worker's output.
 struct taken_records {
     std::size_t done;  // the index after the last event reported done
     int fault = 0;     // 1: a frame that is not a worker's message
 };
 
-// Takes the whole frames out of buffer into the fold; done is the index
-// after the last event reported done so far.
+// Takes the whole frames out of buffer: the days' answers wait in waiting
+// until a done record says their events are done, and then go into answers.
+// done is the index after the last event reported done so far.
 taken_records take_records(std::string &buffer, const std::vector<event_node *> &nodes,
-                           std::size_t from, std::size_t done, range_fold &fold) {
+                           std::size_t from, std::size_t done, range_fold &waiting,
+                           std::vector<day_answer> &answers) {
     taken_records out{done};
     std::size_t at = 0;
     uint32_t type = 0;
     std::string_view payload;
     worker_message m;
+    const day_range range = waiting.range;
     for (;;) {
         frame_state f = take_frame(buffer, at, type, payload);
         if (f == frame_partial) break;
@@ -314,13 +338,20 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
             break;
         }
         if (auto *d = std::get_if<done_record>(&m)) {
-            if (d->event >= from && d->event < nodes.size()) {
-                fold.done(nodes[d->event], d->event);
-                out.done = std::size_t(d->event) + 1;
+            if (d->event < from || d->event >= nodes.size()) continue;
+            for (std::size_t i = 0; i < answers.size(); ++i) {
+                day_answer &w = waiting.days[i];
+                merge_day(answers[i], w.status, w.count, w.rows);
+                w = day_answer{};
             }
-        } else if (auto *r = std::get_if<found_record>(&m)) {
-            if (r->event >= from && r->event < nodes.size())
-                fold.add(nodes[r->event], r->event, r->item);
+            out.done = std::size_t(d->event) + 1;
+        } else if (auto *day = std::get_if<day_reply>(&m)) {
+            if (day->day < range.first || day->day > range.last) continue;
+            std::vector<day_row> rows;
+            for (const day_row &r : day->rows)
+                if (r.event >= from && r.event < nodes.size()) rows.push_back(r);
+            merge_day(waiting.days[static_cast<std::size_t>(day->day - range.first)], day->status,
+                      day->count, rows);
         }
     }
     buffer.erase(0, at);
@@ -393,6 +424,7 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
 run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
                      range_fold &fold, int time_scale, int64_t budget_end) {
     const day_range range = fold.range;
+    range_fold waiting(range);  // answers of events not yet reported done
     run_result result;
     result.next = from;
     std::string request;
@@ -440,7 +472,8 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
             break;
         }
         worker.buffer.append(chunk, static_cast<std::size_t>(n));
-        taken_records taken = take_records(worker.buffer, nodes, from, result.next, fold);
+        taken_records taken =
+            take_records(worker.buffer, nodes, from, result.next, waiting, fold.days);
         result.next = taken.done;
         if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
             result.end = run_crashed;
@@ -448,7 +481,6 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
         }
         if (result.next > last) return result.end = run_finished, result;
     }
-    fold.forget();
     result.current = worker.progress->current.load(std::memory_order_acquire);
     int status = stop_worker(1);
     if (result.end == run_crashed && WIFSIGNALED(status)) result.signal = WTERMSIG(status);

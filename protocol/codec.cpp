@@ -144,6 +144,21 @@ int64_t row_key(const occurrence &o) {
     return 1 + (o.start.hour * 60 + o.start.minute) * 60 + o.start.second;
 }
 
+// A day's answer, from the tile's engine or from a worker; 0 when a value
+// is out of range.
+int read_day(reader &r, day_reply &m) {
+    m.range = r.u32();
+    m.day = r.i64();
+    m.status = r.u8();
+    m.count = r.u32();
+    m.rows.resize(r.count(day_row_cap, 4 + occurrence_bytes));
+    for (day_row &row : m.rows) {
+        row.event = r.u32();
+        row.item = r.item();
+    }
+    return m.status <= 2 && m.count >= m.rows.size();
+}
+
 }  // namespace
 
 bool row_before(const day_row &a, const day_row &b) {
@@ -251,12 +266,6 @@ void encode(std::string &out, const range_done_reply &m) {
     w.u32(m.next);
 }
 
-void encode(std::string &out, const found_record &m) {
-    writer w(out, msg_found);
-    w.u32(m.event);
-    w.item(m.item);
-}
-
 void encode(std::string &out, const done_record &m) {
     writer w(out, msg_done);
     w.u32(m.event);
@@ -359,16 +368,7 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
     }
     case msg_day: {
         day_reply m;
-        m.range = r.u32();
-        m.day = r.i64();
-        m.status = r.u8();
-        m.count = r.u32();
-        m.rows.resize(r.count(day_row_cap, 4 + occurrence_bytes));
-        for (day_row &row : m.rows) {
-            row.event = r.u32();
-            row.item = r.item();
-        }
-        if (m.status > 2 || m.count < m.rows.size()) return 0;
+        if (!read_day(r, m)) return 0;
         out = std::move(m);
         break;
     }
@@ -393,11 +393,10 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
 
 int decode_worker_message(uint32_t type, std::string_view payload, worker_message &out) {
     reader r(payload);
-    if (type == msg_found) {
-        found_record m;
-        m.event = r.u32();
-        m.item = r.item();
-        out = m;
+    if (type == msg_day) {
+        day_reply m;
+        if (!read_day(r, m)) return 0;
+        out = std::move(m);
     } else if (type == msg_done) {
         out = done_record{r.u32()};
     } else {

@@ -45,8 +45,9 @@
 //     faulty     u32 range, u32 event
 //     range done u32 range, u32 next event
 //   worker -> engine
-//     found      u32 event, occurrence
-//     done       u32 event
+//     day        as the engine's (range 0): what the events reported done
+//                next give the day, since the worker's last done record
+//     done       u32 event: every event up to this one is done
 //
 // A time is i16 year, u8 month, u8 day, u8 hour, u8 minute, u8 second and
 // u8 is_date (8 bytes): a local wall-clock time, without a zone. An identity
@@ -163,8 +164,7 @@ enum message_type : uint32_t {
     msg_day = 7,
     msg_faulty = 8,
     msg_range_done = 9,
-    msg_found = 10,
-    msg_done = 11,
+    msg_done = 11,  // 10, a record per occurrence, is no longer sent
 };
 
 // ---- The messages as records ----
@@ -224,14 +224,10 @@ struct range_done_reply {
 using engine_message = std::variant<engine_hello, progress_reply, event_reply, loaded_reply,
                                     day_reply, faulty_reply, range_done_reply>;
 
-struct found_record {
-    uint32_t event = 0;
-    occurrence item;
-};
 struct done_record {
     uint32_t event = 0;
 };
-using worker_message = std::variant<found_record, done_record>;
+using worker_message = std::variant<day_reply, done_record>;
 
 // ---- Encoding ----
 
@@ -248,7 +244,6 @@ void encode(std::string &out, const loaded_reply &m);
 void encode(std::string &out, const day_reply &m);  // rows: at most day_row_cap
 void encode(std::string &out, const faulty_reply &m);
 void encode(std::string &out, const range_done_reply &m);
-void encode(std::string &out, const found_record &m);
 void encode(std::string &out, const done_record &m);
 
 // ---- Decoding ----

@@ -68,7 +68,7 @@ std::vector<sent> every_message() {
         {"day", frame_of(day_reply{6, 2461100, 2, 9, {{3, sample_occurrence()}, {4, {}}}}), engine},
         {"faulty", frame_of(faulty_reply{6, 9}), engine},
         {"range done", frame_of(range_done_reply{6, 41}), engine},
-        {"found", frame_of(found_record{8, sample_occurrence()}), worker},
+        {"worker day", frame_of(day_reply{0, 2461100, 1, 3, {{8, sample_occurrence()}}}), worker},
         {"done", frame_of(done_record{8}), worker},
     };
 }
