@@ -25,6 +25,7 @@ pipe. The tile prints the line once the face is sent, after its XSync.
 """
 
 import argparse
+import contextlib
 import ctypes
 import datetime
 import json
@@ -246,6 +247,25 @@ def click_and_time(tile, clicker, clicks, year, month):
     return y, m, (on_screen - sent) * 1000, (complete - sent) * 1000
 
 
+@contextlib.contextmanager
+def wheel_ready(session, today):
+    """The tile started on the calendar in place, today's month answered and
+    the months around it settled, the pointer on its days, and a Clicker."""
+    tile = PipedTile(session, ["-d"])
+    clicker = None
+    try:
+        tile.wait_docked()
+        tile.wait_line(shown("%04d-%02d" % (today.year, today.month), True), 0)
+        settle(tile)
+        tile.move(32, 40)
+        clicker = Clicker(session.display)
+        yield tile, clicker
+    finally:
+        if clicker:
+            clicker.close()
+        tile.close_and_wait()
+
+
 def wheel_figures(build, session, calendars, today):
     print("\n== Wheel clicks on the docked tile (ms from the click; median, with the range)")
     print("| Calendar | months | neighbour: on screen | neighbour: marks | far: on screen "
@@ -255,15 +275,8 @@ def wheel_figures(build, session, calendars, today):
     (session.home / harness.SETTINGS_NAME).write_text(SETTINGS % path)
     for label, name in CALENDARS:
         shutil.copyfile(calendars / name, path)
-        tile = PipedTile(session, ["-d"])
-        clicker = None
-        try:
-            tile.wait_docked()
+        with wheel_ready(session, today) as (tile, clicker):
             year, month = today.year, today.month
-            tile.wait_line(shown("%04d-%02d" % (year, month), True), 0)
-            settle(tile)
-            tile.move(32, 40)
-            clicker = Clicker(session.display)
             near, far, walks = [], [], []
             for _ in range(NEIGHBOURS):
                 year, month, a, b = click_and_time(tile, clicker, 1, year, month)
@@ -272,10 +285,6 @@ def wheel_figures(build, session, calendars, today):
                 year, month, a, b = click_and_time(tile, clicker, jump, year, month)
                 far.append((a, b))
                 walks.append(walk_ms(build, path, year, month)["median_walk_ms"])
-        finally:
-            if clicker:
-                clicker.close()
-            tile.close_and_wait()
 
         def cell(values):
             return "%.1f (%.1f to %.1f)" % (statistics.median(values), min(values),
@@ -366,17 +375,10 @@ def cap_figures(session, today):
     print("|---|---|---|---|---|---|")
     for count in (0, 20000, 100000):
         path.write_text(daily_calendar(count))
-        tile = PipedTile(session, ["-d"])
-        clicker = None
-        try:
-            tile.wait_docked()
+        with wheel_ready(session, today) as (tile, clicker):
             year, month = today.year, today.month
-            tile.wait_line(shown("%04d-%02d" % (year, month), True), 0)
-            settle(tile)
             first = resident_kib(tile.process.pid)[0]
             most, engine = first, 0
-            tile.move(32, 40)
-            clicker = Clicker(session.display)
             start = time.monotonic()
             # Two years forward a month at a time, then back in one jump.
             for jump in [1] * 24 + [-24]:
@@ -386,10 +388,6 @@ def cap_figures(session, today):
                 if found:
                     engine = max(engine, resident_kib(found[0])[0])
             spent = time.monotonic() - start
-        finally:
-            if clicker:
-                clicker.close()
-            tile.close_and_wait()
         print("| %s daily events | %.1f MB | %s | %s | %s | 25 in %.1f |"
               % (format(count, ","), path.stat().st_size / 1e6, format(first, ","),
                  format(most, ","), format(engine, ","), spent), flush=True)

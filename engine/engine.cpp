@@ -156,7 +156,7 @@ void serve_load(engine_session &s, const load_request &m) {
     options.progress = report_progress;
     options.context = &s;
     end_worker();  // it holds the list that is replaced
-    read_calendar(m.path.c_str(), options);
+    read_sources(m.path.c_str(), s.last_listed, options);
     uint32_t index = 0;
     for (const event_node *node = event_list; node; node = node->next, ++index) {
         event_reply e;

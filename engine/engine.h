@@ -90,20 +90,13 @@ file_identity identity_of(const source_file &f);
 // Reads the calendar at path (a file, or a folder of .ics files) into
 // event_list, replacing what it held.
 void read_calendar(const char *path, const read_options &options);
+// The same for the files of path as listed already.
+void read_sources(const char *path, const source_list &sources, const read_options &options);
 // The same for text held in memory, read as the whole of the file at path
 // (a name for messages; nothing is opened): the bounds, the zones, the
 // replaced occurrences and the events are those read_calendar would give.
 void read_calendar_text(std::string text, const char *path, const read_options &options);
 void free_events();  // empties event_list and forgets the files' zones
-
-// What the further occurrences of some events give one day (protocol/protocol.h
-// day_reply): its mark, its rows in all, and the first of them in the day
-// view's order.
-struct day_answer {
-    uint8_t status = 0;  // 0 none, 1 busy, 2 free only
-    uint32_t count = 0;
-    std::vector<day_row> rows;  // at most day_row_cap
-};
 
 // Answers the days of range for the events from index from on (list order),
 // through a worker process, for at most about budget_ms: next is the index

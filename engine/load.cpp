@@ -375,9 +375,12 @@ file_identity identity_of(const source_file &f) {
 }
 
 void read_calendar(const char *path, const read_options &options) {
+    read_sources(path, list_sources(path, calendar_bounds), options);
+}
+
+void read_sources(const char *path, const source_list &sources, const read_options &options) {
     free_events();
     set_zone_debug(options.debug);
-    source_list sources = list_sources(path, calendar_bounds);
     std::string reports;
     report_left_out(path, sources, options.name, reports);
     for (std::size_t i = 0; i < sources.files.size(); ++i) {

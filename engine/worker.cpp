@@ -135,13 +135,6 @@ struct range_fold {
     }
 };
 
-// Adds what answer a (for some events) gives a day to what d holds for others.
-void merge_day(day_answer &d, uint8_t status, uint32_t count, const std::vector<day_row> &rows) {
-    if (status && d.status != 1) d.status = status;
-    d.count += count;
-    for (const day_row &r : rows) keep_row(d.rows, r);
-}
-
 struct worker_output {
     int fd = -1;
     int32_t index = 0;
@@ -322,14 +315,13 @@ struct taken_records {
 // until a done record says their events are done, and then go into answers.
 // done is the index after the last event reported done so far.
 taken_records take_records(std::string &buffer, const std::vector<event_node *> &nodes,
-                           std::size_t from, std::size_t done, range_fold &waiting,
-                           std::vector<day_answer> &answers) {
+                           std::size_t from, std::size_t done, day_range range,
+                           std::vector<day_answer> &waiting, std::vector<day_answer> &answers) {
     taken_records out{done};
     std::size_t at = 0;
     uint32_t type = 0;
     std::string_view payload;
     worker_message m;
-    const day_range range = waiting.range;
     for (;;) {
         frame_state f = take_frame(buffer, at, type, payload);
         if (f == frame_partial) break;
@@ -340,7 +332,7 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
         if (auto *d = std::get_if<done_record>(&m)) {
             if (d->event < from || d->event >= nodes.size()) continue;
             for (std::size_t i = 0; i < answers.size(); ++i) {
-                day_answer &w = waiting.days[i];
+                day_answer &w = waiting[i];
                 merge_day(answers[i], w.status, w.count, w.rows);
                 w = day_answer{};
             }
@@ -350,7 +342,7 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
             std::vector<day_row> rows;
             for (const day_row &r : day->rows)
                 if (r.event >= from && r.event < nodes.size()) rows.push_back(r);
-            merge_day(waiting.days[static_cast<std::size_t>(day->day - range.first)], day->status,
+            merge_day(waiting[static_cast<std::size_t>(day->day - range.first)], day->status,
                       day->count, rows);
         }
     }
@@ -424,7 +416,7 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
 run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
                      range_fold &fold, int time_scale, int64_t budget_end) {
     const day_range range = fold.range;
-    range_fold waiting(range);  // answers of events not yet reported done
+    std::vector<day_answer> waiting(fold.days.size());  // of events not yet reported done
     run_result result;
     result.next = from;
     std::string request;
@@ -473,7 +465,7 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
         }
         worker.buffer.append(chunk, static_cast<std::size_t>(n));
         taken_records taken =
-            take_records(worker.buffer, nodes, from, result.next, waiting, fold.days);
+            take_records(worker.buffer, nodes, from, result.next, range, waiting, fold.days);
         result.next = taken.done;
         if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
             result.end = run_crashed;

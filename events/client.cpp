@@ -57,16 +57,10 @@ constexpr int64_t range_deadline_ms = 3000;
 constexpr int max_failures = 3;
 constexpr int64_t longest_retry_ms = 300000;
 
-struct held_day {
-    uint8_t status = 0;  // of the further occurrences
-    uint32_t count = 0;
-    std::vector<day_row> rows;  // in the view's order, at most day_row_cap
-};
-
 struct held_block {
-    int64_t index = 0;     // days index * 32 to index * 32 + 31
-    std::size_t upto = 0;  // the events before this one are answered
-    std::array<held_day, block_days> days;
+    int64_t index = 0;                        // days index * 32 to index * 32 + 31
+    std::size_t upto = 0;                     // the events before this one are answered
+    std::array<day_answer, block_days> days;  // of the further occurrences
     std::array<int8_t, block_days> status{};  // with the first instances
     int dirty = 1;                            // status is to be computed again
 };
@@ -443,11 +437,11 @@ void take_day(const day_reply &m) {
                         ? find_block(index)
                         : nullptr;
     if (!b) return;
-    held_day &d = b->days[static_cast<std::size_t>(m.day - index * block_days)];
-    if (d.status != 1 && m.status) d.status = m.status;
-    d.count += m.count;
+    std::vector<day_row> rows;
     for (const day_row &r : m.rows)
-        if (r.event < client.events.size()) keep_row(d.rows, r);
+        if (r.event < client.events.size()) rows.push_back(r);
+    merge_day(b->days[static_cast<std::size_t>(m.day - index * block_days)], m.status, m.count,
+              rows);
 }
 
 void take_progress(const progress_reply &m) {
@@ -681,7 +675,7 @@ void compute_status(held_block &b) {
     b.dirty = 0;
 }
 
-const held_day *held_day_of(int64_t day) {
+const day_answer *day_answer_of(int64_t day) {
     const held_block *b = find_block(block_of(day));
     return b ? &b->days[static_cast<std::size_t>(day - b->index * block_days)] : nullptr;
 }
@@ -781,7 +775,7 @@ const occurrence *occurrence_on_day(std::size_t event, icaltimetype day) {
     if (event >= client.events.size()) return nullptr;
     int64_t n = gregorian_to_jdn(day);
     if (covers(client.events[event].first, n)) return &client.events[event].first;
-    if (const held_day *d = held_day_of(n))
+    if (const day_answer *d = day_answer_of(n))
         for (const day_row &r : d->rows)
             if (r.event == event) return &r.item;
     return nullptr;
@@ -798,7 +792,7 @@ day_rows rows_on_day(icaltimetype day) {
     auto kept = static_cast<std::ptrdiff_t>(std::min(day_row_cap, out.rows.size()));
     std::partial_sort(out.rows.begin(), out.rows.begin() + kept, out.rows.end(), row_before);
     out.rows.resize(static_cast<std::size_t>(kept));
-    if (const held_day *d = held_day_of(n)) {
+    if (const day_answer *d = day_answer_of(n)) {
         out.count += d->count;
         for (const day_row &r : d->rows) keep_row(out.rows, r);
     }

@@ -166,6 +166,12 @@ bool row_before(const day_row &a, const day_row &b) {
     return ka != kb ? ka < kb : a.event < b.event;
 }
 
+void merge_day(day_answer &d, uint8_t status, uint32_t count, const std::vector<day_row> &rows) {
+    if (status && d.status != 1) d.status = status;
+    d.count += count;
+    for (const day_row &r : rows) keep_row(d.rows, r);
+}
+
 void keep_row(std::vector<day_row> &rows, const day_row &r) {
     if (rows.size() >= day_row_cap) {
         if (!row_before(r, rows.back())) return;

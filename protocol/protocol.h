@@ -123,6 +123,17 @@ bool row_before(const day_row &a, const day_row &b);
 // drops the last row beyond the cap.
 void keep_row(std::vector<day_row> &rows, const day_row &r);
 
+// What the further occurrences of some events give one day (a day_reply's
+// fields): its mark, its rows in all, and the first of them in the view's order.
+struct day_answer {
+    uint8_t status = 0;  // 0 none, 1 busy, 2 free only
+    uint32_t count = 0;
+    std::vector<day_row> rows;  // at most day_row_cap
+};
+// Adds what other events give the day (status, count and rows, as a
+// day_answer holds them) to what d holds: busy wins over free.
+void merge_day(day_answer &d, uint8_t status, uint32_t count, const std::vector<day_row> &rows);
+
 // Days as Julian day numbers, first to last; empty when first > last.
 struct day_range {
     int64_t first = 1, last = 0;
