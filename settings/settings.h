@@ -17,6 +17,8 @@ struct settings_record {
     int hijri_adjust = 0;            // HIJRIADJUST: -2 to 2 days the Islamic dates move later
     int hijri = 0;                   // HIJRI: 0 ummalqura, 1 iran (the Islamic months)
     int holidays = 0;                // HOLIDAYS: 0 none, 1 iran
+    int reminders = 1;               // REMINDERS: 1 on, 0 off (the alarms' notifications)
+    int default_reminder = 0;        // DEFAULTREMINDER: minutes before the start, 0 none
     int debug_level = 0;             // 1: a save says so on standard output
     char app_command[250] = {};      // command of the application button
     char ics_path[256] = {};         // the iCalendar file or folder
@@ -33,7 +35,12 @@ enum settings_part : unsigned {
     settings_calendar = 16,
     settings_hijri = 32,  // the adjustment and the Islamic months
     settings_holidays = 64,
+    settings_reminders = 128,  // reminders on or off and the default reminder
 };
+
+// A default reminder, for the events without an alarm of their own, is 1 to
+// this many minutes (a day) before the start; any other value means none.
+constexpr int default_reminder_max = 1440;
 
 // Copies the fields of the named parts from `from` into `to`.
 void copy_settings_parts(settings_record &to, const settings_record &from, unsigned parts);
@@ -47,9 +54,9 @@ void save_settings(settings_record *s);
 
 // The dialog works on a copy of `current` and hands every change to
 // `applied` with the parts it applies: the icon, the language and the command
-// at once, the week start, the Islamic calendar and the holidays on "save", the calendar
-// when it is chosen. Shows the dialog and returns; while one is open, brings
-// that one forward instead.
+// at once, the week start, the Islamic calendar, the holidays and the reminders
+// on "save", the calendar when it is chosen. Shows the dialog and returns; while one is open,
+// brings that one forward instead.
 using settings_applied_fn = void (*)(const settings_record &s, unsigned parts);
 void open_settings_dialog(const settings_record &current, settings_applied_fn applied);
 

@@ -3,8 +3,9 @@
 // The settings dialog: a GTK+ 2 window of the tile's main loop, one at a
 // time, opened by the tile's settings button. It edits a copy of the settings
 // record and hands each change to the caller's `applied`: the icon, the
-// language and the command at once, the week start on "save", the calendar
-// file or folder when it is chosen.
+// language and the command at once, the week start, the Islamic calendar, the
+// holidays and the reminders on "save", the calendar file or folder when it
+// is chosen.
 #include "settings/settings_dialog.h"
 
 #include "settings/settings.h"
@@ -36,7 +37,9 @@ struct dialog_state {
     settings_record settings;
     settings_applied_fn applied = nullptr;
     GtkWidget *option_menu = nullptr;
-    GtkWidget *hijri = nullptr;  // the spin button of the Hijri adjustment
+    GtkWidget *hijri = nullptr;             // the spin button of the Hijri adjustment
+    GtkWidget *reminders = nullptr;         // the check button
+    GtkWidget *default_reminder = nullptr;  // its spin button of minutes
     int holders = 0;
     void apply(unsigned parts) const {
         if (applied) applied(settings, parts);
@@ -212,7 +215,9 @@ void on_save_clicked(GtkButton *, gpointer data) {
     int item = gtk_option_menu_get_history(GTK_OPTION_MENU(state->option_menu));
     if (item >= 0 && item < 7) s.week_start = 7 - item;
     s.hijri_adjust = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(state->hijri));
-    state->apply(settings_week_start | settings_hijri | settings_holidays);
+    s.reminders = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(state->reminders)) ? 1 : 0;
+    s.default_reminder = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(state->default_reminder));
+    state->apply(settings_week_start | settings_hijri | settings_holidays | settings_reminders);
     save_settings(&s);
 }
 
@@ -393,6 +398,19 @@ void open_settings_dialog(const settings_record &current, settings_applied_fn ap
     pack_separator(box);
     pack_heading(box, N_("Holidays"));
     pack_radio_row(box, holiday_labels, 2, G_CALLBACK(on_holidays_clicked), state, s.holidays);
+    pack_separator(box);
+
+    // The desktop notifications of the events' alarms, and the minutes before
+    // the start for events without one (0: none; a value out of range shows 0).
+    state->reminders = gtk_check_button_new_with_label(_("Reminders"));
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(state->reminders), s.reminders != 0);
+    pack(box, state->reminders, TRUE, TRUE, 3);
+    pack_heading(box, N_("Default reminder, minutes before the start (0: none)"));
+    state->default_reminder = gtk_spin_button_new_with_range(0, default_reminder_max, 1);
+    bool in_range = s.default_reminder >= 1 && s.default_reminder <= default_reminder_max;
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(state->default_reminder),
+                              in_range ? s.default_reminder : 0);
+    pack(box, state->default_reminder, TRUE, TRUE, 5);
     pack_separator(box);
 
     GtkWidget *change = make_button(box, N_("change iCalendar file"), TRUE);

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -95,7 +96,9 @@ enum class settings_key {
     start_of_week,
     hijri_adjust,
     hijri,
-    holidays
+    holidays,
+    reminders,
+    default_reminder
 };
 
 settings_key key_of(std::string_view token) {
@@ -108,7 +111,24 @@ settings_key key_of(std::string_view token) {
     if (token == "HIJRIADJUST") return settings_key::hijri_adjust;
     if (token == "HIJRI") return settings_key::hijri;
     if (token == "HOLIDAYS") return settings_key::holidays;
+    if (token == "REMINDERS") return settings_key::reminders;
+    if (token == "DEFAULTREMINDER") return settings_key::default_reminder;
     return settings_key::none;
+}
+
+// Reminders are on unless the value says off: "off", "no" or "0", in any case.
+int reminders_of(std::string_view value) {
+    for (std::string_view off : {"off", "no", "0"})
+        if (value.size() == off.size() &&
+            std::equal(value.begin(), value.end(), off.begin(),
+                       [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; }))
+            return 0;
+    return 1;
+}
+
+// Minutes 1 to default_reminder_max; anything else is none.
+int default_reminder_of(int minutes) {
+    return minutes >= 1 && minutes <= default_reminder_max ? minutes : 0;
 }
 
 // Applies one value; returns 1 when it is the current VERSION.
@@ -139,6 +159,10 @@ int apply_value(settings_key key, std::string_view value, settings_record *s) {
     // Unknown words act as the defaults.
     case settings_key::hijri: s->hijri = value == "iran" ? 1 : 0; break;
     case settings_key::holidays: s->holidays = value == "iran" ? 1 : 0; break;
+    case settings_key::reminders: s->reminders = reminders_of(value); break;
+    case settings_key::default_reminder:
+        s->default_reminder = default_reminder_of(token_to_int(value));
+        break;
     case settings_key::none: break;
     }
     return 0;
@@ -337,6 +361,10 @@ void copy_settings_parts(settings_record &to, const settings_record &from, unsig
         to.hijri = from.hijri;
     }
     if (parts & settings_holidays) to.holidays = from.holidays;
+    if (parts & settings_reminders) {
+        to.reminders = from.reminders;
+        to.default_reminder = from.default_reminder;
+    }
 }
 
 int apply_settings_text(const char *text, settings_record *s) {
@@ -371,7 +399,7 @@ int write_settings_file(settings_record *s) {
     }
 
     // At most 4+255+1 + 4+249+1 + 5+9+1 + 5+7+1 + 8+5+1 + 12+11+1 + 12+2+1 + 11 + 14
-    // = 621 bytes.
+    // + 14 + 16+4+1 = 656 bytes.
     static const char *const icon_words[] = {"evolution", "mozilla", "other"};
     int icon = s->icon_kind >= 0 && s->icon_kind <= 2 ? s->icon_kind : 2;
     char text[1024];
@@ -391,6 +419,12 @@ int write_settings_file(settings_record *s) {
     if (s->holidays == 1)
         length +=
             snprintf(text + length, sizeof text - static_cast<size_t>(length), "HOLIDAYS=iran\n");
+    if (!s->reminders)
+        length +=
+            snprintf(text + length, sizeof text - static_cast<size_t>(length), "REMINDERS=off\n");
+    if (int minutes = default_reminder_of(s->default_reminder))
+        length += snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                           "DEFAULTREMINDER=%d\n", minutes);
 
     save_place place = find_save_place(s->settings_path);
     const std::string &target = place.target;

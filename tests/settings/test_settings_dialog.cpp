@@ -67,10 +67,12 @@ enum row {
     hijri_row = 13,
     hijri_months_row = 16,
     holidays_row = 19,
-    change_row = 21,
-    change_folder_row = 22,
-    save_row = 23,
-    close_row = 24
+    reminders_row = 21,
+    default_reminder_row = 23,
+    change_row = 25,
+    change_folder_row = 26,
+    save_row = 27,
+    close_row = 28
 };
 
 GtkWidget *radio(GtkWidget *window, int row_index, int button) {
@@ -183,6 +185,10 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             {GTK_TYPE_LABEL, "Holidays", TRUE, TRUE, 3},
             {GTK_TYPE_HBOX, nullptr, TRUE, TRUE, 3},
             {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
+            {GTK_TYPE_CHECK_BUTTON, "Reminders", TRUE, TRUE, 3},
+            {GTK_TYPE_LABEL, "Default reminder, minutes before the start (0: none)", TRUE, TRUE, 3},
+            {GTK_TYPE_SPIN_BUTTON, nullptr, TRUE, TRUE, 5},
+            {GTK_TYPE_HSEPARATOR, nullptr, FALSE, TRUE, 5},
             {GTK_TYPE_BUTTON, "change iCalendar file", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "change iCalendar folder", TRUE, TRUE, 2},
             {GTK_TYPE_BUTTON, "save", TRUE, FALSE, 2},
@@ -208,7 +214,7 @@ TEST_F(settings_dialog, widget_tree_and_order) {
                 gtk_misc_get_alignment(GTK_MISC(child), &x, &y);
                 EXPECT_EQ(x, 0.0f);
                 EXPECT_EQ(y, 0.0f);
-            } else if (rows[i].type == GTK_TYPE_BUTTON) {
+            } else if (g_type_is_a(rows[i].type, GTK_TYPE_BUTTON)) {
                 EXPECT_STREQ(button_label(child), rows[i].text);
             }
         }
@@ -239,6 +245,9 @@ TEST_F(settings_dialog, widget_tree_and_order) {
             }
         }
 
+        double low, high;
+        gtk_spin_button_get_range(GTK_SPIN_BUTTON(children[default_reminder_row]), &low, &high);
+        EXPECT_TRUE(low == 0 && high == 1440) << low << " " << high;
         EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(children[command_row])), 249);
         EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(children[command_row])), "evolution");
 
@@ -432,8 +441,38 @@ TEST_F(settings_dialog, save_maps_the_shown_weekday_back_and_writes_the_file) {
         EXPECT_EQ(settings.holidays, 1);
         EXPECT_NE(read_file(home.settings).find("HIJRIADJUST=-2\nHIJRI=iran\nHOLIDAYS=iran\n"),
                   std::string::npos);
+        // And the reminders.
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(dialog_rows(window)[reminders_row]), FALSE);
+        gtk_spin_button_set_value(GTK_SPIN_BUTTON(dialog_rows(window)[default_reminder_row]), 30);
+        EXPECT_TRUE(settings.reminders == 1 && settings.default_reminder == 0);
+        gtk_button_clicked(GTK_BUTTON(dialog_rows(window)[save_row]));
+        EXPECT_EQ(settings.reminders, 0);
+        EXPECT_EQ(settings.default_reminder, 30);
+        EXPECT_NE(
+            read_file(home.settings).find("HOLIDAYS=iran\nREMINDERS=off\nDEFAULTREMINDER=30\n"),
+            std::string::npos);
         EXPECT_NE(find_toplevel(dialog_title), nullptr);  // the dialog stays open
     });
+}
+
+// A default reminder out of range shows as none; opening and closing keeps both.
+TEST_F(settings_dialog, reminders_show_the_fields) {
+    const struct {
+        int reminders, minutes, shown;
+    } cases[] = {{1, 0, 0}, {0, 1440, 1440}, {1, 1441, 0}};
+    for (const auto &c : cases) {
+        settings.reminders = c.reminders;
+        settings.default_reminder = c.minutes;
+        run_dialog([&](GtkWidget *window) {
+            EXPECT_EQ(is_active(dialog_rows(window)[reminders_row]), c.reminders != 0);
+            EXPECT_EQ(gtk_spin_button_get_value_as_int(
+                          GTK_SPIN_BUTTON(dialog_rows(window)[default_reminder_row])),
+                      c.shown);
+        });
+        EXPECT_EQ(settings.reminders, c.reminders);
+        EXPECT_EQ(settings.default_reminder, c.minutes);
+    }
+    EXPECT_EQ(read_file(home.settings), saved);
 }
 
 TEST_F(settings_dialog, week_start_outside_the_menu_shows_monday_and_stays) {

@@ -96,7 +96,8 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         const char *ics, *app;
         int icon, language, week_start;
         int hijri = 0;
-        int months = 0, holidays = 0;  // HIJRI and HOLIDAYS
+        int months = 0, holidays = 0;    // HIJRI and HOLIDAYS
+        int reminders = 1, minutes = 0;  // REMINDERS and DEFAULTREMINDER
     };
     // icon_kind starts at 1 in every case, so an untouched icon shows as 1.
     const file_case cases[] = {
@@ -130,6 +131,17 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         {"HIJRI=iran\nHOLIDAYS=iran\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 1, 1},
         {"HIJRI=Iran\nHOLIDAYS=x\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0},
         {"HIJRI=iran\nHIJRI=ummalqura\nHOLIDAYS=none\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0},
+        // Reminders go off for off, no or 0 in any case, any other word is on;
+        // a default reminder is 1 to 1440 minutes, anything else none.
+        {"REMINDERS=OFF\nDEFAULTREMINDER=1\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0, 0, 1},
+        {"REMINDERS=No\nDEFAULTREMINDER=1440\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0, 0, 1440},
+        {"REMINDERS=0\nDEFAULTREMINDER=+15min\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0, 0, 15},
+        {"REMINDERS=off\nREMINDERS=offf\nDEFAULTREMINDER=30\nDEFAULTREMINDER=1441\n"
+         "VERSION=0.5.1\n",
+         "", "", 1, 0, 0, 0, 0, 0, 1, 0},
+        {"REMINDERS=off\nREMINDERS=on\nDEFAULTREMINDER=5\nDEFAULTREMINDER=-5\nVERSION=0.5.1\n", "",
+         "", 1, 0, 0, 0, 0, 0, 1, 0},
+        {"DEFAULTREMINDER=5\nDEFAULTREMINDER=x\nVERSION=0.5.1\n", "", "", 1, 0, 0, 0, 0, 0, 1, 0},
     };
     for (const file_case &c : cases) {
         reset_settings_state();
@@ -144,6 +156,8 @@ TEST_F(settings_file, tokens_and_the_awaited_key) {
         EXPECT_EQ(settings.hijri_adjust, c.hijri) << c.text;
         EXPECT_EQ(settings.hijri, c.months) << c.text;
         EXPECT_EQ(settings.holidays, c.holidays) << c.text;
+        EXPECT_EQ(settings.reminders, c.reminders) << c.text;
+        EXPECT_EQ(settings.default_reminder, c.minutes) << c.text;
         // Each carries the current VERSION, so none is rewritten.
         EXPECT_EQ(read_file(home.settings), c.text);
         EXPECT_EQ(o.out, "") << c.text;
@@ -220,22 +234,36 @@ TEST_F(settings_file, save_writes_the_six_lines_of_the_state) {
 }
 
 // After HIJRIADJUST, each only when it is not the default.
-TEST_F(settings_file, iran_months_and_holidays_are_saved_after_the_adjustment) {
+TEST_F(settings_file, iran_months_holidays_and_reminders_are_saved_after_the_adjustment) {
     run_load();
     settings.hijri_adjust = 1;
     settings.hijri = 1;
     settings.holidays = 1;
+    settings.reminders = 0;
+    settings.default_reminder = 30;
     save_settings(&settings);
     std::string text = read_file(home.settings);
     EXPECT_EQ(text.substr(text.find("STARTOFWEEK")),
-              "STARTOFWEEK=0\nHIJRIADJUST=1\nHIJRI=iran\nHOLIDAYS=iran\n");
+              "STARTOFWEEK=0\nHIJRIADJUST=1\nHIJRI=iran\nHOLIDAYS=iran\nREMINDERS=off\n"
+              "DEFAULTREMINDER=30\n");
     reset_settings_state();
     run_load();
     EXPECT_EQ(settings.hijri, 1);
     EXPECT_EQ(settings.holidays, 1);
+    EXPECT_EQ(settings.reminders, 0);
+    EXPECT_EQ(settings.default_reminder, 30);
     settings.hijri = 0;
+    settings.reminders = 2;  // any value but 0 is on
     save_settings(&settings);
-    EXPECT_EQ(read_file(home.settings).find("HIJRI="), std::string::npos);
+    text = read_file(home.settings);
+    EXPECT_EQ(text.find("HIJRI="), std::string::npos);
+    EXPECT_EQ(text.find("REMINDERS="), std::string::npos);
+    // A default reminder out of range is none, and not written.
+    for (int minutes : {0, -1, 1441}) {
+        settings.default_reminder = minutes;
+        save_settings(&settings);
+        EXPECT_EQ(read_file(home.settings).find("DEFAULTREMINDER"), std::string::npos) << minutes;
+    }
 }
 
 TEST(settings_locale, territory_iran) {
