@@ -196,6 +196,15 @@ int serve_range(engine_session &s, const range_request &m) {
     return 1;
 }
 
+// 0 when the alarms name another load than the one served.
+int serve_alarms(engine_session &s, const alarm_request &m) {
+    if (m.load != s.load) return 0;
+    encode(s.out, answer_alarms(m, s.hello.fault, static_cast<int>(s.hello.time_scale),
+                                static_cast<int>(s.hello.debug & debug_lines)));
+    send(s);
+    return 1;
+}
+
 // Reads until a whole frame from the tile is at taken in `in`, its payload
 // viewed there; 0 when the tile closed its end or sent a frame over its cap.
 int next_frame(int fd, std::string &in, std::size_t &taken, uint32_t &type,
@@ -293,6 +302,8 @@ int serve_engine(int fd) {
             serve_load(s, *load);
         } else if (auto *range = std::get_if<range_request>(&m)) {
             if (!serve_range(s, *range)) return 1;
+        } else if (auto *alarms = std::get_if<alarm_request>(&m)) {
+            if (!serve_alarms(s, *alarms)) return 1;
         } else {
             return 1;  // a second hello
         }

@@ -36,6 +36,19 @@ struct component_free {
 // comma, a semicolon, a backslash and a line break. Null without one.
 const char *text_of(icalcomponent *c, icalproperty_kind kind);
 
+// One DISPLAY or AUDIO alarm of an event (engine/alarms.h).
+struct alarm_rule {
+    uint32_t index = 0;   // among the component's VALARMs, in file order
+    int related_end = 0;  // 1: the trigger counts from the occurrence's end
+    int absolute = 0;     // 1: due at `at`, once, whatever the occurrence
+    int64_t offset = 0;   // seconds after the start or end (negative: before)
+    int64_t at = 0;       // seconds since 1970
+    uint32_t repeat = 0;  // further times it falls due after the first
+    int64_t every = 0;    // seconds between them; > 0 when repeat > 0
+};
+// VALARMs read of one event, at most.
+constexpr std::size_t alarm_rule_cap = 16;
+
 // One event as the engine holds it, in event_list.
 struct event_node {
     // DTSTART and the exclusive end (DTEND, or DTSTART plus DURATION; without
@@ -63,6 +76,10 @@ struct event_node {
     // 1: a worker died or overran its deadline on this event; its rule is not
     // expanded again until the file is read again.
     int faulty = 0;
+    std::vector<alarm_rule> alarms;
+    std::string uid;          // the UID, or empty
+    icaltimetype instance{};  // local RECURRENCE-ID of a replacing component, else null
+    int alarms_faulty = 0;    // 1: as faulty, for the expansion of its alarms
     event_node *next = nullptr;
 };
 
@@ -110,6 +127,12 @@ struct answer_result {
 };
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug);
+
+// The alarms of m (its since, now and default reminder) of the events from
+// m.from on, through the worker as answer_days; events on which a worker
+// died or held lose their alarms until the next read.
+alarms_reply answer_alarms(const alarm_request &m, const engine_fault &fault, int time_scale,
+                           int debug);
 
 // Ends the worker that answer_days keeps for the event list it was forked
 // with; called before the list changes (a load), and by a process that is done.

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 the Dayspinner authors
 // Reading the calendar's files into the engine's event list.
 #include "engine/engine.h"
+#include "engine/alarms.h"
 #include "engine/bounds.h"
 #include "engine/recur.h"
 #include "sources/sources.h"
@@ -109,6 +110,7 @@ void add_component(icalcomponent *c, int debug) {
     node->summary = summary ? summary : "";
     node->component = std::move(owned);
     read_recurrence(node);
+    read_alarms(node);
     // A rule may run on into the years the face shows, around today.
     if (has_rule(node) && start.zone) {
         time_t now = time(nullptr);
@@ -151,6 +153,7 @@ void take_out_replaced() {
             replaced.zone = nullptr;
         }
         exclude(event, replaced);
+        set_instance(n, replaced);
     }
     for (auto &entry : events) {
         event_node *event = entry.second;

@@ -25,6 +25,7 @@
 // and a new child goes on from the first event not reported done, without
 // it.
 #include "calendar/calendar.h"
+#include "engine/alarms.h"
 #include "engine/engine.h"
 #include "engine/recur.h"
 
@@ -75,6 +76,8 @@ constexpr uint64_t worker_extra_bytes = uint64_t(1) << 30;
 constexpr int64_t flush_ms = 20;
 // How often the engine looks at the shared index while the pipe is quiet (ms).
 constexpr int64_t watch_ms = 10;
+// What one answer of alarms may take before a stalled worker is given up on.
+constexpr int64_t alarms_budget_ms = 2000;
 
 // The page the engine and its worker share: the event being expanded, -1
 // between ranges.
@@ -82,10 +85,25 @@ struct shared_progress {
     std::atomic<int32_t> current{-1};
 };
 
-int needs_worker(const event_node *node) { return !node->faulty && has_rule(node); }
+// What a worker is asked: the days of a range, or the alarms of a window.
+struct worker_job {
+    const alarm_request *alarms = nullptr;  // null: the days of range
+    day_range range;
+};
 
-std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::size_t from) {
-    while (from < nodes.size() && !needs_worker(nodes[from])) ++from;
+int needs_worker(const event_node *node, const worker_job &job) {
+    if (job.alarms) return !node->alarms_faulty && reminds(node, job.alarms->default_minutes);
+    return !node->faulty && has_rule(node);
+}
+
+// 1 when the event's expansion calls the library's iterator.
+int expands(const event_node *node, const worker_job &job) {
+    return !node->faulty && !(job.alarms && node->alarms_faulty) && has_rule(node);
+}
+
+std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::size_t from,
+                                const worker_job &job) {
+    while (from < nodes.size() && !needs_worker(nodes[from], job)) ++from;
     return from;
 }
 
@@ -139,25 +157,29 @@ struct worker_output {
     int fd = -1;
     int32_t index = 0;
     const event_node *node = nullptr;
-    range_fold *fold = nullptr;  // the range being answered
-    int32_t done = -1;           // the last event done, not yet reported
-    int64_t written_ms = 0;      // when the answers were last written
+    range_fold *fold = nullptr;      // the range being answered, or
+    alarms_reply *alarms = nullptr;  // the alarms of the events done since the last write
+    int32_t done = -1;               // the last event done, not yet reported
+    int64_t written_ms = 0;          // when the answers were last written
 };
 
 // Writes what the events done since the last write give each day, and that
 // they are done.
 void flush(worker_output &out) {
     std::string frames;
-    range_fold &f = *out.fold;
-    if (f.touched)
-        for (std::size_t i = 0; i < f.days.size(); ++i) {
-            day_answer &a = f.days[i];
+    if (out.alarms && (out.alarms->more || !out.alarms->items.empty())) {
+        encode(frames, *out.alarms);
+        *out.alarms = alarms_reply{};
+    }
+    if (out.fold && out.fold->touched)
+        for (std::size_t i = 0; i < out.fold->days.size(); ++i) {
+            day_answer &a = out.fold->days[i];
             if (!a.status && !a.count) continue;
-            encode(frames, day_reply{0, f.range.first + static_cast<int64_t>(i), a.status, a.count,
-                                     std::move(a.rows)});
+            encode(frames, day_reply{0, out.fold->range.first + static_cast<int64_t>(i), a.status,
+                                     a.count, std::move(a.rows)});
             a = day_answer{};
         }
-    f.touched = 0;
+    if (out.fold) out.fold->touched = 0;
     if (out.done >= 0) encode(frames, done_record{static_cast<uint32_t>(out.done)});
     out.done = -1;
     const char *p = frames.data();
@@ -188,9 +210,9 @@ void grant_range_cpu(int time_scale) {
     setrlimit(RLIMIT_CPU, &cpu);
 }
 
-// The next range the engine asks for; 0 when the engine closed the pipe or
-// sent anything else.
-int next_request(int fd, std::string &in, range_request &out) {
+// The next range or alarms the engine asks for; 0 when the engine closed the
+// pipe or sent anything else.
+int next_request(int fd, std::string &in, tile_message &out) {
     char chunk[256];
     for (;;) {
         std::size_t at = 0;
@@ -199,10 +221,9 @@ int next_request(int fd, std::string &in, range_request &out) {
         frame_state f = take_frame(in, at, type, payload);
         if (f == frame_fault) return 0;
         if (f == frame_whole) {
-            tile_message m;
-            int ok =
-                decode_tile_message(type, payload, m) && std::holds_alternative<range_request>(m);
-            if (ok) out = std::get<range_request>(m);
+            int ok = decode_tile_message(type, payload, out) &&
+                     (std::holds_alternative<range_request>(out) ||
+                      std::holds_alternative<alarm_request>(out));
             in.erase(0, at);
             return ok;
         }
@@ -230,14 +251,19 @@ struct worker_setup {
     worker_output out;
     out.fd = answers;
     std::string in;
-    range_request asked;
+    tile_message asked;
     while (next_request(requests, in, asked)) {
         grant_range_cpu(job.time_scale);
-        range_fold fold(asked.days);
-        out.fold = &fold;
+        const auto *range = std::get_if<range_request>(&asked);
+        const auto *alarms = std::get_if<alarm_request>(&asked);
+        worker_job task{alarms, range ? range->days : day_range{}};
+        range_fold fold(task.range);
+        alarms_reply found;
+        out.fold = range ? &fold : nullptr;
+        out.alarms = alarms ? &found : nullptr;
         out.written_ms = monotonic_ms();
-        for (std::size_t i = next_needing_worker(nodes, asked.from); i < nodes.size();
-             i = next_needing_worker(nodes, i + 1)) {
+        for (std::size_t i = next_needing_worker(nodes, range ? range->from : alarms->from, task);
+             i < nodes.size(); i = next_needing_worker(nodes, i + 1, task)) {
             out.index = static_cast<int32_t>(i);
             out.node = nodes[i];
             // The rules that can hold a worker for long: what is done before
@@ -245,13 +271,19 @@ struct worker_setup {
             // killed.
             if (has_sub_daily_rule(nodes[i]) && out.done >= 0) flush(out);
             job.progress->current.store(out.index, std::memory_order_release);
-            if (job.fault.stage == 2 && out.index == job.fault.index) {
+            if (job.fault.stage == 2 && out.index == job.fault.index && expands(nodes[i], task)) {
                 if (job.fault.signal) raise(job.fault.signal);
                 for (volatile unsigned spin = 0;; spin = spin + 1) {  // holds on the CPU
                 }
             }
-            expand_rule(nodes[i], asked.days.first, asked.days.last, emit_occurrence, &out);
-            fold.done(nodes[i], static_cast<uint32_t>(out.index));
+            if (range) {
+                expand_rule(nodes[i], range->days.first, range->days.last, emit_occurrence, &out);
+                fold.done(nodes[i], static_cast<uint32_t>(out.index));
+            } else {
+                alarms_reply mine;
+                event_alarms(nodes[i], static_cast<uint32_t>(i), *alarms, mine);
+                keep_alarms(found, mine);
+            }
             out.done = out.index;
             // Written soon, so that an event that ends its worker later keeps them.
             if (monotonic_ms() - out.written_ms >= flush_ms) flush(out);
@@ -311,12 +343,24 @@ struct taken_records {
     int fault = 0;     // 1: a frame that is not a worker's message
 };
 
-// Takes the whole frames out of buffer: the days' answers wait in waiting
-// until a done record says their events are done, and then go into answers.
-// done is the index after the last event reported done so far.
+// What a job has gathered of the events reported done, and what waits for
+// their done record.
+struct job_answers {
+    worker_job job;
+    std::vector<day_answer> days, waiting;  // one per day of the range
+    alarms_reply alarms, waiting_alarms;
+    explicit job_answers(const worker_job &j)
+        : job(j), days(j.alarms ? 0 : static_cast<std::size_t>(j.range.last - j.range.first + 1)),
+          waiting(days.size()) {}
+};
+
+// Takes the whole frames out of buffer: the days' answers and the alarms
+// wait until a done record says their events are done, and then go into
+// the answers. done is the index after the last event reported done so far.
 taken_records take_records(std::string &buffer, const std::vector<event_node *> &nodes,
-                           std::size_t from, std::size_t done, day_range range,
-                           std::vector<day_answer> &waiting, std::vector<day_answer> &answers) {
+                           std::size_t from, std::size_t done, job_answers &a) {
+    const day_range range = a.job.range;
+    std::vector<day_answer> &waiting = a.waiting, &answers = a.days;
     taken_records out{done};
     std::size_t at = 0;
     uint32_t type = 0;
@@ -336,8 +380,23 @@ taken_records take_records(std::string &buffer, const std::vector<event_node *> 
                 merge_day(answers[i], w.status, w.count, w.rows);
                 w = day_answer{};
             }
+            keep_alarms(a.alarms, a.waiting_alarms);
+            a.waiting_alarms = alarms_reply{};
             out.done = std::size_t(d->event) + 1;
+        } else if (auto *found = std::get_if<alarms_reply>(&m)) {
+            if (!a.job.alarms) {
+                out.fault = 1;
+                break;
+            }
+            alarms_reply kept{0, found->more, {}};
+            for (const alarm_item &item : found->items)
+                if (item.event >= from && item.event < nodes.size()) kept.items.push_back(item);
+            keep_alarms(a.waiting_alarms, kept);
         } else if (auto *day = std::get_if<day_reply>(&m)) {
+            if (a.job.alarms) {
+                out.fault = 1;
+                break;
+            }
             if (day->day < range.first || day->day > range.last) continue;
             std::vector<day_row> rows;
             for (const day_row &r : day->rows)
@@ -414,13 +473,17 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
 // Records of events that were not reported done are dropped. The worker is
 // ended by anything but a finished range.
 run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
-                     range_fold &fold, int time_scale, int64_t budget_end) {
-    const day_range range = fold.range;
-    std::vector<day_answer> waiting(fold.days.size());  // of events not yet reported done
+                     job_answers &answers, int time_scale, int64_t budget_end) {
     run_result result;
     result.next = from;
     std::string request;
-    encode(request, range_request{0, 0, range, static_cast<uint32_t>(from)});
+    if (answers.job.alarms) {
+        alarm_request asked = *answers.job.alarms;
+        asked.from = static_cast<uint32_t>(from);
+        encode(request, asked);
+    } else {
+        encode(request, range_request{0, 0, answers.job.range, static_cast<uint32_t>(from)});
+    }
     // The request is far smaller than a pipe's buffer and the worker reads
     // it whole before it writes: one write. A worker gone meanwhile fails it
     // (the signal of a closed pipe is ignored for it), and the range is asked
@@ -464,8 +527,7 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
             break;
         }
         worker.buffer.append(chunk, static_cast<std::size_t>(n));
-        taken_records taken =
-            take_records(worker.buffer, nodes, from, result.next, range, waiting, fold.days);
+        taken_records taken = take_records(worker.buffer, nodes, from, result.next, answers);
         result.next = taken.done;
         if (taken.fault) {  // what it sends is not to be trusted: as if it crashed
             result.end = run_crashed;
@@ -494,56 +556,92 @@ void report_fault(const event_node *node, const run_result &r) {
 
 void end_worker() { stop_worker(1); }
 
-answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
-                          const engine_fault &fault, int time_scale, int debug) {
+namespace {
+
+struct job_result {
+    std::size_t next = 0;
+    std::vector<int32_t> faulty;
+};
+
+// Runs the job over the events from `from` on, for at most about budget_ms:
+// a new worker goes on after one that ended, without the event it was on
+// when that is to blame.
+job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
+                   const engine_fault &fault, int time_scale, int debug) {
     std::vector<event_node *> nodes;
     for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
-    answer_result out;
-    if (range.first > range.last || range.last - range.first >= range_day_cap) {
-        out.next = nodes.size();  // no days to answer
-        return out;
-    }
-    range_fold fold(range);
+    const worker_job &job = answers.job;
+    job_result out;
     int blameless = 0;
     // A worker forked with another list is of no use (end_worker was not called).
     if (worker.pid > 0 && (worker.list != event_list || worker.events != nodes.size()))
         stop_worker(1);
     int64_t budget_end = monotonic_ms() + budget_ms * time_scale;
-    std::size_t next = next_needing_worker(nodes, from);
+    std::size_t next = next_needing_worker(nodes, from, job);
     std::size_t last = nodes.size();
-    while (last > next && !needs_worker(nodes[last - 1])) --last;
+    while (last > next && !needs_worker(nodes[last - 1], job)) --last;
     while (next < nodes.size() && last > next) {
         if (worker.pid < 0 && !start_worker(nodes, fault, time_scale)) {
             out.next = next;  // nothing more answered: asked again later
-            out.days = std::move(fold.days);
             return out;
         }
-        run_result r = run_range(nodes, next, last - 1, fold, time_scale, budget_end);
+        run_result r = run_range(nodes, next, last - 1, answers, time_scale, budget_end);
         if (r.end == run_finished) break;
         if (r.end == run_out_of_budget || r.end == run_not_started || r.end == run_stalled) {
             out.next = r.next;
-            out.days = std::move(fold.days);
             return out;
         }
         // A worker killed from outside: a new one goes on where it was.
         if (r.end == run_crashed && !fault_signal(r.signal) && ++blameless <= max_blameless_ends) {
-            next = next_needing_worker(nodes, r.next);
+            next = next_needing_worker(nodes, r.next, job);
             continue;
         }
         // The event it was on, unless that was reported done: then it died
         // between two events, and the next one is blamed.
         std::size_t culprit = r.current >= 0 && std::size_t(r.current) >= r.next
                                   ? std::size_t(r.current)
-                                  : next_needing_worker(nodes, r.next);
+                                  : next_needing_worker(nodes, r.next, job);
         if (culprit >= nodes.size()) break;  // died after its last event
-        nodes[culprit]->faulty = 1;
+        (job.alarms ? nodes[culprit]->alarms_faulty : nodes[culprit]->faulty) = 1;
         out.faulty.push_back(static_cast<int32_t>(culprit));
         if (debug) report_fault(nodes[culprit], r);
         // Those before it whose records came without their end are done again.
-        next = next_needing_worker(nodes, r.next);
-        while (last > next && !needs_worker(nodes[last - 1])) --last;
+        next = next_needing_worker(nodes, r.next, job);
+        while (last > next && !needs_worker(nodes[last - 1], job)) --last;
     }
     out.next = nodes.size();
-    out.days = std::move(fold.days);
     return out;
+}
+
+}  // namespace
+
+answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
+                          const engine_fault &fault, int time_scale, int debug) {
+    answer_result out;
+    if (range.first > range.last || range.last - range.first >= range_day_cap) {
+        for (event_node *node = event_list; node; node = node->next) ++out.next;
+        return out;  // no days to answer
+    }
+    job_answers answers(worker_job{nullptr, range});
+    job_result r = run_job(answers, from, budget_ms, fault, time_scale, debug);
+    out.next = r.next;
+    out.faulty = std::move(r.faulty);
+    out.days = std::move(answers.days);
+    return out;
+}
+
+alarms_reply answer_alarms(const alarm_request &m, const engine_fault &fault, int time_scale,
+                           int debug) {
+    job_answers answers(worker_job{&m, {}});
+    std::size_t count = 0;
+    for (event_node *node = event_list; node; node = node->next) ++count;
+    // A worker that stalls returns early: asked again from where it was,
+    // three times in a row without progress at most.
+    for (std::size_t from = m.from, tries = 0; from < count && tries < 3;) {
+        job_result r = run_job(answers, from, alarms_budget_ms, fault, time_scale, debug);
+        tries = r.next > from ? 0 : tries + 1;
+        from = r.next;
+    }
+    answers.alarms.request = m.request;
+    return std::move(answers.alarms);
 }

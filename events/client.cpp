@@ -51,6 +51,8 @@ constexpr std::size_t max_blocks = 24;
 constexpr int64_t file_deadline_ms = 30000;
 constexpr int64_t zone_deadline_ms = 30000;
 constexpr int64_t range_deadline_ms = 3000;
+// The alarms of every event: a worker may be replaced three times on them.
+constexpr int64_t alarms_deadline_ms = 10000;
 // Ends of the engine in a row that name no culprit, before the tile says it
 // gave up; it goes on trying after a growing wait, and at once when the
 // calendar changes.
@@ -71,7 +73,15 @@ struct culprit {
     std::string zone;   // empty: the file itself
 };
 
-enum engine_stage { stage_idle, stage_hello, stage_load, stage_file, stage_zone, stage_range };
+enum engine_stage {
+    stage_idle,
+    stage_hello,
+    stage_load,
+    stage_file,
+    stage_zone,
+    stage_range,
+    stage_alarms
+};
 
 // What an engine may read: its sandbox is closed at its start, so another
 // set needs another engine. Each path with the identity it had.
@@ -113,6 +123,13 @@ struct engine_client {
     int range_pending = 0;
     std::vector<int64_t> range_blocks;
     int changed = 0;
+    // Alarms: asked for after every load once the tile asks at all.
+    int alarms_asked = 0, alarms_wanted = 0, alarms_pending = 0;
+    uint32_t alarms_id = 0;
+    int64_t alarms_since = 0;
+    uint32_t alarms_default = 0;
+    alarms_reply alarms;
+    uint64_t alarms_taken = 0;
 };
 engine_client client;
 
@@ -188,8 +205,9 @@ void end_engine() {
     client.fd = -1;
     client.in.clear();
     client.out.clear();
-    client.load_pending = client.range_pending = client.load_wanted = 0;
-    client.last_request = client.load_id = client.range_id = 0;
+    client.load_pending = client.range_pending = client.load_wanted = client.alarms_pending = 0;
+    client.last_request = client.load_id = client.range_id = client.alarms_id = 0;
+    client.alarms_wanted = client.alarms_asked;
     client.file.clear();
     client.zone.clear();
     client.trees.clear();
@@ -367,6 +385,9 @@ void send_load() {
     flush_out();
     client.load_pending = 1;
     client.range_pending = 0;
+    // An answer of alarms of the list replaced is not taken: asked again.
+    if (client.alarms_pending) client.alarms_wanted = 1;
+    client.alarms_pending = 0;
     client.incoming.clear();
     if (client.stage != stage_hello) set_stage(stage_load, file_deadline_ms);
 }
@@ -402,10 +423,32 @@ void keep_blocks() {
     client.blocks.resize(max_blocks);
 }
 
-// Asks for the first wanted block not complete, with the next one when it
-// needs the same events.
+// The alarms due after since, up to an alarm_ahead_s from now.
+void send_alarms() {
+    if (client.load_id == 0) return;  // asked again once a load is answered
+    int64_t now = time(nullptr);
+    alarm_request m;
+    m.request = client.alarms_id = new_request();
+    m.load = client.load_id;
+    m.now = now;
+    m.since = std::clamp(client.alarms_since, now - alarm_back_s, now);
+    m.default_minutes = std::min(client.alarms_default, default_minutes_cap);
+    encode(client.out, m);
+    flush_out();
+    client.alarms_wanted = 0;
+    client.alarms_pending = 1;
+    set_stage(stage_alarms, alarms_deadline_ms);
+}
+
+// Asks for the alarms when they are wanted, else for the first wanted block
+// not complete, with the next one when it needs the same events.
 void ask_next() {
-    if (client.pid < 0 || client.load_pending || client.range_pending) return;
+    if (client.pid < 0 || client.load_pending || client.range_pending || client.alarms_pending)
+        return;
+    if (client.alarms_wanted) {
+        send_alarms();
+        if (client.alarms_pending) return;
+    }
     std::vector<int64_t> wanted = wanted_blocks();
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         held_block *b = find_block(wanted[i]);
@@ -475,6 +518,7 @@ void take_progress(const progress_reply &m) {
 
 void take_loaded(int unchanged) {
     client.load_pending = 0;
+    client.alarms_wanted = client.alarms_asked;
     client.failures = 0;
     set_stage(stage_idle, 0);
     if (unchanged) {  // the calendar as it was: what is held stays
@@ -484,6 +528,7 @@ void take_loaded(int unchanged) {
         return;
     }
     ++engine_loads;
+    client.alarms.items.clear();  // of the list replaced: asked again
     client.events = std::move(client.incoming);
     client.incoming = {};
     client.blocks.clear();
@@ -532,6 +577,17 @@ int handle_message(const engine_message &reply) {
         take_loaded(m->unchanged);
     } else if (std::holds_alternative<engine_hello>(reply)) {
         return 0;
+    } else if (const auto *m = std::get_if<alarms_reply>(&reply)) {
+        if (!client.alarms_pending || m->request != client.alarms_id) return 1;
+        client.alarms = *m;
+        auto gone = [](const alarm_item &a) { return a.event >= client.events.size(); };
+        client.alarms.items.erase(
+            std::remove_if(client.alarms.items.begin(), client.alarms.items.end(), gone),
+            client.alarms.items.end());
+        ++client.alarms_taken;
+        client.alarms_pending = 0;
+        client.changed = 1;
+        set_stage(stage_idle, 0);
     } else if (!client.range_pending) {
         return 1;  // of a range asked before a load
     } else if (const auto *m = std::get_if<day_reply>(&reply)) {
@@ -716,6 +772,25 @@ void ask_days(day_range shown) {
     arm_timer();
 }
 
+void ask_alarms(int64_t since, uint32_t default_minutes) {
+    if (!client.alarms_asked || since != client.alarms_since ||
+        default_minutes != client.alarms_default)
+        client.alarms_wanted = 1;
+    client.alarms_asked = 1;
+    client.alarms_since = since;
+    client.alarms_default = default_minutes;
+    ask_next();
+    arm_timer();
+}
+
+void forget_alarms() {
+    client.alarms_asked = client.alarms_wanted = 0;
+    client.alarms = {};
+}
+
+const alarms_reply &held_alarms() { return client.alarms; }
+uint64_t alarm_answers() { return client.alarms_taken; }
+
 int engine_descriptor() { return client.poll_fd; }
 
 int take_engine_replies() {
@@ -745,7 +820,7 @@ int settle_events(int timeout_ms) {
     int64_t end = monotonic_ms() + timeout_ms;
     for (;;) {
         take_engine_replies();
-        if (!client.load_pending && !client.range_pending) return 1;
+        if (!client.load_pending && !client.range_pending && !client.alarms_pending) return 1;
         int64_t left = end - monotonic_ms();
         if (left <= 0) return 0;
         pollfd p{client.poll_fd, POLLIN, 0};
@@ -762,6 +837,8 @@ void stop_events() {
     client.rules_from.clear();
     client.blocks.clear();
     client.shown = {};
+    client.alarms = {};
+    client.alarms_asked = client.alarms_wanted = 0;
     client.failures = 0;
     client.retry_at = 0;
     arm_timer();

@@ -43,6 +43,17 @@ void load_events(const events_config &config);
 // The days on show: their answers are asked for first, then the month's
 // worth of days on either side, in the background.
 void ask_days(day_range shown);
+// Asks for the alarms due after since (seconds since 1970; at most
+// alarm_back_s ago), up to alarm_ahead_s from now, the events without an
+// alarm reminding default_minutes before their start (0: not); asked again
+// so after every read of the calendar, also one that finds it unchanged,
+// with the clock of then. Never waits.
+void ask_alarms(int64_t since, uint32_t default_minutes);
+// Asks for no more alarms and forgets the answer held.
+void forget_alarms();
+// The engine's last answer of alarms, and how many answers came in so far.
+const alarms_reply &held_alarms();
+uint64_t alarm_answers();
 // Readable when the engine has replied or a deadline has passed; the main
 // loop watches it. -1 before the first load.
 int engine_descriptor();

@@ -159,7 +159,46 @@ int read_day(reader &r, day_reply &m) {
     return m.status <= 2 && m.count >= m.rows.size();
 }
 
+constexpr std::size_t alarm_bytes = 4 * 2 + 8 * 3 + occurrence_bytes + 8 + 4;
+
+void read_alarms(reader &r, alarms_reply &m) {
+    m.request = r.u32();
+    m.more = r.u32();
+    m.items.resize(r.count(alarm_cap, alarm_bytes));
+    for (alarm_item &a : m.items) {
+        a.event = r.u32();
+        a.alarm = r.u32();
+        a.last = r.i64();
+        a.next = r.i64();
+        a.ends = r.i64();
+        a.item = r.item();
+        a.instance = r.time();
+        a.uid = r.text(uid_cap);
+        if (a.last == 0 && a.next == 0) r.ok = 0;
+    }
+}
+
 }  // namespace
+
+bool alarm_before(const alarm_item &a, const alarm_item &b) {
+    if ((a.last != 0) != (b.last != 0)) return a.last != 0;
+    int64_t ta = a.last ? a.last : a.next, tb = b.last ? b.last : b.next;
+    return ta != tb ? ta < tb : a.event != b.event ? a.event < b.event : a.alarm < b.alarm;
+}
+
+void keep_alarms(alarms_reply &kept, const alarms_reply &r) {
+    kept.more += r.more;
+    for (const alarm_item &a : r.items) {
+        if (kept.items.size() >= alarm_cap) {
+            const alarm_item &dropped = alarm_before(a, kept.items.back()) ? kept.items.back() : a;
+            if (dropped.last) ++kept.more;
+            if (&dropped == &a) continue;
+            kept.items.pop_back();
+        }
+        kept.items.insert(std::upper_bound(kept.items.begin(), kept.items.end(), a, alarm_before),
+                          a);
+    }
+}
 
 bool row_before(const day_row &a, const day_row &b) {
     int64_t ka = row_key(a.item), kb = row_key(b.item);
@@ -212,6 +251,35 @@ void encode(std::string &out, const range_request &m) {
     w.i64(m.days.first);
     w.i64(m.days.last);
     w.u32(m.from);
+}
+
+void encode(std::string &out, const alarm_request &m) {
+    writer w(out, msg_alarms);
+    w.u32(m.request);
+    w.u32(m.load);
+    w.i64(m.since);
+    w.i64(m.now);
+    w.u32(m.default_minutes);
+    w.u32(m.from);
+}
+
+void encode(std::string &out, const alarms_reply &m) {
+    writer w(out, msg_alarms);
+    w.u32(m.request);
+    w.u32(m.more);
+    std::size_t n = std::min(m.items.size(), alarm_cap);
+    w.u32(static_cast<uint32_t>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        const alarm_item &a = m.items[i];
+        w.u32(a.event);
+        w.u32(a.alarm);
+        w.i64(a.last);
+        w.i64(a.next);
+        w.i64(a.ends);
+        w.item(a.item);
+        w.time(a.instance);
+        w.text(a.uid, uid_cap);
+    }
 }
 
 void encode(std::string &out, const engine_hello &m) {
@@ -329,6 +397,18 @@ int decode_tile_message(uint32_t type, std::string_view payload, tile_message &o
             uint64_t(m.days.last) - uint64_t(m.days.first) >= uint64_t(range_day_cap))
             return 0;
         out = m;
+    } else if (type == msg_alarms) {
+        alarm_request m;
+        m.request = r.u32();
+        m.load = r.u32();
+        m.since = r.i64();
+        m.now = r.i64();
+        m.default_minutes = r.u32();
+        m.from = r.u32();
+        if (m.since > m.now || uint64_t(m.now) - uint64_t(m.since) > uint64_t(alarm_back_s) ||
+            m.default_minutes > default_minutes_cap)
+            return 0;
+        out = m;
     } else {
         return 0;
     }
@@ -392,6 +472,12 @@ int decode_engine_message(uint32_t type, std::string_view payload, engine_messag
         out = m;
         break;
     }
+    case msg_alarms: {
+        alarms_reply m;
+        read_alarms(r, m);
+        out = std::move(m);
+        break;
+    }
     default: return 0;
     }
     return r.whole();
@@ -405,6 +491,10 @@ int decode_worker_message(uint32_t type, std::string_view payload, worker_messag
         out = std::move(m);
     } else if (type == msg_done) {
         out = done_record{r.u32()};
+    } else if (type == msg_alarms) {
+        alarms_reply m;
+        read_alarms(r, m);
+        out = std::move(m);
     } else {
         return 0;
     }

@@ -30,6 +30,10 @@
 //                identity, and is skipped only while its identity is that
 //     range      u32 request, u32 load, i64 first day, i64 last day (at
 //                most range_day_cap days from the first on), u32 first event
+//     alarms     u32 request, u32 load, i64 since, i64 now (seconds since
+//                1970; since <= now, at most alarm_back_s before it), u32
+//                default minutes (0 none, at most default_minutes_cap), u32
+//                first event
 //   engine -> tile
 //     hello      u32 version
 //     progress   u32 load, u32 kind (progress_kind), text name (path_cap),
@@ -44,9 +48,13 @@
 //                only), u32 rows in all, list of row (day_row_cap)
 //     faulty     u32 range, u32 event
 //     range done u32 range, u32 next event
+//     alarms     u32 request, u32 more (alarms due by now left out beyond
+//                the cap), list of alarm (alarm_cap)
 //   worker -> engine
 //     day        as the engine's (range 0): what the events reported done
 //                next give the day, since the worker's last done record
+//     alarms     as the engine's (request 0): the alarms of the events
+//                reported done next
 //     done       u32 event: every event up to this one is done
 //
 // A time is i16 year, u8 month, u8 day, u8 hour, u8 minute, u8 second and
@@ -54,7 +62,10 @@
 // is i64 device, i64 inode, i64 size, i64 modification and i64 status-change
 // time (ns since 1970): 40 bytes. An
 // occurrence is its start, its end and i64 first and last day (Julian day
-// numbers): 32 bytes. A row is u32 event and an occurrence: 36 bytes.
+// numbers): 32 bytes. A row is u32 event and an occurrence: 36 bytes. An
+// alarm is u32 event, u32 alarm (its index among the event's VALARMs, or
+// default_alarm), i64 last, i64 next and i64 ends (seconds since 1970), an
+// occurrence, a time (the instance) and text uid (uid_cap).
 //
 // A day's answer covers the further occurrences of the events asked for
 // (never an event's first instance, which the tile has from its event
@@ -84,6 +95,15 @@ constexpr std::size_t tree_cap = 64;      // directories the engine may read
 constexpr std::size_t day_row_cap = 200;  // rows of one day's answer
 constexpr int64_t range_day_cap = 366;    // days of one range
 constexpr uint32_t time_scale_cap = 1000;
+// Alarms: how far back (since) and ahead of now one answer reaches, in
+// seconds; the alarms one answer carries at most; the longest UID kept.
+constexpr int64_t alarm_back_s = 24 * 3600;
+constexpr int64_t alarm_ahead_s = 36 * 3600;
+constexpr std::size_t alarm_cap = 64;
+constexpr std::size_t uid_cap = 1024;
+constexpr uint32_t default_minutes_cap = 1440;
+// The alarm index of the reminder the settings give events without an alarm.
+constexpr uint32_t default_alarm = 0xffffffff;
 
 // One occurrence of an event and the local days it covers. Times are the
 // user's wall clock, without a zone.
@@ -176,6 +196,7 @@ enum message_type : uint32_t {
     msg_faulty = 8,
     msg_range_done = 9,
     msg_done = 11,  // 10, a record per occurrence, is no longer sent
+    msg_alarms = 12,
 };
 
 // ---- The messages as records ----
@@ -199,7 +220,14 @@ struct range_request {
     day_range days;
     uint32_t from = 0;
 };
-using tile_message = std::variant<tile_hello, load_request, range_request>;
+// The alarms due after since up to now + alarm_ahead_s.
+struct alarm_request {
+    uint32_t request = 0, load = 0;
+    int64_t since = 0, now = 0;
+    uint32_t default_minutes = 0;
+    uint32_t from = 0;
+};
+using tile_message = std::variant<tile_hello, load_request, range_request, alarm_request>;
 
 struct engine_hello {
     uint32_t version = protocol_version;
@@ -232,13 +260,36 @@ struct faulty_reply {
 struct range_done_reply {
     uint32_t range = 0, next = 0;
 };
+// One alarm of one occurrence. Its identity, kept across reads and
+// rewrites of the file, is uid, instance and alarm; its times are instants.
+struct alarm_item {
+    uint32_t event = 0;
+    uint32_t alarm = 0;       // the VALARM's index in the event, or default_alarm
+    int64_t last = 0;         // its latest due time after since, up to now; 0: none
+    int64_t next = 0;         // its first after now, up to now + alarm_ahead_s; 0: none
+    int64_t ends = 0;         // when the occurrence ends
+    occurrence item;          // the occurrence, in local time
+    icaltimetype instance{};  // the occurrence's RECURRENCE-ID, or its start, local
+    std::string uid;          // the event's UID, or its summary without one
+};
+// Which of two alarms an answer keeps when it must leave some out: those
+// due by now first, then the sooner.
+bool alarm_before(const alarm_item &a, const alarm_item &b);
+struct alarms_reply {
+    uint32_t request = 0;
+    uint32_t more = 0;
+    std::vector<alarm_item> items;  // at most alarm_cap, in alarm_before order
+};
+// Adds the alarms of r into kept, which is in alarm_before order and at most
+// alarm_cap long; what the cap leaves out that is due counts in kept.more.
+void keep_alarms(alarms_reply &kept, const alarms_reply &r);
 using engine_message = std::variant<engine_hello, progress_reply, event_reply, loaded_reply,
-                                    day_reply, faulty_reply, range_done_reply>;
+                                    day_reply, faulty_reply, range_done_reply, alarms_reply>;
 
 struct done_record {
     uint32_t event = 0;
 };
-using worker_message = std::variant<day_reply, done_record>;
+using worker_message = std::variant<day_reply, done_record, alarms_reply>;
 
 // ---- Encoding ----
 
@@ -248,6 +299,8 @@ using worker_message = std::variant<day_reply, done_record>;
 void encode(std::string &out, const tile_hello &m);
 void encode(std::string &out, const load_request &m);
 void encode(std::string &out, const range_request &m);
+void encode(std::string &out, const alarm_request &m);
+void encode(std::string &out, const alarms_reply &m);  // items: at most alarm_cap
 void encode(std::string &out, const engine_hello &m);
 void encode(std::string &out, const progress_reply &m);
 void encode(std::string &out, const event_reply &m);

@@ -54,6 +54,14 @@ std::vector<sent> every_message() {
     hello.name = "Dayspinner";
     hello.read_trees = {"/home/a/cal", "/etc/localtime"};
     event_reply event{3, 1, 2, 0, 1, sample_occurrence(), "Nowruz \xd9\x86\xd9\x88", "Tehran"};
+    alarm_item alarm{4,
+                     default_alarm,
+                     1800000000,
+                     0,
+                     1800003600,
+                     sample_occurrence(),
+                     sample_occurrence().start,
+                     "uid-\xd9\x86@example.org"};
     return {
         {"tile hello", frame_of(hello), tile},
         {"load",
@@ -61,6 +69,9 @@ std::vector<sent> every_message() {
              load_request{5, "/home/a/cal.ics", {{"/x.ics", {1, 2, 3, 4, -5}}}, {"Mars/Base"}}),
          tile},
         {"range", frame_of(range_request{6, 5, {2461100, 2461163}, 12}), tile},
+        {"alarms", frame_of(alarm_request{7, 5, 1799913600, 1800000000, 15, 3}), tile},
+        {"alarms answer", frame_of(alarms_reply{7, 2, {alarm}}), engine},
+        {"worker alarms", frame_of(alarms_reply{0, 0, {alarm, alarm}}), worker},
         {"engine hello", frame_of(engine_hello{}), engine},
         {"progress", frame_of(progress_reply{5, progress_file, "/x.ics", {1, 2, 3, 4, 5}}), engine},
         {"event", frame_of(event), engine},
@@ -151,6 +162,31 @@ TEST(codec, frames_and_fields_over_their_caps_and_values_out_of_range_are_refuse
         std::string range(payload_of(frame_of(range_request{1, 1, days, 0}), type));
         EXPECT_FALSE(decode_tile_message(msg_range, range, t)) << days.first << " " << days.last;
     }
+    // Alarms further back than a day or with a default reminder over a day,
+    // and an alarm due at no time.
+    for (alarm_request a :
+         {alarm_request{1, 1, 11, 10, 0, 0}, alarm_request{1, 1, 10 - alarm_back_s - 1, 10, 0, 0},
+          alarm_request{1, 1, 0, 10, default_minutes_cap + 1, 0}}) {
+        std::string asked(payload_of(frame_of(a), type));
+        EXPECT_FALSE(decode_tile_message(msg_alarms, asked, t))
+            << a.since << " " << a.default_minutes;
+    }
+    std::string never(payload_of(frame_of(alarms_reply{1, 0, {alarm_item{}}}), type));
+    EXPECT_FALSE(decode_engine_message(msg_alarms, never, m));
+}
+
+TEST(codec, kept_alarms_are_those_due_then_the_soonest_and_the_cap_counts_the_rest) {
+    alarms_reply kept, more;
+    for (int64_t i = 0; i < int64_t(alarm_cap) + 10; ++i) {
+        alarm_item due{static_cast<uint32_t>(i), 0, 1000 + i, 0, 0, {}, {}, "d"};
+        alarm_item later{static_cast<uint32_t>(i), 1, 0, 5000 - i, 0, {}, {}, "l"};
+        more.items = {later, due};
+        keep_alarms(kept, more);
+    }
+    ASSERT_EQ(kept.items.size(), alarm_cap);
+    EXPECT_EQ(kept.more, 10u);  // the due ones left out; the later ones cost nothing
+    EXPECT_EQ(kept.items.front().last, 1000);
+    EXPECT_TRUE(std::is_sorted(kept.items.begin(), kept.items.end(), alarm_before));
 }
 
 TEST(codec, long_texts_and_lists_are_cut_on_sending_so_that_they_still_decode) {
