@@ -3,7 +3,6 @@
 // The day view: an undecorated window beside the tile listing one day's events.
 #include "dayview/day_view.h"
 
-#include "calendar/calendar.h"
 #include "dayview/view_place.h"
 #include "dayview/view_text.h"
 
@@ -76,10 +75,51 @@ gboolean on_view_key(GtkWidget *window, GdkEventKey *event, gpointer) {
     return TRUE;
 }
 
-// Where the view may be: the monitor at the press, within the work area the
-// window manager leaves to windows (_NET_WORKAREA, of the current desktop)
-// where it sets one.
-screen_rect usable_area(GdkScreen *screen, int x, int y) {
+// Beside the tile that was pressed, at the pointer's height, clear of a dock
+// kept above other windows. The press's root and window coordinates give the
+// 64 x 64 tile's place on the screen. The rows scroll where the view would
+// be taller than the area windows are given.
+void place_beside_tile(GtkWidget *window, GtkWidget *scroller, GtkWidget *table,
+                       const press_place &press) {
+    screen_rect area = work_area(gtk_widget_get_screen(window), press.root_x, press.root_y);
+    GtkRequisition rows{};
+    gtk_widget_size_request(table, &rows);
+    // A scroll bar's width only where there is one.
+    bool fits = rows.height <= area.height;
+    gtk_widget_set_size_request(scroller, fits ? rows.width : -1,
+                                std::min(rows.height, area.height));
+    GtkRequisition size{};
+    gtk_widget_size_request(window, &size);
+    screen_rect tile{press.root_x - press.x, press.root_y - press.y, 64, 64};
+    screen_rect view = place_day_view(tile, size.width, size.height, area, press.root_y);
+    gtk_window_move(GTK_WINDOW(window), view.x, view.y);
+}
+
+// However the window goes (" X ", Escape, the window manager's close
+// request, a kill request), the next right click opens a new one.
+void on_view_destroy(GtkWidget *window, gpointer) {
+    if (window == day_view_window) day_view_window = nullptr;
+}
+
+bool timed_in_one_day(const occurrence &o) { return o.first_day == o.last_day && !o.start.is_date; }
+
+// The same as markup, "all day event" in italics.
+std::string when_markup(const occurrence &o, const view_calendar &calendar) {
+    std::string text = markup_escaped(when_text(o, calendar));
+    return o.first_day == o.last_day && o.start.is_date ? "<i>" + text + "</i>" : text;
+}
+
+// A summary label: struck through when the event or occurrence is cancelled.
+GtkWidget *summary_label(const event_record &event, const std::string &text) {
+    if (!event.cancelled) return gtk_label_new(text.c_str());
+    return markup_label("<s>" + markup_escaped(text) + "</s>");
+}
+
+bool has_events(icaltimetype day) { return rows_on_day(day).count > 0; }
+
+}  // namespace
+
+screen_rect work_area(GdkScreen *screen, int x, int y) {
     GdkRectangle monitor{};
     gdk_screen_get_monitor_geometry(screen, gdk_screen_get_monitor_at_point(screen, x, y),
                                     &monitor);
@@ -118,74 +158,6 @@ screen_rect usable_area(GdkScreen *screen, int x, int y) {
     }
     return {work.x, work.y, work.width, work.height};
 }
-
-// Beside the tile that was pressed, at the pointer's height, clear of a dock
-// kept above other windows. The press's root and window coordinates give the
-// 64 x 64 tile's place on the screen. The rows scroll where the view would
-// be taller than the area windows are given.
-void place_beside_tile(GtkWidget *window, GtkWidget *scroller, GtkWidget *table,
-                       const press_place &press) {
-    screen_rect area = usable_area(gtk_widget_get_screen(window), press.root_x, press.root_y);
-    GtkRequisition rows{};
-    gtk_widget_size_request(table, &rows);
-    // A scroll bar's width only where there is one.
-    bool fits = rows.height <= area.height;
-    gtk_widget_set_size_request(scroller, fits ? rows.width : -1,
-                                std::min(rows.height, area.height));
-    GtkRequisition size{};
-    gtk_widget_size_request(window, &size);
-    screen_rect tile{press.root_x - press.x, press.root_y - press.y, 64, 64};
-    screen_rect view = place_day_view(tile, size.width, size.height, area, press.root_y);
-    gtk_window_move(GTK_WINDOW(window), view.x, view.y);
-}
-
-// However the window goes (" X ", Escape, the window manager's close
-// request, a kill request), the next right click opens a new one.
-void on_view_destroy(GtkWidget *window, gpointer) {
-    if (window == day_view_window) day_view_window = nullptr;
-}
-
-bool timed_in_one_day(const occurrence &o) { return o.first_day == o.last_day && !o.start.is_date; }
-
-std::string hours_and_minutes(icaltimetype t) {
-    char text[8];
-    snprintf(text, sizeof text, "%02d:%02d", t.hour % 100, t.minute % 100);
-    return text;
-}
-
-// The occurrence's time or date text: its local hours and minutes when it
-// covers one day and is timed, "all day event" for a one-day date, else its
-// first and last day, in the face's calendar (in English in the Gregorian
-// calendar, the locale's dates). Digits in the language's own.
-std::string when_text(const occurrence &o, const view_calendar &calendar) {
-    if (timed_in_one_day(o))
-        return in_language_digits(hours_and_minutes(o.start) + " - " + hours_and_minutes(o.end),
-                                  calendar.language);
-    if (o.first_day == o.last_day) return _("all day event");
-    icaltimetype first = icaltime_null_date(), last = icaltime_null_date();
-    jdn_to_gregorian(o.first_day, &first);
-    jdn_to_gregorian(o.last_day, &last);
-    if (calendar.kind == calendar_gregorian && calendar.language == 0)
-        return format_time("%a, %x", first) + " - " + format_time("%a, %x", last);
-    return date_in_calendar(first, calendar.kind, calendar) + " - " +
-           date_in_calendar(last, calendar.kind, calendar);
-}
-
-// The same as markup, "all day event" in italics.
-std::string when_markup(const occurrence &o, const view_calendar &calendar) {
-    std::string text = markup_escaped(when_text(o, calendar));
-    return o.first_day == o.last_day && o.start.is_date ? "<i>" + text + "</i>" : text;
-}
-
-// A summary label: struck through when the event or occurrence is cancelled.
-GtkWidget *summary_label(const event_record &event, const std::string &text) {
-    if (!event.cancelled) return gtk_label_new(text.c_str());
-    return markup_label("<s>" + markup_escaped(text) + "</s>");
-}
-
-bool has_events(icaltimetype day) { return rows_on_day(day).count > 0; }
-
-}  // namespace
 
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays,
                   const view_calendar &calendar) {

@@ -4,6 +4,7 @@
 // the answers the tile holds (events/events.h).
 #pragma once
 
+#include "dayview/view_place.h"
 #include "dayview/view_text.h"
 #include "events/events.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _GdkScreen GdkScreen;
 
 // Where the press that asks for a day view was: on the screen (root) and on
 // the tile (window), and its server time.
@@ -36,3 +38,8 @@ void open_day_view(icaltimetype day, const press_place &press,
                    const view_calendar &calendar = {});
 int fill_day_view(GtkWidget *table, icaltimetype day, const std::vector<std::string> &holidays = {},
                   const view_calendar &calendar = {});  // 1 when a row was added
+// Where a window beside the tile may be: the monitor at the point x, y of
+// the screen, within the work area the window manager leaves to windows
+// (_NET_WORKAREA, of the current desktop) where it sets one. The day view and
+// the reminders' own windows keep to it.
+screen_rect work_area(GdkScreen *screen, int x, int y);

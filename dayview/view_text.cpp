@@ -9,6 +9,7 @@
 #include <glib/gi18n-lib.h>
 #include <libintl.h>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -83,6 +84,14 @@ const char *translated(const char *context, const char *word) {
     return g_dpgettext2(GETTEXT_PACKAGE, context, word);
 }
 
+bool timed_in_one_day(const occurrence &o) { return o.first_day == o.last_day && !o.start.is_date; }
+
+std::string hours_and_minutes(icaltimetype t) {
+    char text[8];
+    snprintf(text, sizeof text, "%02d:%02d", t.hour % 100, t.minute % 100);
+    return text;
+}
+
 }  // namespace
 
 std::string in_language_digits(const std::string &text, int language) {
@@ -151,6 +160,20 @@ std::string view_also(icaltimetype gregorian, const view_calendar &calendar) {
         out += date_in_calendar(gregorian, other, calendar);
     }
     return out;
+}
+
+std::string when_text(const occurrence &o, const view_calendar &calendar) {
+    if (timed_in_one_day(o))
+        return in_language_digits(hours_and_minutes(o.start) + " - " + hours_and_minutes(o.end),
+                                  calendar.language);
+    if (o.first_day == o.last_day) return _("all day event");
+    icaltimetype first = icaltime_null_date(), last = icaltime_null_date();
+    jdn_to_gregorian(o.first_day, &first);
+    jdn_to_gregorian(o.last_day, &last);
+    if (calendar.kind == calendar_gregorian && calendar.language == 0)
+        return format_time("%a, %x", first) + " - " + format_time("%a, %x", last);
+    return date_in_calendar(first, calendar.kind, calendar) + " - " +
+           date_in_calendar(last, calendar.kind, calendar);
 }
 
 // strftime into a buffer that grows until the text fits, in UTF-8. Locale

@@ -4,6 +4,7 @@
 // become markup, whole however long the locale makes them.
 #pragma once
 
+#include "protocol/protocol.h"
 #include "protocol/text.h"
 
 #include <libical/ical.h>
@@ -42,3 +43,9 @@ std::string view_heading(icaltimetype gregorian, const view_calendar &calendar);
 // The day in the two calendars other than the face's, Gregorian, Persian,
 // Islamic in that order, joined by " · ".
 std::string view_also(icaltimetype gregorian, const view_calendar &calendar);
+// The occurrence's time or date text: its local hours and minutes when it
+// covers one day and is timed ("10:00 - 11:00"), "all day event" for a
+// one-day date, else its first and last day, in the face's calendar (in
+// English in the Gregorian calendar, the locale's "%a, %x"). Digits in the
+// language's own.
+std::string when_text(const occurrence &o, const view_calendar &calendar);

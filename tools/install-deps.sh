@@ -14,7 +14,8 @@ fonts-dejavu-core python3 python3-ephem libicu-dev libnova-dev valgrind
 clang-format clang-tidy cppcheck
 python3-gi python3-gi-cairo python3-cairo gir1.2-pango-1.0 fonts-urw-base35 fonts-noto-ui-core
 python3-icalendar python3-recurring-ical-events locales-all
-dpkg-dev file lintian man-db gettext libseccomp-dev strace"
+dpkg-dev file lintian man-db gettext libseccomp-dev strace
+dbus dbus-bin dunst"
 
 missing=""
 for p in $packages; do
