@@ -25,6 +25,14 @@ day_range displayed_days();  // the displayed month's days, Julian day numbers
 // With debugging on: the "shown:" line, when what it says changed.
 void print_shown();
 
+// Reminders (core/reminders.cpp): asks the engine for the alarms, or forgets
+// them when reminders are off; shows what is due and returns when the next
+// alarm is (seconds since 1970, 0: none); how many notes wait for the user.
+void ask_reminders();
+int64_t remind_due();
+int reminders_waiting();
+void rearm_alarm(int64_t at);  // the loop's alarm timer
+
 // The refresh's steps over app_state, in the order refresh_face runs them.
 void refresh_today();  // the clock into today_gregorian, the displayed month into today
 void check_new_day();  // when the displayed date changed: the empty face and weekday row

@@ -44,6 +44,7 @@ int take_calendar(wake_sources &w) {
 const wake_row wake_rows[] = {
     {&wake_sources::midnight_fd, take_midnight},
     {&wake_sources::inotify_fd, take_calendar},
+    {&wake_sources::alarm_fd, take_alarm},
 };
 constexpr std::size_t row_count = std::size(wake_rows);
 
@@ -148,6 +149,11 @@ gboolean dispatch(GSource *base, GSourceFunc, gpointer) {
     for (std::size_t i = 0; i < row_count; ++i)
         if (s->rows[i].revents != 0 && wake_rows[i].take(loop.wake) != 0)
             loop.due = loop.calendar_due = true;
+    if (loop.wake.alarm_due) {
+        loop.wake.alarm_due = 0;
+        arm_alarm(loop.wake, remind_due());
+        loop.due = true;  // the face's mark of a reminder waiting
+    }
     for (;;) {
         serve_x_events();
         if (ms_until_due() == 0 || time(nullptr) >= loop.wake.midnight)
@@ -170,7 +176,13 @@ GSourceFuncs tile_source_funcs = {prepare, check, dispatch, nullptr, nullptr, nu
 // The engine answered: the grid is drawn again with what is held now, and
 // the bar with its mark of a calendar not read.
 static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
-    if (take_engine_replies()) {
+    static uint64_t alarms_seen = 0;
+    int changed = take_engine_replies();
+    if (alarm_answers() != alarms_seen) {
+        alarms_seen = alarm_answers();
+        arm_alarm(loop.wake, remind_due());
+    }
+    if (changed) {
         draw_button_bar();
         draw_grid();
         XFlush(dock_surface.display);
@@ -181,8 +193,10 @@ static gboolean take_engine_answers(gint, GIOCondition, gpointer) {
 
 void refresh_face(bool read_calendar) {
     refresh_today();
-    if (read_calendar)
+    if (read_calendar) {
         load_events({app_state.ics_path, app_state.debug_level, program_name, 1, {}, {}});
+        ask_reminders();
+    }
     // The engine's descriptor, once there is one, is one more source of the loop.
     static bool engine_watched = false;
     if (!engine_watched && engine_descriptor() >= 0) {
@@ -197,6 +211,8 @@ void refresh_face(bool read_calendar) {
 }
 
 void request_refresh() { loop.due = loop.calendar_due = true; }
+
+void rearm_alarm(int64_t at) { arm_alarm(loop.wake, at); }
 
 // Idle, the loop sleeps in one poll until an X event, the midnight timer, a
 // calendar change or the nearest deadline; nothing runs in between.

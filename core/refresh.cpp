@@ -35,6 +35,7 @@ face_record face_of_state() {
     face.hijri_adjust = app_state.hijri_adjust;
     face.hijri = app_state.hijri;
     face.calendar_unread = calendar_given_up();
+    face.reminding = reminders_waiting() > 0;
     return face;
 }
 
@@ -71,6 +72,7 @@ void draw_button_bar() {
     face_record face = face_of_state();
     draw_button_bar(face);
     draw_unread_mark(face);
+    draw_reminder_mark(face);
 }
 
 void draw_grid() {

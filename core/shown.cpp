@@ -51,7 +51,8 @@ void print_shown() {
     std::string line = std::string(head) + " busy " + days_marked(1, face) + " free " +
                        days_marked(2, face) + " holiday " + days_where(face, shows_holiday) +
                        " pending " + std::to_string(events_pending(displayed_days())) + " unread " +
-                       std::to_string(face.calendar_unread);
+                       std::to_string(face.calendar_unread) + " reminders " +
+                       std::to_string(reminders_waiting());
     if (line == last) return;
     last = line;
     printf("%s\n", line.c_str());

@@ -26,6 +26,8 @@ settings_record settings_of_state() {
     s.hijri_adjust = app_state.hijri_adjust;
     s.hijri = app_state.hijri;
     s.holidays = app_state.holidays;
+    s.reminders = app_state.reminders;
+    s.default_reminder = app_state.default_reminder;
     s.debug_level = app_state.debug_level;
     std::memcpy(s.app_command, app_state.app_command, sizeof s.app_command);
     std::memcpy(s.ics_path, app_state.ics_path, sizeof s.ics_path);
@@ -41,6 +43,8 @@ static void store_settings(const settings_record &s) {
     app_state.hijri_adjust = s.hijri_adjust;
     app_state.hijri = s.hijri;
     app_state.holidays = s.holidays;
+    app_state.reminders = s.reminders;
+    app_state.default_reminder = s.default_reminder;
     std::memcpy(app_state.app_command, s.app_command, sizeof s.app_command);
     std::memcpy(app_state.ics_path, s.ics_path, sizeof s.ics_path);
     std::memcpy(app_state.settings_path, s.settings_path, sizeof s.settings_path);

@@ -32,6 +32,8 @@ struct app_state_record {
     int hijri = 0;                   // HIJRI: the Islamic months, 0 Umm al-Qura, 1 Iran
     int holidays = 0;                // HOLIDAYS: 0 none, 1 Iran's holidays and Fridays
     int debug_level = 0;             // 1: debugging output
+    int reminders = 1;               // REMINDERS: 1 the events' alarms remind
+    int default_reminder = 0;        // DEFAULTREMINDER: minutes before a timed start, 0 none
     char app_command[250] = {};      // command of the application button
     char ics_path[256] = {};         // the iCalendar file
     char settings_path[256] = {};    // the settings file

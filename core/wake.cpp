@@ -59,7 +59,22 @@ wake_sources open_wake_sources() {
     wake_sources w;
     w.midnight_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     w.inotify_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    w.alarm_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     return w;
+}
+
+void arm_alarm(wake_sources &w, int64_t at) {
+    if (w.alarm_fd < 0) return;
+    itimerspec t{};
+    t.it_value.tv_sec = static_cast<time_t>(at);
+    timerfd_settime(w.alarm_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &t, nullptr);
+}
+
+int take_alarm(wake_sources &w) {
+    uint64_t expirations = 0;
+    ssize_t n = read(w.alarm_fd, &expirations, sizeof expirations);
+    if (n > 0 || (n < 0 && errno == ECANCELED)) w.alarm_due = 1;
+    return 0;
 }
 
 void arm_midnight(wake_sources &w, time_t now) {

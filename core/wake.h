@@ -38,6 +38,8 @@ struct wake_sources {
     std::vector<int> watch_ids;         // their watch descriptors, in the same order; -1: none
     int rewatch = 0;                    // 1: watch again, even if the directories look the same
     int64_t changed_at = -1;            // monotonic ms of the first change not yet read; -1: none
+    int alarm_fd = -1;                  // timerfd on the real-time clock for the next alarm
+    int alarm_due = 0;                  // 1: the alarm timer expired or the clock was set
 };
 
 wake_sources open_wake_sources();
@@ -51,6 +53,11 @@ void arm_midnight(wake_sources &w, time_t now);
 // is read goes unseen: the changes seen so far count as read. What cannot be
 // watched now is tried again at the next call.
 void watch_calendar(wake_sources &w, const std::string &path);
+// Arms the alarm timer for at (seconds since 1970; 0: disarmed). A step of
+// the real-time clock ends it early, so that what fell due meanwhile is seen.
+void arm_alarm(wake_sources &w, int64_t at);
+// Reads the alarm timer and notes in alarm_due that alarms may be due; 0.
+int take_alarm(wake_sources &w);
 // 1 when the timer expired or the clock was stepped: the face is due. A timer
 // that expires before the process's own clock reaches the deadline disagrees
 // with it and is given up; the loop's time-out still finds midnight.

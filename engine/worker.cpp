@@ -257,13 +257,14 @@ struct worker_setup {
         const auto *range = std::get_if<range_request>(&asked);
         const auto *alarms = std::get_if<alarm_request>(&asked);
         worker_job task{alarms, range ? range->days : day_range{}};
+        const uint32_t from = range ? range->from : alarms ? alarms->from : UINT32_MAX;
         range_fold fold(task.range);
         alarms_reply found;
         out.fold = range ? &fold : nullptr;
         out.alarms = alarms ? &found : nullptr;
         out.written_ms = monotonic_ms();
-        for (std::size_t i = next_needing_worker(nodes, range ? range->from : alarms->from, task);
-             i < nodes.size(); i = next_needing_worker(nodes, i + 1, task)) {
+        for (std::size_t i = next_needing_worker(nodes, from, task); i < nodes.size();
+             i = next_needing_worker(nodes, i + 1, task)) {
             out.index = static_cast<int32_t>(i);
             out.node = nodes[i];
             // The rules that can hold a worker for long: what is done before

@@ -28,6 +28,19 @@ void draw_unread_mark(const face_record &face) {
     flush_buffer(dock_surface.buffer_pixmap);
 }
 
+// The mark of a reminder waiting for the user: the face's top edge, above
+// the month's name, steady green: no colour the face uses for anything else.
+constexpr int reminder_y = 0;
+constexpr unsigned long reminder_colour = 0x20B040;
+
+void draw_reminder_mark(const face_record &face) {
+    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, 0, reminder_y, face_size, 1, 0,
+         reminder_y);
+    if (face.reminding)
+        fill_rectangle(dock_surface.buffer_pixmap, 0, reminder_y, face_size, 1, reminder_colour);
+    flush_buffer(dock_surface.buffer_pixmap);
+}
+
 void draw_button_bar(const face_record &face) {
     if (!face.buttons_shown) {
         draw_bar_glyph(show_handle, bar_right);

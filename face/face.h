@@ -20,6 +20,7 @@ struct face_record {
     icaltimetype highlight{};  // highlighted Gregorian day, or the null time
     int hijri_adjust = 0;      // -2 to 2: days every Islamic date moves later
     int hijri = 0;             // the Islamic calendar's months: 0 Umm al-Qura, 1 Iran
+    int reminding = 0;         // 1: a reminder waits for the user; the top edge's mark
     int calendar_unread = 0;   // 1: the calendar could not be read for a while; the bar's mark
 };
 
@@ -59,6 +60,8 @@ void draw_day_number(int day, int y, int column, int style, int is_today, int la
 void draw_button_bar(const face_record &face);
 // The face's bottom edge: amber while face.calendar_unread, else as the skin has it.
 void draw_unread_mark(const face_record &face);
+// The face's top edge: green while face.reminding, else as the skin has it.
+void draw_reminder_mark(const face_record &face);
 
 // 1 and the Gregorian date of the day under (x, y) in *day, else 0.
 int day_at_point(const face_record &face, int x, int y, icaltimetype *day);

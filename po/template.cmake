@@ -11,6 +11,7 @@ file(GLOB sources RELATIVE ${SOURCE_DIR}
      ${SOURCE_DIR}/engine/*.cpp ${SOURCE_DIR}/engine/*.h
      ${SOURCE_DIR}/events/*.cpp ${SOURCE_DIR}/events/*.h
      ${SOURCE_DIR}/face/*.cpp ${SOURCE_DIR}/face/*.h
+     ${SOURCE_DIR}/reminder/*.cpp ${SOURCE_DIR}/reminder/*.h
      ${SOURCE_DIR}/settings/*.cpp ${SOURCE_DIR}/settings/*.h)
 list(SORT sources)
 execute_process(

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 sources=$(git ls-files '*.cpp' '*.h')
 program=$(git ls-files 'core/*.cpp' 'dock/*.cpp' 'calendar/*.cpp' 'face/*.cpp' 'settings/*.cpp' \
-    'events/*.cpp' 'engine/*.cpp' 'dayview/*.cpp' 'protocol/*.cpp' 'sources/*.cpp')
+    'events/*.cpp' 'engine/*.cpp' 'dayview/*.cpp' 'protocol/*.cpp' 'sources/*.cpp' 'alarms/*.cpp' \
+    'reminder/*.cpp')
 status=0
 
 if [ "${1:-}" = "--fix" ]; then
@@ -27,7 +28,7 @@ for f in $program; do
 done
 
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
-    --error-exitcode=1 -I . core dock calendar face settings events engine dayview protocol sources || status=1
+    --error-exitcode=1 -I . core dock calendar face settings events engine dayview protocol sources alarms reminder || status=1
 
 [ $status -eq 0 ] && echo "code checks: clean"
 exit $status

@@ -82,7 +82,8 @@ Tile
 
 Shown: .calendar, .month ("YYYY-MM"), .today ("YYYY-MM-DD"), .busy, .free and
     .holiday (frozensets of days of the month), .pending (int), .unread (1 while the
-    calendar engine keeps ending before it read the calendar).
+    calendar engine keeps ending before it read the calendar), .reminders (notes
+    waiting for the user).
 Press: .button (int), .zone (str), one for each press the tile acted on.
 Window: .id, .parent, .res_name, .res_class (None without WM_CLASS), .width,
     .height, .x, .y (on the screen).
@@ -116,7 +117,8 @@ TILE_NAME = "Dayspinner"
 FAKETIME_LIBRARY = "/usr/$LIB/faketime/libfaketime.so.1"
 # What the tile prints with -d after each refresh that changes what it shows:
 # "shown: CAL YYYY-MM today YYYY-MM-DD busy D,... free D,... pending N".
-Shown = collections.namedtuple("Shown", "calendar month today busy free holiday pending unread")
+Shown = collections.namedtuple("Shown",
+                               "calendar month today busy free holiday pending unread reminders")
 # And after each press it acts on: "press: BUTTON ZONE".
 Press = collections.namedtuple("Press", "button zone")
 Window = collections.namedtuple("Window", "id parent res_name res_class width height x y")
@@ -642,7 +644,8 @@ class Tile:
             words = line.split()
             f = dict(zip(words[3::2], words[4::2]))
             return Shown(words[1], words[2], f["today"], days(f["busy"]), days(f["free"]),
-                         days(f["holiday"]), int(f["pending"]), int(f["unread"]))
+                         days(f["holiday"]), int(f["pending"]), int(f["unread"]),
+                         int(f["reminders"]))
         lines = self.stdout().split("\n")[:-1]
         return [shown(line) for line in lines if line.startswith("shown: ")]
 
