@@ -84,7 +84,7 @@ screen_rect tile_on_screen() {
     return {0, 0, 64, 64};
 }
 
-void answered(uint64_t id, reminder_answer answer);
+void take_answer(uint64_t id, reminder_answer answer);
 
 int is_waiting(const std::string &key) {
     for (const auto &w : reminders.waiting)
@@ -92,7 +92,7 @@ int is_waiting(const std::string &key) {
     return 0;
 }
 
-void show(const due_alarm &d) {
+void show_due(const due_alarm &d) {
     const std::vector<event_record> &events = held_events();
     if (d.item.event >= events.size()) return;
     const event_record &e = events[d.item.event];
@@ -113,7 +113,7 @@ void show(const due_alarm &d) {
     if (app_state.debug_level)
         printf("alarm: %s%s\t%s\n", d.missed ? "missed " : "", clock_text(d.due).c_str(),
                e.summary.c_str());
-    show_reminder(note, tile_on_screen(), answered);
+    show_reminder(note, tile_on_screen(), take_answer);
 }
 
 // One note for what the cap leaves out, in place of the last such note.
@@ -122,7 +122,7 @@ void show_more(std::size_t n) {
     reminders.more_id = ++reminders.last_id;
     if (app_state.debug_level) printf("alarm: more %zu\n", n);
     show_reminder({reminders.more_id, more_rows_text(n, current_program_language()), "", 0},
-                  tile_on_screen(), answered);
+                  tile_on_screen(), take_answer);
 }
 
 void redraw_mark() {
@@ -131,7 +131,7 @@ void redraw_mark() {
     print_shown();
 }
 
-void answered(uint64_t id, reminder_answer answer) {
+void take_answer(uint64_t id, reminder_answer answer) {
     if (id == reminders.more_id) {
         reminders.more_id = 0;
         return;
@@ -180,7 +180,7 @@ int64_t remind_due() {
     std::size_t left = 0;
     for (const due_alarm &d : due)
         if (reminders.waiting.size() < waiting_cap || is_waiting(alarm_key(d.item)))
-            show(d);
+            show_due(d);
         else
             ++left;
     left += due.empty() ? 0 : held_alarms().more;

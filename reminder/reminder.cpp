@@ -56,7 +56,7 @@ gpointer id_data(uint64_t id) { return g_memdup2(&id, sizeof id); }
 uint64_t id_of(gpointer data) { return *static_cast<uint64_t *>(data); }
 void free_id(gpointer data, GClosure *) { g_free(data); }
 
-note_record *find(uint64_t id) {
+note_record *find_note(uint64_t id) {
     for (note_record &n : reminders.notes)
         if (n.note.id == id) return &n;
     return nullptr;
@@ -64,7 +64,7 @@ note_record *find(uint64_t id) {
 
 // Takes the note out of the list before the caller hears of it, so that the
 // caller may show or withdraw notes from its callback.
-void answer(uint64_t id, reminder_answer what) {
+void answer_note(uint64_t id, reminder_answer what) {
     auto at = std::find_if(reminders.notes.begin(), reminders.notes.end(),
                            [id](const note_record &n) { return n.note.id == id; });
     if (at == reminders.notes.end()) return;
@@ -84,11 +84,11 @@ void close_on_server(guint32 server_id) {
 
 // -- the window of our own ---------------------------------------------------
 
-void on_snooze(GtkWidget *, gpointer data) { answer(id_of(data), reminder_snooze); }
-void on_dismiss(GtkWidget *, gpointer data) { answer(id_of(data), reminder_dismiss); }
+void on_snooze(GtkWidget *, gpointer data) { answer_note(id_of(data), reminder_snooze); }
+void on_dismiss(GtkWidget *, gpointer data) { answer_note(id_of(data), reminder_dismiss); }
 // The window manager's close counts as Dismiss.
 gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
-    answer(id_of(data), reminder_dismiss);
+    answer_note(id_of(data), reminder_dismiss);
     return TRUE;
 }
 
@@ -164,7 +164,7 @@ void open_window(note_record &n) {
 // The note cannot go to a server: a window of our own. The server's answer,
 // should it come later, is closed again (on_notified).
 void to_window(uint64_t id) {
-    note_record *n = find(id);
+    note_record *n = find_note(id);
     if (!n || n->by != shown_by::asking) return;
     if (n->deadline) g_source_remove(n->deadline);
     n->deadline = 0;
@@ -179,7 +179,7 @@ void all_asking_to_windows() {
 }
 
 gboolean on_deadline(gpointer data) {
-    if (note_record *n = find(id_of(data))) n->deadline = 0;
+    if (note_record *n = find_note(id_of(data))) n->deadline = 0;
     to_window(id_of(data));
     return G_SOURCE_REMOVE;
 }
@@ -198,7 +198,7 @@ void on_notified(GObject *bus, GAsyncResult *result, gpointer data) {
         if (body && g_variant_is_of_type(body, G_VARIANT_TYPE("(u)")))
             g_variant_get(body, "(u)", &server_id);
     }
-    note_record *n = find(id);
+    note_record *n = find_note(id);
     if (server_id && n && n->by == shown_by::asking) {
         if (n->deadline) g_source_remove(n->deadline);
         n->deadline = 0;
@@ -296,7 +296,7 @@ void on_signal(GDBusConnection *, const gchar *sender, const gchar *, const gcha
         if (!snooze && !g_str_equal(action, "dismiss") && !g_str_equal(action, "default")) return;
         // Some servers leave a notification up after its action.
         close_on_server(server_id);
-        answer(n->note.id, snooze ? reminder_snooze : reminder_dismiss);
+        answer_note(n->note.id, snooze ? reminder_snooze : reminder_dismiss);
     } else if (g_str_equal(member, "NotificationClosed") &&
                g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
         guint32 reason = 0;
@@ -306,7 +306,7 @@ void on_signal(GDBusConnection *, const gchar *sender, const gchar *, const gcha
         // Closed by a call: ours come after the note is gone; another's
         // takes it off the screen without the user's answer.
         if (reason == closed_by_call) n->answered = nullptr;
-        answer(n->note.id, reason == closed_by_user ? reminder_dismiss : reminder_gone);
+        answer_note(n->note.id, reason == closed_by_user ? reminder_dismiss : reminder_gone);
     }
 }
 
@@ -353,11 +353,11 @@ void show_reminder(const reminder_note &note, screen_rect tile, reminder_answere
 }
 
 void withdraw_reminder(uint64_t id) {
-    note_record *n = find(id);
+    note_record *n = find_note(id);
     if (!n) return;
     if (n->by == shown_by::server) close_on_server(n->server_id);
     n->answered = nullptr;
-    answer(id, reminder_gone);
+    answer_note(id, reminder_gone);
 }
 
 int reminder_windows() {

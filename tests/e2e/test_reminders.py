@@ -74,6 +74,11 @@ class Reminders(unittest.TestCase):
                                  timeout)
         self.assertTrue(found, "no alarm %r: %r" % (pattern, self.alarms(tile)))
 
+    def close_only_note(self):
+        # dunst closes the oldest on the screen: the answered ones gone first.
+        self.assertTrue(harness.wait_for(lambda: bus.displayed() == 1, 5), bus.displayed())
+        bus.close_latest()
+
     def test_each_trigger_reminds_once_and_the_users_answers_hold_across_a_restart(self):
         bus.start_server()
         self.addCleanup(bus.stop_server)
@@ -92,7 +97,7 @@ class Reminders(unittest.TestCase):
         # The user answers the first three as they come.
         for summary, act in (("Start", lambda: bus.invoke("dismiss", "Start")),
                              ("End", lambda: bus.invoke("snooze", "End")),
-                             ("Absolute", bus.close_latest)):
+                             ("Absolute", self.close_only_note)):
             note = bus.wait_notify(summary, timeout=15)
             act()
         self.assertEqual((note.urgency, note.actions[::2]), (2, ["snooze", "dismiss"]))
@@ -138,6 +143,22 @@ class Reminders(unittest.TestCase):
         session.helper("close", int(window[0]))
         self.wait_alarm(tile, "dismissed\t" + summary)
         tile.wait_shown(lambda s: s.reminders == 2)
+
+    def test_the_settings_turn_reminders_off_and_give_events_without_an_alarm_one(self):
+        settings = session.home / harness.SETTINGS_NAME
+        self.addCleanup(lambda: settings.unlink(missing_ok=True))
+        t0 = int(time.time())
+        text = calendar(event("plain@t", "Plain", t0 + 119, alarm=None),
+                        event("own@t", "Own", t0 + 60, alarm="TRIGGER:-PT2M"))
+        for keys, expected in (("REMINDERS=off\nDEFAULTREMINDER=2\n", []),
+                               ("DEFAULTREMINDER=2\n", ["Own", "Plain"])):
+            settings.write_text("VERSION=0.5.1\nAPP=true\nICS=%s\n%s" % (
+                session.home / harness.CALENDAR_PATH, keys))
+            tile = self.start(text)
+            tile.wait_shown(lambda s: s.busy and s.pending == 0 and s.reminders == len(expected))
+            said = sorted(re.sub(r"^missed \d\d:\d\d\t", "", a) for a in self.alarms(tile))
+            self.assertEqual(said, expected, keys)
+            harness._stop(tile.process)
 
     @unittest.skipIf(shutil.which("strace") is None, "not installed: strace")
     def test_the_idle_tile_makes_no_system_call_with_its_next_alarm_an_hour_away(self):
