@@ -66,9 +66,13 @@ class FaultTest(unittest.TestCase):
         looked at the calendar again (it runs with -d)."""
         def looks():
             return tile.stdout().count("check for new calendar data\n")
-        before = looks()
+        before, shown = looks(), len(tile.shown_lines())
         change()
         self.assertTrue(harness.wait_for(lambda: looks() > before, 10, 0.02), "not looked at")
+        # The refresh that asks says so (pending while the calendar is read)
+        # before the answers are drawn: the line before it is of the old read.
+        self.assertTrue(harness.wait_for(
+            lambda: any(s.pending for s in tile.shown_lines()[shown:]), 10, 0.02))
         return self.steady_image(tile)
 
     def find_dialog(self):

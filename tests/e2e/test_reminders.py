@@ -137,8 +137,9 @@ class Reminders(unittest.TestCase):
         self.assertEqual(said[3], "more 297")
         self.assertEqual(tile.pixel(30, 0), GREEN)
         summary = said[0].split("\t")[1]
-        window = harness.wait_for(
-            lambda: session.xdotool("search", "--name", "^%s$" % summary).stdout.split(), 10)
+        window = harness.wait_for(lambda: subprocess.run(
+            ["xdotool", "search", "--name", "^%s$" % summary], env=session.env,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split(), 10)
         self.assertTrue(window, "no window of its own for %r" % summary)
         session.helper("close", int(window[0]))
         self.wait_alarm(tile, "dismissed\t" + summary)
