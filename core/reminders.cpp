@@ -33,7 +33,7 @@ constexpr int64_t snooze_s = 10 * 60;
 
 struct waiting_note {
     alarm_item item;
-    std::string summary;
+    std::string summary, location;
 };
 
 struct reminders_record {
@@ -41,8 +41,9 @@ struct reminders_record {
     int64_t started = 0, handled = 0;
     std::string path;
     alarm_book book;
-    std::map<std::string, alarm_item> snoozed;  // what a snooze shows again, by key
-    std::map<uint64_t, waiting_note> waiting;   // shown, not answered
+    // What a snooze shows again, by key: the event's index may have changed since.
+    std::map<std::string, waiting_note> snoozed;
+    std::map<uint64_t, waiting_note> waiting;  // shown, not answered
     uint64_t last_id = 0, more_id = 0;
 };
 reminders_record reminders;
@@ -94,12 +95,18 @@ int is_waiting(const std::string &key) {
 
 void show_due(const due_alarm &d) {
     const std::vector<event_record> &events = held_events();
-    if (d.item.event >= events.size()) return;
-    const event_record &e = events[d.item.event];
+    waiting_note text{d.item, {}, {}};
+    auto snoozed = reminders.snoozed.find(alarm_key(d.item));
+    if (snoozed != reminders.snoozed.end())
+        text = {d.item, snoozed->second.summary, snoozed->second.location};
+    else if (d.item.event < events.size())
+        text = {d.item, events[d.item.event].summary, events[d.item.event].location};
+    else
+        return;
     view_calendar calendar{app_state.calendar_kind, app_state.hijri, app_state.hijri_adjust,
                            app_state.language, current_program_language()};
     std::string body = when_text(d.item.item, calendar);
-    if (!e.location.empty()) body += "\n" + e.location;
+    if (!text.location.empty()) body += "\n" + text.location;
     if (d.missed) body = std::string(_("Missed")) + "\n" + body;
     // A repeat of an alarm still on the screen takes its place.
     for (auto it = reminders.waiting.begin(); it != reminders.waiting.end(); ++it)
@@ -108,11 +115,11 @@ void show_due(const due_alarm &d) {
             reminders.waiting.erase(it);
             break;
         }
-    reminder_note note{++reminders.last_id, e.summary, body, 1};
-    reminders.waiting[note.id] = {d.item, e.summary};
+    reminder_note note{++reminders.last_id, text.summary, body, 1};
+    reminders.waiting[note.id] = text;
     if (app_state.debug_level)
         printf("alarm: %s%s\t%s\n", d.missed ? "missed " : "", clock_text(d.due).c_str(),
-               e.summary.c_str());
+               text.summary.c_str());
     show_reminder(note, tile_on_screen(), take_answer);
 }
 
@@ -146,8 +153,14 @@ void take_answer(uint64_t id, reminder_answer answer) {
         int snooze = answer == reminder_snooze;
         reminders.book[key] = {snooze ? alarm_snoozed : alarm_dismissed,
                                snooze ? now + snooze_s : 0, w.item.ends};
-        if (snooze) reminders.snoozed[key] = w.item;
+        if (snooze) reminders.snoozed[key] = w;
         save_book();
+        for (auto it = reminders.snoozed.begin(); it != reminders.snoozed.end();) {
+            auto e = reminders.book.find(it->first);
+            it = e != reminders.book.end() && e->second.mark == alarm_snoozed
+                     ? std::next(it)
+                     : reminders.snoozed.erase(it);
+        }
         if (app_state.debug_level)
             printf("alarm: %s\t%s\n", snooze ? "snoozed" : "dismissed", w.summary.c_str());
         rearm_alarm(next_alarm_time(held_alarms(), reminders.book, now));
@@ -172,7 +185,9 @@ void ask_reminders() {
 int64_t remind_due() {
     if (!app_state.reminders || !reminders.started_up) return 0;
     int64_t now = time(nullptr);
-    std::vector<due_alarm> due = due_alarms(held_alarms(), reminders.book, reminders.snoozed,
+    std::map<std::string, alarm_item> snoozed;
+    for (const auto &[key, w] : reminders.snoozed) snoozed.emplace(key, w.item);
+    std::vector<due_alarm> due = due_alarms(held_alarms(), reminders.book, snoozed,
                                             reminders.handled, now, reminders.started);
     // Before the engine's first answer nothing was dealt with yet.
     if (alarm_answers() == 0) return next_alarm_time(held_alarms(), reminders.book, now);
