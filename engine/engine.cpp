@@ -181,7 +181,7 @@ int serve_range(engine_session &s, const range_request &m) {
     if (m.load != s.load) return 0;
     answer_result answer = answer_days(m.days, m.from, range_budget_ms, s.hello.fault,
                                        static_cast<int>(s.hello.time_scale),
-                                       static_cast<int>(s.hello.debug & debug_lines));
+                                       static_cast<int>(s.hello.debug & debug_lines), m.rows);
     for (std::size_t i = 0; i < answer.days.size(); ++i) {
         day_answer &a = answer.days[i];
         if (!a.status && !a.count) continue;

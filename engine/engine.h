@@ -125,8 +125,9 @@ struct answer_result {
     std::vector<int32_t> faulty;
     std::vector<day_answer> days;
 };
+// With rows 0 the days' answers carry their marks and counts only.
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
-                          const engine_fault &fault, int time_scale, int debug);
+                          const engine_fault &fault, int time_scale, int debug, int rows = 1);
 
 // The alarms of m (its since, now and default reminder) of the events from
 // m.from on, through the worker as answer_days; events on which a worker

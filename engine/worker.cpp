@@ -89,6 +89,7 @@ struct shared_progress {
 struct worker_job {
     const alarm_request *alarms = nullptr;  // null: the days of range
     day_range range;
+    int rows = 1;  // 0: the days' marks and counts without their rows
 };
 
 int needs_worker(const event_node *node, const worker_job &job) {
@@ -119,6 +120,7 @@ struct range_fold {
     uint32_t event = UINT32_MAX;   // whose occurrences wait, or none
     int64_t covered = 0;           // the last day one of them covers
     int touched = 0;               // 1: days hold answers not sent yet
+    int rows = 1;                  // 0: counted, not kept
     std::vector<std::pair<int64_t, occurrence>> pending;
 
     explicit range_fold(day_range r)
@@ -147,7 +149,7 @@ struct range_fold {
                 day_answer &a = days[static_cast<std::size_t>(d - range.first)];
                 if (!node->cancelled && a.status != 1) a.status = node->transparency == 2 ? 2 : 1;
                 ++a.count;
-                keep_row(a.rows, {e, o});
+                if (rows) keep_row(a.rows, {e, o});
             }
         forget();
     }
@@ -256,9 +258,10 @@ struct worker_setup {
         grant_range_cpu(job.time_scale);
         const auto *range = std::get_if<range_request>(&asked);
         const auto *alarms = std::get_if<alarm_request>(&asked);
-        worker_job task{alarms, range ? range->days : day_range{}};
+        worker_job task{alarms, range ? range->days : day_range{}, range ? range->rows : 1};
         const uint32_t from = range ? range->from : alarms ? alarms->from : UINT32_MAX;
         range_fold fold(task.range);
+        fold.rows = task.rows;
         alarms_reply found;
         out.fold = range ? &fold : nullptr;
         out.alarms = alarms ? &found : nullptr;
@@ -483,7 +486,8 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
         asked.from = static_cast<uint32_t>(from);
         encode(request, asked);
     } else {
-        encode(request, range_request{0, 0, answers.job.range, static_cast<uint32_t>(from)});
+        encode(request, range_request{0, 0, answers.job.range, static_cast<uint32_t>(from),
+                                      static_cast<uint8_t>(answers.job.rows)});
     }
     // The request is far smaller than a pipe's buffer and the worker reads
     // it whole before it writes: one write. A worker gone meanwhile fails it
@@ -617,13 +621,13 @@ job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
 }  // namespace
 
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
-                          const engine_fault &fault, int time_scale, int debug) {
+                          const engine_fault &fault, int time_scale, int debug, int rows) {
     answer_result out;
     if (range.first > range.last || range.last - range.first >= range_day_cap) {
         for (event_node *node = event_list; node; node = node->next) ++out.next;
         return out;  // no days to answer
     }
-    job_answers answers(worker_job{nullptr, range});
+    job_answers answers(worker_job{nullptr, range, rows});
     job_result r = run_job(answers, from, budget_ms, fault, time_scale, debug);
     out.next = r.next;
     out.faulty = std::move(r.faulty);
@@ -633,7 +637,7 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
 
 alarms_reply answer_alarms(const alarm_request &m, const engine_fault &fault, int time_scale,
                            int debug) {
-    job_answers answers(worker_job{&m, {}});
+    job_answers answers(worker_job{&m, {}, 1});
     std::size_t count = 0;
     for (event_node *node = event_list; node; node = node->next) ++count;
     // A worker that stalls returns early: asked again from where it was,

@@ -59,12 +59,20 @@ constexpr int64_t alarms_deadline_ms = 10000;
 constexpr int max_failures = 3;
 constexpr int64_t longest_retry_ms = 300000;
 
+// A shown block is answered first without its rows, for the shown days
+// only (`shown_only`: marks and counts come at once), then again whole with
+// them into `fresh`, which replaces days once complete; other blocks are
+// answered whole with their rows at once.
 struct held_block {
     int64_t index = 0;                        // days index * 32 to index * 32 + 31
     std::size_t upto = 0;                     // the events before this one are answered
     std::array<day_answer, block_days> days;  // of the further occurrences
     std::array<int8_t, block_days> status{};  // with the first instances
     int dirty = 1;                            // status is to be computed again
+    int rows = 1;                             // 0: days hold no rows
+    day_range shown_only;                     // while rows is 0: the days answered; empty: all
+    std::size_t rows_upto = 0;                // of the answers with rows, into fresh
+    std::array<day_answer, block_days> fresh;
 };
 
 // What the engine died or held on: a file, or a zone definition of it.
@@ -122,6 +130,7 @@ struct engine_client {
     day_range shown;
     int range_pending = 0;
     std::vector<int64_t> range_blocks;
+    int range_refill = 0;  // the range in flight answers blocks' rows into fresh
     int changed = 0;
     // Alarms: asked for after every load once the tile asks at all.
     int alarms_asked = 0, alarms_wanted = 0, alarms_pending = 0;
@@ -159,9 +168,10 @@ void count_rules() {
             client.rules_from[i + 1] + (client.events[i].has_rule && !client.events[i].faulty);
 }
 
-int complete(const held_block &b) {
-    return b.upto >= client.events.size() || client.rules_from[b.upto] == 0;
+int answered_upto(std::size_t upto) {
+    return upto >= client.events.size() || client.rules_from[upto] == 0;
 }
+int complete(const held_block &b) { return answered_upto(b.upto); }
 
 void arm_timer() {
     if (client.timer_fd < 0) return;
@@ -450,26 +460,54 @@ void ask_next() {
         if (client.alarms_pending) return;
     }
     std::vector<int64_t> wanted = wanted_blocks();
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        held_block *b = find_block(wanted[i]);
-        if (!b || complete(*b)) continue;
-        client.range_blocks = {b->index};
-        if (i + 1 < wanted.size() && wanted[i + 1] == b->index + 1) {
-            held_block *n = find_block(wanted[i + 1]);
-            if (n && n->upto == b->upto) client.range_blocks.push_back(n->index);
+    const day_range s = client.shown;
+    auto shown = [&s](int64_t index) {
+        return index >= block_of(s.first) && index <= block_of(s.last);
+    };
+    // A shown block not begun is answered without its rows first.
+    auto begin = [&shown](held_block &b) {
+        if (b.upto == 0 && shown(b.index)) b.rows = 0;
+    };
+    auto wants = [](const held_block &b, int refill) {
+        return refill ? !b.rows && complete(b) : !complete(b);
+    };
+    auto from = [](const held_block &b, int refill) { return refill ? b.rows_upto : b.upto; };
+    // The shown blocks' marks, their rows, then the other blocks' alike.
+    for (int phase = 0; phase < 4; ++phase)
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const int refill = phase % 2;
+            held_block *b = find_block(wanted[i]);
+            if (!b || (phase < 2 && !shown(b->index)) || !wants(*b, refill)) continue;
+            if (!refill) begin(*b);
+            client.range_blocks = {b->index};
+            if (i + 1 < wanted.size() && wanted[i + 1] == b->index + 1) {
+                held_block *n = find_block(wanted[i + 1]);
+                if (n && !refill) begin(*n);
+                if (n && wants(*n, refill) && from(*n, refill) == from(*b, refill) &&
+                    n->rows == b->rows)
+                    client.range_blocks.push_back(n->index);
+            }
+            range_request m;
+            m.request = client.range_id = new_request();
+            m.load = client.load_id;
+            m.days = {client.range_blocks.front() * block_days,
+                      client.range_blocks.back() * block_days + block_days - 1};
+            m.from = static_cast<uint32_t>(from(*b, refill));
+            m.rows = refill || b->rows ? 1 : 0;
+            if (!m.rows) {  // the shown days alone, each block's noted
+                m.days = {std::max(m.days.first, s.first), std::min(m.days.last, s.last)};
+                for (int64_t index : client.range_blocks)
+                    find_block(index)->shown_only = {
+                        std::max(m.days.first, index * block_days),
+                        std::min(m.days.last, index * block_days + block_days - 1)};
+            }
+            encode(client.out, m);
+            flush_out();
+            client.range_pending = 1;
+            client.range_refill = refill;
+            set_stage(stage_range, range_deadline_ms);
+            return;
         }
-        range_request m;
-        m.request = client.range_id = new_request();
-        m.load = client.load_id;
-        m.days = {client.range_blocks.front() * block_days,
-                  client.range_blocks.back() * block_days + block_days - 1};
-        m.from = static_cast<uint32_t>(b->upto);
-        encode(client.out, m);
-        flush_out();
-        client.range_pending = 1;
-        set_stage(stage_range, range_deadline_ms);
-        return;
-    }
 }
 
 // A day's answer for some events, merged into what the events before them gave it.
@@ -483,8 +521,8 @@ void take_day(const day_reply &m) {
     std::vector<day_row> rows;
     for (const day_row &r : m.rows)
         if (r.event < client.events.size()) rows.push_back(r);
-    merge_day(b->days[static_cast<std::size_t>(m.day - index * block_days)], m.status, m.count,
-              rows);
+    auto &days = client.range_refill ? b->fresh : b->days;
+    merge_day(days[static_cast<std::size_t>(m.day - index * block_days)], m.status, m.count, rows);
 }
 
 void take_progress(const progress_reply &m) {
@@ -603,7 +641,14 @@ int handle_message(const engine_message &reply) {
         auto next = static_cast<std::size_t>(m->next);
         for (int64_t index : client.range_blocks)
             if (held_block *b = find_block(index)) {
-                b->upto = std::max(b->upto, next);
+                if (!client.range_refill) {
+                    b->upto = std::max(b->upto, next);
+                } else if (answered_upto(b->rows_upto = std::max(b->rows_upto, next))) {
+                    b->days = b->fresh;  // the same marks, now with their rows, of every day
+                    b->fresh = {};
+                    b->rows = 1;
+                    b->shown_only = {};
+                }
                 b->dirty = 1;
             }
         client.range_pending = 0;
@@ -896,7 +941,13 @@ int events_pending(day_range days) {
     std::size_t upto = client.events.size();
     for (int64_t index = block_of(days.first); index <= block_of(days.last); ++index) {
         const held_block *b = find_block(index);
-        upto = std::min(upto, b ? b->upto : 0);
+        // A block answered for other days than these has not answered them.
+        day_range only = b ? b->shown_only : day_range{};
+        int64_t first = std::max(days.first, index * block_days);
+        int64_t last = std::min(days.last, index * block_days + block_days - 1);
+        int outside =
+            b && !b->rows && only.first <= only.last && (first < only.first || last > only.last);
+        upto = std::min(upto, b && !outside ? b->upto : 0);
     }
     return client.rules_from.empty() ? 0 : client.rules_from[upto];
 }

@@ -251,6 +251,7 @@ void encode(std::string &out, const range_request &m) {
     w.i64(m.days.first);
     w.i64(m.days.last);
     w.u32(m.from);
+    w.u8(m.rows);
 }
 
 void encode(std::string &out, const alarm_request &m) {
@@ -392,6 +393,8 @@ int decode_tile_message(uint32_t type, std::string_view payload, tile_message &o
         m.days.first = r.i64();
         m.days.last = r.i64();
         m.from = r.u32();
+        m.rows = r.u8();
+        if (m.rows > 1) return 0;
         // The difference in unsigned arithmetic: right for any two days in order.
         if (m.days.first > m.days.last ||
             uint64_t(m.days.last) - uint64_t(m.days.first) >= uint64_t(range_day_cap))

@@ -29,7 +29,8 @@
 //                name_cap); a skipped file is text path (path_cap) and an
 //                identity, and is skipped only while its identity is that
 //     range      u32 request, u32 load, i64 first day, i64 last day (at
-//                most range_day_cap days from the first on), u32 first event
+//                most range_day_cap days from the first on), u32 first event,
+//                u8 rows (1: the days' rows too; 0: their marks and counts)
 //     alarms     u32 request, u32 load, i64 since, i64 now (seconds since
 //                1970; since <= now, at most alarm_back_s before it), u32
 //                default minutes (0 none, at most default_minutes_cap), u32
@@ -83,7 +84,7 @@
 #include <variant>
 #include <vector>
 
-constexpr uint32_t protocol_version = 2;
+constexpr uint32_t protocol_version = 3;
 
 // Bytes of one frame's payload, at most.
 constexpr std::size_t frame_cap = std::size_t(1) << 20;
@@ -219,6 +220,7 @@ struct range_request {
     uint32_t request = 0, load = 0;
     day_range days;
     uint32_t from = 0;
+    uint8_t rows = 1;
 };
 // The alarms due after since up to now + alarm_ahead_s.
 struct alarm_request {

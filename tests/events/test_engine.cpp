@@ -223,11 +223,11 @@ TEST_F(engine_test, holding_rules_never_make_the_tile_wait) {
     for (int d = 1; d <= 31; ++d) ::day_status(day_of(2026, 3, d));
     EXPECT_LT(seconds(std::chrono::steady_clock::now() - begin).count(), 0.1);
     EXPECT_GT(events_pending(march), 0);
-    // The weekly event, first in the file, is answered before the rules that
-    // hold are done.
+    // The weekly event, first in the file, marks its days before the rules
+    // that hold are done.
     auto weekly_answered = [] {
         for (int d : weekly_days(0, 2026, 3))
-            if (!occurrence_on_day(find("weekly 0"), day_of(2026, 3, d))) return false;
+            if (::day_status(day_of(2026, 3, d)) != 1) return false;
         return true;
     };
     while (!weekly_answered()) {
@@ -341,4 +341,31 @@ TEST_F(engine_test, an_engine_that_breaks_the_wire_is_replaced_and_its_file_left
         EXPECT_EQ(engine_starts, starts + 2);
         EXPECT_TRUE(held_events().empty());
     }
+}
+
+// A far month's marks come before its rows, for its own days only: the
+// month after it is not taken for answered until its days are.
+TEST_F(engine_test, a_shown_months_marks_come_first_and_the_next_month_waits_for_its_own) {
+    load(vevent({"DTSTART:20260105T090000", "RRULE:FREQ=DAILY", "SUMMARY:daily"}) +
+         vevent({"DTSTART:20260107T090000", "RRULE:FREQ=WEEKLY", "SUMMARY:weekly"}));
+    auto month = [](int m) {
+        int64_t first = gregorian_to_jdn(day_of(2027, m, 1));
+        return day_range{first, first + icaltime_days_in_month(m, 2027) - 1};
+    };
+    ask_days(month(3));
+    while (events_pending(month(3)) > 0) {
+        pollfd p{engine_descriptor(), POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1);
+        take_engine_replies();
+    }
+    EXPECT_EQ(::day_status(day_of(2027, 3, 31)), 1);
+    // April's first week shares March's last block (Julian days 2461472 to 2461503).
+    EXPECT_GT(events_pending({month(4).first, 2461503}), 0);
+    ask_days(month(4));
+    EXPECT_EQ(settle_events(60000), 1);
+    EXPECT_EQ(events_pending(month(4)), 0);
+    for (int d = 1; d <= 30; ++d) EXPECT_EQ(::day_status(day_of(2027, 4, d)), 1) << d;
+    // The rows came after the marks, for the view.
+    EXPECT_TRUE(occurrence_on_day(find("daily"), day_of(2027, 4, 2)));
+    EXPECT_EQ(rows_on_day(day_of(2027, 4, 7)).count, 2u);  // a Wednesday, as 7 January 2026
 }
