@@ -72,7 +72,8 @@ struct event_node {
     // the library's iteration over a component writes into it, and a worker
     // that wrote into every component would copy every page of the list.
     std::vector<icalproperty *> rules;
-    occurrence first;  // the first instance
+    int sub_daily = 0;  // 1: one of them is an RRULE of hours, minutes or seconds
+    occurrence first;   // the first instance
     // 1: a worker died or overran its deadline on this event; its rule is not
     // expanded again until the file is read again.
     int faulty = 0;

@@ -349,6 +349,10 @@ void read_recurrence(event_node *node) {
          p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
         icalproperty_kind kind = icalproperty_isa(p);
         if (kind == ICAL_RRULE_PROPERTY || kind == ICAL_RDATE_PROPERTY) node->rules.push_back(p);
+        // The rule as a record is some kilobytes, copied at each reading:
+        // read once here, not for every range.
+        if (kind == ICAL_RRULE_PROPERTY && step_unit(icalproperty_get_rrule(p).freq))
+            node->sub_daily = 1;
     }
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY))
@@ -364,12 +368,7 @@ int excluded(const event_node *node, icaltimetype start) {
 
 int has_rule(const event_node *node) { return !node->rules.empty(); }
 
-int has_sub_daily_rule(const event_node *node) {
-    for (icalproperty *p : node->rules)
-        if (icalproperty_isa(p) == ICAL_RRULE_PROPERTY && step_unit(icalproperty_get_rrule(p).freq))
-            return 1;
-    return 0;
-}
+int has_sub_daily_rule(const event_node *node) { return node->sub_daily; }
 
 void expand_rule(const event_node *node, int64_t first_day, int64_t last_day, occurrence_sink emit,
                  void *context) {
