@@ -87,6 +87,8 @@ struct event_node {
 // The reverse of the file order, except that events with rules of hours,
 // minutes or seconds come after all others (events/load.cpp).
 extern event_node *event_list;
+// Counts the changes of event_list (an event added, the list reordered or freed).
+extern uint64_t event_list_generation;
 
 // kind is a progress_kind; identity is that of the file begun, else null.
 using progress_sink = void (*)(void *context, int kind, const char *name,

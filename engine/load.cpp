@@ -26,6 +26,7 @@
 #include <unordered_map>
 
 event_node *event_list = nullptr;
+uint64_t event_list_generation = 0;
 
 namespace {
 
@@ -121,6 +122,7 @@ void add_component(icalcomponent *c, int debug) {
     if (!excluded(node, start)) node->first = occurrence_between(start, end);
     node->next = event_list;
     event_list = node;
+    ++event_list_generation;
     if (debug)
         printf("read: %d.%d.%d - %d.%d.%d %s\n", start.day, start.month, start.year, end.day,
                end.month, end.year, on_one_line(node->summary).c_str());
@@ -177,6 +179,7 @@ void put_sub_daily_rules_last() {
     *sub_daily_end = nullptr;
     *others_end = sub_daily;
     event_list = others;
+    ++event_list_generation;
 }
 
 // Like fgets on the text: a line with its line end, cut to size - 1 bytes.
@@ -423,5 +426,6 @@ void free_events() {
         event_list = node->next;
         delete node;
     }
+    ++event_list_generation;
     free_file_zones();
 }

@@ -102,10 +102,53 @@ int expands(const event_node *node, const worker_job &job) {
     return !node->faulty && !(job.alarms && node->alarms_faulty) && has_rule(node);
 }
 
+// The event list as a vector, with the indexes of its events that have
+// rules, made again only when the list changed: a walk of a list of 50,000
+// nodes at every range costs more than many a range's answer.
+struct list_index {
+    uint64_t generation = UINT64_MAX;
+    std::vector<event_node *> nodes;
+    std::vector<std::size_t> ruled;
+};
+list_index listed;
+
+const std::vector<event_node *> &list_nodes() {
+    if (listed.generation != event_list_generation) {
+        listed.nodes.clear();
+        listed.ruled.clear();
+        for (event_node *node = event_list; node; node = node->next) {
+            if (has_rule(node)) listed.ruled.push_back(listed.nodes.size());
+            listed.nodes.push_back(node);
+        }
+        listed.generation = event_list_generation;
+    }
+    return listed.nodes;
+}
+
 std::size_t next_needing_worker(const std::vector<event_node *> &nodes, std::size_t from,
                                 const worker_job &job) {
+    if (!job.alarms && &nodes == &listed.nodes) {  // only the events with rules are looked at
+        auto at = std::lower_bound(listed.ruled.begin(), listed.ruled.end(), from);
+        while (at != listed.ruled.end() && !needs_worker(nodes[*at], job)) ++at;
+        return at == listed.ruled.end() ? nodes.size() : *at;
+    }
     while (from < nodes.size() && !needs_worker(nodes[from], job)) ++from;
     return from;
+}
+
+// One past the last event from `from` on that needs the worker, or `from`.
+std::size_t last_needing_worker(const std::vector<event_node *> &nodes, std::size_t from,
+                                const worker_job &job) {
+    std::size_t last = nodes.size();
+    if (!job.alarms && &nodes == &listed.nodes) {
+        auto at = listed.ruled.end();
+        while (at != listed.ruled.begin() && *(at - 1) >= from &&
+               !needs_worker(nodes[*(at - 1)], job))
+            --at;
+        return at == listed.ruled.begin() || *(at - 1) < from ? from : *(at - 1) + 1;
+    }
+    while (last > from && !needs_worker(nodes[last - 1], job)) --last;
+    return last;
 }
 
 // ---- The child ----
@@ -573,8 +616,7 @@ struct job_result {
 // when that is to blame.
 job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
                    const engine_fault &fault, int time_scale, int debug) {
-    std::vector<event_node *> nodes;
-    for (event_node *node = event_list; node; node = node->next) nodes.push_back(node);
+    const std::vector<event_node *> &nodes = list_nodes();
     const worker_job &job = answers.job;
     job_result out;
     int blameless = 0;
@@ -583,8 +625,7 @@ job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
         stop_worker(1);
     int64_t budget_end = monotonic_ms() + budget_ms * time_scale;
     std::size_t next = next_needing_worker(nodes, from, job);
-    std::size_t last = nodes.size();
-    while (last > next && !needs_worker(nodes[last - 1], job)) --last;
+    std::size_t last = last_needing_worker(nodes, next, job);
     while (next < nodes.size() && last > next) {
         if (worker.pid < 0 && !start_worker(nodes, fault, time_scale)) {
             out.next = next;  // nothing more answered: asked again later
@@ -612,7 +653,7 @@ job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
         if (debug) report_fault(nodes[culprit], r);
         // Those before it whose records came without their end are done again.
         next = next_needing_worker(nodes, r.next, job);
-        while (last > next && !needs_worker(nodes[last - 1], job)) --last;
+        last = last_needing_worker(nodes, next, job);
     }
     out.next = nodes.size();
     return out;
@@ -624,7 +665,7 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
                           const engine_fault &fault, int time_scale, int debug, int rows) {
     answer_result out;
     if (range.first > range.last || range.last - range.first >= range_day_cap) {
-        for (event_node *node = event_list; node; node = node->next) ++out.next;
+        out.next = list_nodes().size();
         return out;  // no days to answer
     }
     job_answers answers(worker_job{nullptr, range, rows});
@@ -638,8 +679,7 @@ answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
 alarms_reply answer_alarms(const alarm_request &m, const engine_fault &fault, int time_scale,
                            int debug) {
     job_answers answers(worker_job{&m, {}, 1});
-    std::size_t count = 0;
-    for (event_node *node = event_list; node; node = node->next) ++count;
+    std::size_t count = list_nodes().size();
     // A worker that stalls returns early: asked again from where it was,
     // three times in a row without progress at most.
     for (std::size_t from = m.from, tries = 0; from < count && tries < 3;) {
