@@ -87,10 +87,11 @@ screen_rect tile_on_screen() {
 
 void take_answer(uint64_t id, reminder_answer answer);
 
-int is_waiting(const std::string &key) {
-    for (const auto &w : reminders.waiting)
-        if (alarm_key(w.second.item) == key) return 1;
-    return 0;
+// The note on the screen of the alarm with that key, or the end.
+std::map<uint64_t, waiting_note>::iterator waiting_of(const std::string &key) {
+    auto it = reminders.waiting.begin();
+    while (it != reminders.waiting.end() && alarm_key(it->second.item) != key) ++it;
+    return it;
 }
 
 void show_due(const due_alarm &d) {
@@ -109,12 +110,11 @@ void show_due(const due_alarm &d) {
     if (!text.location.empty()) body += "\n" + text.location;
     if (d.missed) body = std::string(_("Missed")) + "\n" + body;
     // A repeat of an alarm still on the screen takes its place.
-    for (auto it = reminders.waiting.begin(); it != reminders.waiting.end(); ++it)
-        if (alarm_key(it->second.item) == alarm_key(d.item)) {
-            withdraw_reminder(it->first);
-            reminders.waiting.erase(it);
-            break;
-        }
+    auto shown = waiting_of(alarm_key(d.item));
+    if (shown != reminders.waiting.end()) {
+        withdraw_reminder(shown->first);
+        reminders.waiting.erase(shown);
+    }
     reminder_note note{++reminders.last_id, text.summary, body, 1};
     reminders.waiting[note.id] = text;
     if (app_state.debug_level)
@@ -194,7 +194,8 @@ int64_t remind_due() {
     reminders.handled = now;
     std::size_t left = 0;
     for (const due_alarm &d : due)
-        if (reminders.waiting.size() < waiting_cap || is_waiting(alarm_key(d.item)))
+        if (reminders.waiting.size() < waiting_cap ||
+            waiting_of(alarm_key(d.item)) != reminders.waiting.end())
             show_due(d);
         else
             ++left;

@@ -14,32 +14,24 @@ static void draw_bar_glyph(int entry, int right) {
          button_glyph_y[entry], w, button_glyph_height, right + 1 - w, bar_y);
 }
 
+// A steady mark along one edge row of the face: the row in the colour while
+// on, else as the skin has it.
+static void draw_edge_mark(int y, int on, unsigned long colour) {
+    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, 0, y, face_size, 1, 0, y);
+    if (on) fill_rectangle(dock_surface.buffer_pixmap, 0, y, face_size, 1, colour);
+    flush_buffer(dock_surface.buffer_pixmap);
+}
+
 // The mark of a calendar not read: the face's bottom edge, under the bar
 // (whose left end the sixth week's days may take), steady amber in place of
 // black; neither the holiday's rose nor the marks' blue.
-constexpr int unread_y = face_size - 1;
-constexpr unsigned long unread_colour = 0xE07000;
-
 void draw_unread_mark(const face_record &face) {
-    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, 0, unread_y, face_size, 1, 0,
-         unread_y);
-    if (face.calendar_unread)
-        fill_rectangle(dock_surface.buffer_pixmap, 0, unread_y, face_size, 1, unread_colour);
-    flush_buffer(dock_surface.buffer_pixmap);
+    draw_edge_mark(face_size - 1, face.calendar_unread, 0xE07000);
 }
 
 // The mark of a reminder waiting for the user: the face's top edge, above
 // the month's name, steady green: no colour the face uses for anything else.
-constexpr int reminder_y = 0;
-constexpr unsigned long reminder_colour = 0x20B040;
-
-void draw_reminder_mark(const face_record &face) {
-    blit(dock_surface.face_pixmap, dock_surface.buffer_pixmap, 0, reminder_y, face_size, 1, 0,
-         reminder_y);
-    if (face.reminding)
-        fill_rectangle(dock_surface.buffer_pixmap, 0, reminder_y, face_size, 1, reminder_colour);
-    flush_buffer(dock_surface.buffer_pixmap);
-}
+void draw_reminder_mark(const face_record &face) { draw_edge_mark(0, face.reminding, 0x20B040); }
 
 void draw_button_bar(const face_record &face) {
     if (!face.buttons_shown) {
