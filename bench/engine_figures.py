@@ -14,7 +14,10 @@ The whole run takes about five minutes.
    of it with pending 0 (marks complete); a neighbouring month (one click,
    the months around the shown one having been answered in the background)
    and a far month (twelve clicks at once). Against the in-process walk of
-   the same calendar over the same month (bench_events --walk).
+   the same calendar over the same month (bench_events --walk), and the
+   engine's own answer of its marks through its worker, without the tile.
+   The first row, one event without a rule, asks the engine nothing: its
+   far marks are the tile's own handling of the click.
 3. Memory: the tile's and the engine's resident size (and the part of it
    private to the process) after 1 and after 45 reloads of a 10,000-event
    file, and after the engine is killed and the tile has started another.
@@ -47,7 +50,11 @@ import harness  # noqa: E402
 
 SETTINGS = "APP=true\nICON=evolution\nLANG=default\nVERSION=0.5.1\nSTARTOFWEEK=7\nICS=%s\n"
 SHOWN = re.compile(r"shown: \w+ (\d{4}-\d\d) today \S+ busy \S+ free \S+ holiday \S+ pending (\d+)")
-CALENDARS = [("500 rules, first instances 30 years back", "rules-30-years-old.ics"),
+ONE_EVENT = ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//figures//EN\r\nBEGIN:VEVENT\r\n"
+             "UID:one\r\nDTSTART;VALUE=DATE:20000101\r\nSUMMARY:one\r\nEND:VEVENT\r\n"
+             "END:VCALENDAR\r\n")
+CALENDARS = [("one event without a rule: the click alone, no engine asked", "one-event.ics"),
+             ("500 rules, first instances 30 years back", "rules-30-years-old.ics"),
              ("500 rules, first instances this month", "rules-new.ics"),
              ("web calendar export, 5,000 events", "export-5000.ics"),
              ("10,000 events", "events-10000.ics"),
@@ -269,31 +276,34 @@ def wheel_ready(session, today):
 def wheel_figures(build, session, calendars, today):
     print("\n== Wheel clicks on the docked tile (ms from the click; median, with the range)")
     print("| Calendar | months | neighbour: on screen | neighbour: marks | far: on screen "
-          "| far: marks | walk of the far month | far marks / walk |")
-    print("|---|---|---|---|---|---|---|---|")
+          "| far: marks | walk of the far month | engine's answer of it | far marks / walk |")
+    print("|---|---|---|---|---|---|---|---|---|")
     path = session.home / "calendar.ics"
     (session.home / harness.SETTINGS_NAME).write_text(SETTINGS % path)
     for label, name in CALENDARS:
         shutil.copyfile(calendars / name, path)
         with wheel_ready(session, today) as (tile, clicker):
             year, month = today.year, today.month
-            near, far, walks = [], [], []
+            near, far, walks, answers = [], [], [], []
             for _ in range(NEIGHBOURS):
                 year, month, a, b = click_and_time(tile, clicker, 1, year, month)
                 near.append((a, b))
             for jump in FAR_JUMPS:
                 year, month, a, b = click_and_time(tile, clicker, jump, year, month)
                 far.append((a, b))
-                walks.append(walk_ms(build, path, year, month)["median_walk_ms"])
+                walked = walk_ms(build, path, year, month)
+                walks.append(walked["median_walk_ms"])
+                answers.append(walked["median_answer_ms"])
 
         def cell(values):
             return "%.1f (%.1f to %.1f)" % (statistics.median(values), min(values),
                                             max(values))
-        ratios = [b / w for (_, b), w in zip(far, walks)]
-        print("| %s | %d + %d | %s | %s | %s | %s | %s | %s |"
+        ratios = [b / w for (_, b), w in zip(far, walks) if w >= 0.05]
+        print("| %s | %d + %d | %s | %s | %s | %s | %s | %s | %s |"
               % (label, len(near), len(far), cell([a for a, _ in near]),
                  cell([b for _, b in near]), cell([a for a, _ in far]),
-                 cell([b for _, b in far]), cell(walks), cell(ratios)), flush=True)
+                 cell([b for _, b in far]), cell(walks), cell(answers),
+                 cell(ratios) if ratios else "-"), flush=True)
 
 
 def memory_figures(session, calendars, today):
@@ -406,6 +416,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="ds-figures-") as tmp:
         calendars = pathlib.Path(tmp)
         bench_events(build, "--write-calendars", tmp, str(today.year), str(today.month))
+        (calendars / "one-event.ics").write_text(ONE_EVENT)
         if args.only in (None, "load"):
             load_figures(build)
         with harness.Session() as session:

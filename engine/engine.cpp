@@ -176,12 +176,17 @@ void serve_load(engine_session &s, const load_request &m) {
 }
 
 // 0 when the range names another load than the one served: the tile asks
-// only of the calendar it holds, so that is a fault of the wire.
-int serve_range(engine_session &s, const range_request &m) {
+// only of the calendar it holds, so that is a fault of the wire. Whatever the
+// tile sends meanwhile (a cut, a load) ends the range early; when it has sent
+// more already, the range is answered with nothing.
+int serve_range(engine_session &s, const range_request &m, int more_waiting) {
     if (m.load != s.load) return 0;
-    answer_result answer = answer_days(m.days, m.from, range_budget_ms, s.hello.fault,
-                                       static_cast<int>(s.hello.time_scale),
-                                       static_cast<int>(s.hello.debug & debug_lines), m.rows);
+    answer_result answer;
+    answer.next = m.from;
+    if (!more_waiting)
+        answer = answer_days(m.days, m.from, range_budget_ms, s.hello.fault,
+                             static_cast<int>(s.hello.time_scale),
+                             static_cast<int>(s.hello.debug & debug_lines), m.rows, s.fd);
     for (std::size_t i = 0; i < answer.days.size(); ++i) {
         day_answer &a = answer.days[i];
         if (!a.status && !a.count) continue;
@@ -301,9 +306,11 @@ int serve_engine(int fd) {
         if (auto *load = std::get_if<load_request>(&m)) {
             serve_load(s, *load);
         } else if (auto *range = std::get_if<range_request>(&m)) {
-            if (!serve_range(s, *range)) return 1;
+            if (!serve_range(s, *range, in.size() > taken)) return 1;
         } else if (auto *alarms = std::get_if<alarm_request>(&m)) {
             if (!serve_alarms(s, *alarms)) return 1;
+        } else if (std::holds_alternative<cut_request>(m)) {
+            // Of a range answered already: it came in after its end.
         } else {
             return 1;  // a second hello
         }

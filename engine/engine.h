@@ -128,9 +128,12 @@ struct answer_result {
     std::vector<int32_t> faulty;
     std::vector<day_answer> days;
 };
-// With rows 0 the days' answers carry their marks and counts only.
+// With rows 0 the days' answers carry their marks and counts only. Once
+// cut_fd (-1: none) is readable, the range ends at the worker's next event,
+// next saying how far it got.
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
-                          const engine_fault &fault, int time_scale, int debug, int rows = 1);
+                          const engine_fault &fault, int time_scale, int debug, int rows = 1,
+                          int cut_fd = -1);
 
 // The alarms of m (its since, now and default reminder) of the events from
 // m.from on, through the worker as answer_days; events on which a worker

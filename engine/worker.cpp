@@ -80,9 +80,11 @@ constexpr int64_t watch_ms = 10;
 constexpr int64_t alarms_budget_ms = 2000;
 
 // The page the engine and its worker share: the event being expanded, -1
-// between ranges.
+// between ranges; and a cut of the range: 1 when the engine asks the worker
+// to end it at its next event, 2 once the worker has, with all it did written.
 struct shared_progress {
     std::atomic<int32_t> current{-1};
+    std::atomic<int32_t> cut{0};
 };
 
 // What a worker is asked: the days of a range, or the alarms of a window.
@@ -309,8 +311,10 @@ struct worker_setup {
         out.fold = range ? &fold : nullptr;
         out.alarms = alarms ? &found : nullptr;
         out.written_ms = monotonic_ms();
+        int cut = 0;
         for (std::size_t i = next_needing_worker(nodes, from, task); i < nodes.size();
              i = next_needing_worker(nodes, i + 1, task)) {
+            if ((cut = job.progress->cut.load(std::memory_order_acquire)) != 0) break;
             out.index = static_cast<int32_t>(i);
             out.node = nodes[i];
             // The rules that can hold a worker for long: what is done before
@@ -337,6 +341,7 @@ struct worker_setup {
         }
         job.progress->current.store(-1, std::memory_order_release);
         flush(out);
+        if (cut) job.progress->cut.store(2, std::memory_order_release);
     }
     _exit(0);
 }
@@ -361,7 +366,8 @@ enum run_end {
     run_overran,  // more than its CPU time on one event
     run_stalled,  // long on one event without using the CPU
     run_out_of_budget,
-    run_not_started
+    run_not_started,
+    run_cut  // ended early when asked, the worker kept
 };
 
 int64_t worker_cpu_ms() {
@@ -514,13 +520,20 @@ int start_worker(const std::vector<event_node *> &nodes, const engine_fault &fau
     return 1;
 }
 
+// 1 when fd has something to read now.
+int readable_now(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+}
+
 // Asks the worker for the events from `from` on, up to `last` (the last one
 // that needs it), and takes its records until it reports `last` done, dies,
 // holds one event past its deadline, or the budget ends at budget_end.
-// Records of events that were not reported done are dropped. The worker is
-// ended by anything but a finished range.
+// Records of events that were not reported done are dropped. Once cut_fd is
+// readable, the worker is asked to end the range at its next event. The
+// worker is ended by anything but a finished or cut range.
 run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, std::size_t last,
-                     job_answers &answers, int time_scale, int64_t budget_end) {
+                     job_answers &answers, int time_scale, int64_t budget_end, int cut_fd) {
     run_result result;
     result.next = from;
     std::string request;
@@ -540,6 +553,7 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
     }, was{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &was);
+    worker.progress->cut.store(0, std::memory_order_relaxed);  // the worker waits for this
     ssize_t sent = -1;
     while ((sent = write(worker.requests, request.data(), request.size())) < 0 && errno == EINTR) {
     }
@@ -552,7 +566,12 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
     int64_t progress_cpu = worker_cpu_ms();
     int32_t current = -1;
     const int64_t event_cpu = event_deadline_ms * time_scale;
+    int cut_asked = 0;
     for (;;) {
+        // Cut, and everything it did read: the worker wrote before it said so.
+        if (cut_asked && worker.progress->cut.load(std::memory_order_acquire) == 2 &&
+            !readable_now(worker.answers))
+            return result.end = run_cut, result;
         int64_t now = monotonic_ms();
         int32_t on = worker.progress->current.load(std::memory_order_acquire);
         if (on != current) current = on, progress = now, progress_cpu = worker_cpu_ms();
@@ -564,9 +583,16 @@ run_result run_range(const std::vector<event_node *> &nodes, std::size_t from, s
             break;
         }
         int64_t event_end = now + event_cpu - (worker_cpu_ms() - progress_cpu);
-        pollfd p{worker.answers, POLLIN, 0};
-        int wait = static_cast<int>(std::min({event_end, budget_end, now + watch_ms}) - now);
-        if (poll(&p, 1, wait) <= 0) continue;  // a time-out or a signal: check the clock
+        // Until the worker has seen a cut, the engine looks every millisecond.
+        pollfd p[2] = {{worker.answers, POLLIN, 0}, {cut_asked ? -1 : cut_fd, POLLIN, 0}};
+        int64_t look = cut_asked ? 1 : watch_ms;
+        int wait = static_cast<int>(std::min({event_end, budget_end, now + look}) - now);
+        if (poll(p, 2, wait) <= 0) continue;  // a time-out or a signal: check the clock
+        if (p[1].revents != 0) {
+            worker.progress->cut.store(1, std::memory_order_release);
+            cut_asked = 1;
+        }
+        if (p[0].revents == 0) continue;
         char chunk[65536];
         ssize_t n = read(worker.answers, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
@@ -611,11 +637,11 @@ struct job_result {
     std::vector<int32_t> faulty;
 };
 
-// Runs the job over the events from `from` on, for at most about budget_ms:
-// a new worker goes on after one that ended, without the event it was on
-// when that is to blame.
+// Runs the job over the events from `from` on, for at most about budget_ms
+// or until cut_fd is readable: a new worker goes on after one that ended,
+// without the event it was on when that is to blame.
 job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
-                   const engine_fault &fault, int time_scale, int debug) {
+                   const engine_fault &fault, int time_scale, int debug, int cut_fd) {
     const std::vector<event_node *> &nodes = list_nodes();
     const worker_job &job = answers.job;
     job_result out;
@@ -631,9 +657,10 @@ job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
             out.next = next;  // nothing more answered: asked again later
             return out;
         }
-        run_result r = run_range(nodes, next, last - 1, answers, time_scale, budget_end);
+        run_result r = run_range(nodes, next, last - 1, answers, time_scale, budget_end, cut_fd);
         if (r.end == run_finished) break;
-        if (r.end == run_out_of_budget || r.end == run_not_started || r.end == run_stalled) {
+        if (r.end == run_out_of_budget || r.end == run_not_started || r.end == run_stalled ||
+            r.end == run_cut) {
             out.next = r.next;
             return out;
         }
@@ -662,14 +689,15 @@ job_result run_job(job_answers &answers, std::size_t from, int64_t budget_ms,
 }  // namespace
 
 answer_result answer_days(day_range range, std::size_t from, int64_t budget_ms,
-                          const engine_fault &fault, int time_scale, int debug, int rows) {
+                          const engine_fault &fault, int time_scale, int debug, int rows,
+                          int cut_fd) {
     answer_result out;
     if (range.first > range.last || range.last - range.first >= range_day_cap) {
         out.next = list_nodes().size();
         return out;  // no days to answer
     }
     job_answers answers(worker_job{nullptr, range, rows});
-    job_result r = run_job(answers, from, budget_ms, fault, time_scale, debug);
+    job_result r = run_job(answers, from, budget_ms, fault, time_scale, debug, cut_fd);
     out.next = r.next;
     out.faulty = std::move(r.faulty);
     out.days = std::move(answers.days);
@@ -683,7 +711,7 @@ alarms_reply answer_alarms(const alarm_request &m, const engine_fault &fault, in
     // A worker that stalls returns early: asked again from where it was,
     // three times in a row without progress at most.
     for (std::size_t from = m.from, tries = 0; from < count && tries < 3;) {
-        job_result r = run_job(answers, from, alarms_budget_ms, fault, time_scale, debug);
+        job_result r = run_job(answers, from, alarms_budget_ms, fault, time_scale, debug, -1);
         tries = r.next > from ? 0 : tries + 1;
         from = r.next;
     }

@@ -69,6 +69,7 @@ struct held_block {
     std::array<day_answer, block_days> days;  // of the further occurrences
     std::array<int8_t, block_days> status{};  // with the first instances
     int dirty = 1;                            // status is to be computed again
+    int begun = 0;                            // a range of it was asked for
     int rows = 1;                             // 0: days hold no rows
     day_range shown_only;                     // while rows is 0: the days answered; empty: all
     std::size_t rows_upto = 0;                // of the answers with rows, into fresh
@@ -131,7 +132,12 @@ struct engine_client {
     int range_pending = 0;
     std::vector<int64_t> range_blocks;
     int range_refill = 0;  // the range in flight answers blocks' rows into fresh
+    int range_cut = 0;     // a cut of it was sent
+    // Its days' answers, taken into the blocks with its range done: a range
+    // dropped meanwhile (by a load) leaves nothing half taken.
+    std::vector<day_reply> range_days;
     int changed = 0;
+    int ask_later = 0;  // the next request waits for the face to show what came in
     // Alarms: asked for after every load once the tile asks at all.
     int alarms_asked = 0, alarms_wanted = 0, alarms_pending = 0;
     uint32_t alarms_id = 0;
@@ -176,6 +182,11 @@ int complete(const held_block &b) { return answered_upto(b.upto); }
 void arm_timer() {
     if (client.timer_fd < 0) return;
     itimerspec t{};
+    if (client.ask_later) {  // at once, once the loop is back
+        t.it_value.tv_nsec = 1;
+        timerfd_settime(client.timer_fd, 0, &t, nullptr);
+        return;
+    }
     int64_t due = client.deadline && client.retry_at ? std::min(client.deadline, client.retry_at)
                                                      : std::max(client.deadline, client.retry_at);
     if (due) {
@@ -216,6 +227,7 @@ void end_engine() {
     client.in.clear();
     client.out.clear();
     client.load_pending = client.range_pending = client.load_wanted = client.alarms_pending = 0;
+    client.range_days.clear();
     client.last_request = client.load_id = client.range_id = client.alarms_id = 0;
     client.alarms_wanted = client.alarms_asked;
     client.file.clear();
@@ -395,6 +407,7 @@ void send_load() {
     flush_out();
     client.load_pending = 1;
     client.range_pending = 0;
+    client.range_days.clear();
     // An answer of alarms of the list replaced is not taken: asked again.
     if (client.alarms_pending) client.alarms_wanted = 1;
     client.alarms_pending = 0;
@@ -450,61 +463,96 @@ void send_alarms() {
     set_stage(stage_alarms, alarms_deadline_ms);
 }
 
+// The shown days of block index; empty when none is shown.
+day_range shown_in(int64_t index) {
+    return {std::max(client.shown.first, index * block_days),
+            std::min(client.shown.last, index * block_days + block_days - 1)};
+}
+
+// A range in flight for blocks none of which is shown any more, while a
+// shown one waits for its marks, is cut short: the engine ends it at its
+// next event, and what it answered holds.
+void cut_stale_range() {
+    if (!client.range_pending || client.range_cut) return;
+    auto shown = [](int64_t index) {
+        day_range d = shown_in(index);
+        return d.first <= d.last;
+    };
+    if (std::any_of(client.range_blocks.begin(), client.range_blocks.end(), shown)) return;
+    const day_range s = client.shown;
+    if (s.first > s.last) return;
+    for (int64_t b = block_of(s.first); b <= block_of(s.last); ++b) {
+        const held_block *h = find_block(b);
+        if (h && !complete(*h)) {
+            encode(client.out, cut_request{client.range_id});
+            flush_out();
+            client.range_cut = 1;
+            return;
+        }
+    }
+}
+
 // Asks for the alarms when they are wanted, else for the first wanted block
 // not complete, with the next one when it needs the same events.
 void ask_next() {
-    if (client.pid < 0 || client.load_pending || client.range_pending || client.alarms_pending)
-        return;
+    if (client.pid < 0 || client.load_pending || client.alarms_pending) return;
+    cut_stale_range();
+    if (client.range_pending) return;
     if (client.alarms_wanted) {
         send_alarms();
         if (client.alarms_pending) return;
     }
     std::vector<int64_t> wanted = wanted_blocks();
-    const day_range s = client.shown;
-    auto shown = [&s](int64_t index) {
-        return index >= block_of(s.first) && index <= block_of(s.last);
+    auto shown = [](int64_t index) {
+        day_range d = shown_in(index);
+        return d.first <= d.last;
     };
-    // A shown block not begun is answered without its rows first.
+    // A block not begun is answered without its rows first when it is shown;
+    // one begun goes on as it began.
     auto begin = [&shown](held_block &b) {
-        if (b.upto == 0 && shown(b.index)) b.rows = 0;
+        if (b.begun) return;
+        b.rows = shown(b.index) ? 0 : 1;
+        b.shown_only = b.rows ? day_range{} : shown_in(b.index);
     };
     auto wants = [](const held_block &b, int refill) {
         return refill ? !b.rows && complete(b) : !complete(b);
     };
     auto from = [](const held_block &b, int refill) { return refill ? b.rows_upto : b.upto; };
+    // Two blocks go in one range when they need the same events and, without
+    // rows, their days follow one another.
+    auto joins = [&](const held_block &b, const held_block &n, int refill) {
+        return wants(n, refill) && from(n, refill) == from(b, refill) && n.rows == b.rows &&
+               (refill || b.rows || n.shown_only.first == b.shown_only.last + 1);
+    };
     // The shown blocks' marks, their rows, then the other blocks' alike.
     for (int phase = 0; phase < 4; ++phase)
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const int refill = phase % 2;
             held_block *b = find_block(wanted[i]);
-            if (!b || (phase < 2 && !shown(b->index)) || !wants(*b, refill)) continue;
+            if (!b || (phase < 2 && !shown(b->index))) continue;
             if (!refill) begin(*b);
+            if (!wants(*b, refill)) continue;
             client.range_blocks = {b->index};
             if (i + 1 < wanted.size() && wanted[i + 1] == b->index + 1) {
                 held_block *n = find_block(wanted[i + 1]);
                 if (n && !refill) begin(*n);
-                if (n && wants(*n, refill) && from(*n, refill) == from(*b, refill) &&
-                    n->rows == b->rows)
-                    client.range_blocks.push_back(n->index);
+                if (n && joins(*b, *n, refill)) client.range_blocks.push_back(n->index);
             }
+            const held_block &last = *find_block(client.range_blocks.back());
             range_request m;
             m.request = client.range_id = new_request();
             m.load = client.load_id;
-            m.days = {client.range_blocks.front() * block_days,
-                      client.range_blocks.back() * block_days + block_days - 1};
+            m.days = {b->index * block_days, last.index * block_days + block_days - 1};
             m.from = static_cast<uint32_t>(from(*b, refill));
             m.rows = refill || b->rows ? 1 : 0;
-            if (!m.rows) {  // the shown days alone, each block's noted
-                m.days = {std::max(m.days.first, s.first), std::min(m.days.last, s.last)};
-                for (int64_t index : client.range_blocks)
-                    find_block(index)->shown_only = {
-                        std::max(m.days.first, index * block_days),
-                        std::min(m.days.last, index * block_days + block_days - 1)};
-            }
+            if (!m.rows) m.days = {b->shown_only.first, last.shown_only.last};
+            for (int64_t index : client.range_blocks) find_block(index)->begun = 1;
             encode(client.out, m);
             flush_out();
             client.range_pending = 1;
             client.range_refill = refill;
+            client.range_cut = 0;
+            client.range_days.clear();
             set_stage(stage_range, range_deadline_ms);
             return;
         }
@@ -630,7 +678,7 @@ int handle_message(const engine_message &reply) {
         return 1;  // of a range asked before a load
     } else if (const auto *m = std::get_if<day_reply>(&reply)) {
         if (m->range != client.range_id) return 1;
-        take_day(*m);
+        client.range_days.push_back(*m);
         set_stage(stage_range, range_deadline_ms);
     } else if (const auto *m = std::get_if<faulty_reply>(&reply)) {
         if (m->range != client.range_id) return 1;
@@ -638,6 +686,8 @@ int handle_message(const engine_message &reply) {
         count_rules();
     } else if (const auto *m = std::get_if<range_done_reply>(&reply)) {
         if (m->range != client.range_id) return 1;
+        for (const day_reply &d : client.range_days) take_day(d);
+        client.range_days.clear();
         auto next = static_cast<std::size_t>(m->next);
         for (int64_t index : client.range_blocks)
             if (held_block *b = find_block(index)) {
@@ -854,7 +904,11 @@ int take_engine_replies() {
         if (client.pid < 0 && client.calendar_asked) send_load();
     }
     flush_out();
-    ask_next();
+    // What came in is drawn before the next request is sent: the engine's
+    // work on it would compete with the drawing for the processor. The
+    // timer brings the loop back for it at once.
+    client.ask_later = client.changed;
+    if (!client.ask_later) ask_next();
     arm_timer();
     int changed = client.changed;
     client.changed = 0;
@@ -865,7 +919,9 @@ int settle_events(int timeout_ms) {
     int64_t end = monotonic_ms() + timeout_ms;
     for (;;) {
         take_engine_replies();
-        if (!client.load_pending && !client.range_pending && !client.alarms_pending) return 1;
+        if (!client.load_pending && !client.range_pending && !client.alarms_pending &&
+            !client.ask_later)
+            return 1;
         int64_t left = end - monotonic_ms();
         if (left <= 0) return 0;
         pollfd p{client.poll_fd, POLLIN, 0};

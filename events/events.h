@@ -59,7 +59,8 @@ uint64_t alarm_answers();
 int engine_descriptor();
 // Takes the engine's replies, replaces an engine that died or overran its
 // deadline and asks for what is still missing. 1 when the answers held
-// changed, so that the face is drawn again.
+// changed, so that the face is drawn again; then the next request waits for
+// the next call, and the descriptor is readable at once for it.
 int take_engine_replies();
 // For tests and benchmarks: takes replies until nothing asked is missing or
 // timeout_ms pass; 1 when nothing is missing.

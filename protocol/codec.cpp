@@ -254,6 +254,11 @@ void encode(std::string &out, const range_request &m) {
     w.u8(m.rows);
 }
 
+void encode(std::string &out, const cut_request &m) {
+    writer w(out, msg_cut);
+    w.u32(m.range);
+}
+
 void encode(std::string &out, const alarm_request &m) {
     writer w(out, msg_alarms);
     w.u32(m.request);
@@ -412,6 +417,8 @@ int decode_tile_message(uint32_t type, std::string_view payload, tile_message &o
             m.default_minutes > default_minutes_cap)
             return 0;
         out = m;
+    } else if (type == msg_cut) {
+        out = cut_request{r.u32()};
     } else {
         return 0;
     }

@@ -35,6 +35,9 @@
 //                1970; since <= now, at most alarm_back_s before it), u32
 //                default minutes (0 none, at most default_minutes_cap), u32
 //                first event
+//     cut        u32 range: the range in flight is to end early, what it
+//                answered so far holding (its range done says how far it
+//                got); a cut of a range already answered changes nothing
 //   engine -> tile
 //     hello      u32 version
 //     progress   u32 load, u32 kind (progress_kind), text name (path_cap),
@@ -84,7 +87,7 @@
 #include <variant>
 #include <vector>
 
-constexpr uint32_t protocol_version = 3;
+constexpr uint32_t protocol_version = 4;
 
 // Bytes of one frame's payload, at most.
 constexpr std::size_t frame_cap = std::size_t(1) << 20;
@@ -198,6 +201,7 @@ enum message_type : uint32_t {
     msg_range_done = 9,
     msg_done = 11,  // 10, a record per occurrence, is no longer sent
     msg_alarms = 12,
+    msg_cut = 13,
 };
 
 // ---- The messages as records ----
@@ -229,7 +233,11 @@ struct alarm_request {
     uint32_t default_minutes = 0;
     uint32_t from = 0;
 };
-using tile_message = std::variant<tile_hello, load_request, range_request, alarm_request>;
+struct cut_request {
+    uint32_t range = 0;
+};
+using tile_message =
+    std::variant<tile_hello, load_request, range_request, alarm_request, cut_request>;
 
 struct engine_hello {
     uint32_t version = protocol_version;
@@ -302,6 +310,7 @@ void encode(std::string &out, const tile_hello &m);
 void encode(std::string &out, const load_request &m);
 void encode(std::string &out, const range_request &m);
 void encode(std::string &out, const alarm_request &m);
+void encode(std::string &out, const cut_request &m);
 void encode(std::string &out, const alarms_reply &m);  // items: at most alarm_cap
 void encode(std::string &out, const engine_hello &m);
 void encode(std::string &out, const progress_reply &m);

@@ -26,7 +26,7 @@ def send(kind, payload, size=None):
     os.write(3, struct.pack("<II", kind, len(payload) if size is None else size) + payload)
 
 frame()                                   # hello
-send(1, struct.pack("<I", 3))                # the protocol's version
+send(1, struct.pack("<I", 4))                # the protocol's version
 while True:
     kind, payload = frame()
     request, length = struct.unpack_from("<II", payload)

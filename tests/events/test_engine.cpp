@@ -369,3 +369,65 @@ TEST_F(engine_test, a_shown_months_marks_come_first_and_the_next_month_waits_for
     EXPECT_TRUE(occurrence_on_day(find("daily"), day_of(2027, 4, 2)));
     EXPECT_EQ(rows_on_day(day_of(2027, 4, 7)).count, 2u);  // a Wednesday, as 7 January 2026
 }
+
+// A month left while its range is in flight has that range cut short; what
+// it answered holds, and the rest comes for its own days (the block of 27
+// March to 27 April is answered on in the background while May is shown),
+// counted once.
+TEST_F(engine_test, a_month_left_while_it_is_answered_is_cut_and_counted_once_when_back) {
+    std::string events;
+    for (int i = 0; i < 400; ++i)
+        events += vevent({"DTSTART:20260105T0900" + std::to_string(10 + i % 50),
+                          "SUMMARY:d" + std::to_string(i), "RRULE:FREQ=DAILY"});
+    load(events);
+    const uint64_t reads = engine_loads;
+    auto month = [](int m) {
+        int64_t first = gregorian_to_jdn(day_of(2027, m, 1));
+        return day_range{first, first + icaltime_days_in_month(m, 2027) - 1};
+    };
+    ask_days(month(3));
+    ask_days(month(5));
+    ASSERT_EQ(settle_events(60000), 1);
+    EXPECT_EQ(events_pending(month(5)), 0);
+    ask_days(month(3));
+    ASSERT_EQ(settle_events(60000), 1);
+    for (int d = 1; d <= 31; ++d) {
+        EXPECT_EQ(::day_status(day_of(2027, 3, d)), 1) << d;
+        EXPECT_EQ(rows_on_day(day_of(2027, 3, d)).count, 400u) << d;
+    }
+    EXPECT_EQ(engine_loads, reads);  // the same engine throughout, never replaced
+}
+
+// In the engine: a range cut as it begins answers the events before its
+// next, exactly; the same range asked from there gives the rest.
+TEST(engine_cut, a_cut_range_answers_a_prefix_of_its_events_exactly) {
+    std::string events;
+    for (int i = 0; i < 2000; ++i)
+        events += vevent({"DTSTART:20260105T09" + std::to_string(10 + i % 50) + "00",
+                          "SUMMARY:d" + std::to_string(i), "RRULE:FREQ=DAILY"});
+    read_calendar_text(calendar(events), "cut.ics", read_options{});
+    const int64_t first = gregorian_to_jdn(day_of(2027, 3, 1));
+    const day_range range{first, first + 63};
+    answer_result whole = answer_days(range, 0, 60000, {}, 1, 0);
+    int cut[2];
+    ASSERT_EQ(pipe(cut), 0);
+    ASSERT_EQ(write(cut[1], "x", 1), 1);
+    answer_result part = answer_days(range, 0, 60000, {}, 1, 0, 1, cut[0]);
+    close(cut[0]);
+    close(cut[1]);
+    ASSERT_LT(part.next, 2000u);
+    answer_result rest = answer_days(range, part.next, 60000, {}, 1, 0);
+    end_worker();
+    ASSERT_EQ(rest.next, 2000u);
+    ASSERT_EQ(part.days.size(), whole.days.size());
+    for (std::size_t i = 0; i < whole.days.size(); ++i) {
+        day_answer &d = part.days[i];
+        merge_day(d, rest.days[i].status, rest.days[i].count, rest.days[i].rows);
+        EXPECT_EQ(d.status, whole.days[i].status) << i;
+        ASSERT_EQ(d.count, whole.days[i].count) << i;
+        ASSERT_EQ(d.rows.size(), whole.days[i].rows.size()) << i;
+        for (std::size_t r = 0; r < d.rows.size(); ++r)
+            EXPECT_EQ(d.rows[r].event, whole.days[i].rows[r].event) << i << " " << r;
+    }
+    free_events();
+}

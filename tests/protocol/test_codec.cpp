@@ -70,6 +70,7 @@ std::vector<sent> every_message() {
          tile},
         {"range", frame_of(range_request{6, 5, {2461100, 2461163}, 12}), tile},
         {"alarms", frame_of(alarm_request{7, 5, 1799913600, 1800000000, 15, 3}), tile},
+        {"cut", frame_of(cut_request{6}), tile},
         {"alarms answer", frame_of(alarms_reply{7, 2, {alarm}}), engine},
         {"worker alarms", frame_of(alarms_reply{0, 0, {alarm, alarm}}), worker},
         {"engine hello", frame_of(engine_hello{}), engine},
