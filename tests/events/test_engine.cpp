@@ -431,3 +431,29 @@ TEST(engine_cut, a_cut_range_answers_a_prefix_of_its_events_exactly) {
     }
     free_events();
 }
+
+// A load sent while a range is half answered drops that range whole: its
+// days, asked again after a load that finds the files unchanged, are
+// counted once.
+TEST_F(engine_test, a_range_half_answered_when_a_load_is_sent_is_counted_once) {
+    stop_events();
+    mkdir(dir.file("halfrange").c_str(), 0700);
+    path = dir.file("halfrange") + "/calendar.ics";
+    write_file(path, calendar(vevent({"DTSTART:20200101T090000", "SUMMARY:r"})));
+    events_config c = config();
+    c.engine = TEST_SOURCE_DIR "/misbehaving_engine.py";
+    const int64_t march = gregorian_to_jdn(day_of(2027, 3, 1));
+    ask_days({march, march + 30});
+    ::load_events(c);
+    auto take = [] {
+        pollfd p{engine_descriptor(), POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1);
+        take_engine_replies();
+    };
+    while (held_events().empty() || events_pending({march, march + 30}) > 0) take();
+    take();  // the rows asked, once the marks are drawn
+    take();  // their days, without their end
+    ::load_events(c);
+    ASSERT_EQ(settle_events(20000), 1);
+    for (int d = 1; d <= 31; ++d) EXPECT_EQ(rows_on_day(day_of(2027, 3, d)).count, 1u) << d;
+}
