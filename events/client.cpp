@@ -468,17 +468,17 @@ day_range shown_in(int64_t index) {
     return {std::max(client.shown.first, index * block_days),
             std::min(client.shown.last, index * block_days + block_days - 1)};
 }
+int is_shown(int64_t index) {
+    day_range d = shown_in(index);
+    return d.first <= d.last;
+}
 
 // A range in flight for blocks none of which is shown any more, while a
 // shown one waits for its marks, is cut short: the engine ends it at its
 // next event, and what it answered holds.
 void cut_stale_range() {
     if (!client.range_pending || client.range_cut) return;
-    auto shown = [](int64_t index) {
-        day_range d = shown_in(index);
-        return d.first <= d.last;
-    };
-    if (std::any_of(client.range_blocks.begin(), client.range_blocks.end(), shown)) return;
+    if (std::any_of(client.range_blocks.begin(), client.range_blocks.end(), is_shown)) return;
     const day_range s = client.shown;
     if (s.first > s.last) return;
     for (int64_t b = block_of(s.first); b <= block_of(s.last); ++b) {
@@ -503,15 +503,11 @@ void ask_next() {
         if (client.alarms_pending) return;
     }
     std::vector<int64_t> wanted = wanted_blocks();
-    auto shown = [](int64_t index) {
-        day_range d = shown_in(index);
-        return d.first <= d.last;
-    };
     // A block not begun is answered without its rows first when it is shown;
     // one begun goes on as it began.
-    auto begin = [&shown](held_block &b) {
+    auto begin = [](held_block &b) {
         if (b.begun) return;
-        b.rows = shown(b.index) ? 0 : 1;
+        b.rows = is_shown(b.index) ? 0 : 1;
         b.shown_only = b.rows ? day_range{} : shown_in(b.index);
     };
     auto wants = [](const held_block &b, int refill) {
@@ -529,7 +525,7 @@ void ask_next() {
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const int refill = phase % 2;
             held_block *b = find_block(wanted[i]);
-            if (!b || (phase < 2 && !shown(b->index))) continue;
+            if (!b || (phase < 2 && !is_shown(b->index))) continue;
             if (!refill) begin(*b);
             if (!wants(*b, refill)) continue;
             client.range_blocks = {b->index};

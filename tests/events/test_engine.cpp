@@ -53,6 +53,12 @@ std::vector<int> days_of(std::size_t event, int y, int m) {
     return out;
 }
 
+// The days of month m of 2027.
+day_range month(int m) {
+    int64_t first = gregorian_to_jdn(day_of(2027, m, 1));
+    return day_range{first, first + icaltime_days_in_month(m, 2027) - 1};
+}
+
 std::string zone(const std::string &tzid, const std::string &rule) {
     return "BEGIN:VTIMEZONE\r\nTZID:" + tzid + "\r\nBEGIN:STANDARD\r\nDTSTART:19700101T030000\r\n" +
            rule + "\r\nTZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
@@ -348,10 +354,6 @@ TEST_F(engine_test, an_engine_that_breaks_the_wire_is_replaced_and_its_file_left
 TEST_F(engine_test, a_shown_months_marks_come_first_and_the_next_month_waits_for_its_own) {
     load(vevent({"DTSTART:20260105T090000", "RRULE:FREQ=DAILY", "SUMMARY:daily"}) +
          vevent({"DTSTART:20260107T090000", "RRULE:FREQ=WEEKLY", "SUMMARY:weekly"}));
-    auto month = [](int m) {
-        int64_t first = gregorian_to_jdn(day_of(2027, m, 1));
-        return day_range{first, first + icaltime_days_in_month(m, 2027) - 1};
-    };
     ask_days(month(3));
     while (events_pending(month(3)) > 0) {
         pollfd p{engine_descriptor(), POLLIN, 0};
@@ -381,10 +383,6 @@ TEST_F(engine_test, a_month_left_while_it_is_answered_is_cut_and_counted_once_wh
                           "SUMMARY:d" + std::to_string(i), "RRULE:FREQ=DAILY"});
     load(events);
     const uint64_t reads = engine_loads;
-    auto month = [](int m) {
-        int64_t first = gregorian_to_jdn(day_of(2027, m, 1));
-        return day_range{first, first + icaltime_days_in_month(m, 2027) - 1};
-    };
     ask_days(month(3));
     ask_days(month(5));
     ASSERT_EQ(settle_events(60000), 1);
@@ -442,15 +440,14 @@ TEST_F(engine_test, a_range_half_answered_when_a_load_is_sent_is_counted_once) {
     write_file(path, calendar(vevent({"DTSTART:20200101T090000", "SUMMARY:r"})));
     events_config c = config();
     c.engine = TEST_SOURCE_DIR "/misbehaving_engine.py";
-    const int64_t march = gregorian_to_jdn(day_of(2027, 3, 1));
-    ask_days({march, march + 30});
+    ask_days(month(3));
     ::load_events(c);
     auto take = [] {
         pollfd p{engine_descriptor(), POLLIN, 0};
         ASSERT_EQ(poll(&p, 1, 10000), 1);
         take_engine_replies();
     };
-    while (held_events().empty() || events_pending({march, march + 30}) > 0) take();
+    while (held_events().empty() || events_pending(month(3)) > 0) take();
     take();  // the rows asked, once the marks are drawn
     take();  // their days, without their end
     ::load_events(c);
